@@ -1,0 +1,76 @@
+// Ending a job: finishJob (normal end, exit status 0) and abortJob (any
+// error, exit status 1). Both end the job by throwing JobEnd to runJob.
+#include <cerrno>
+#include <cstring>
+
+#include "driver/Job.h"
+
+static const char *shownName(const Job &job) { return job.job.jobName ? job.job.jobName : "(null)"; }
+
+// Nothing that was not committed survives an abort of any kind.
+static void rollBackOpenWork(Job &job) {
+  DatabaseLink &d = job.db;
+  if (!d.connected) return;
+  d.connected = false;
+  d.session.Rollback(0);
+  d.database.Close();
+}
+
+static void closeFiles(Job &job) {
+  if (job.job.output) std::fclose(job.job.output);
+  if (job.job.input) std::fclose(job.job.input);
+  job.job.output = nullptr;
+  job.job.input = nullptr;
+}
+
+void abortJob(Job &job) {
+  rollBackOpenWork(job);
+  std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
+  // What was written to the report so far stays there.
+  closeFiles(job);
+  throw JobEnd{1};
+}
+
+void failWith(Job &job, const char *message, const char *line) {
+  std::fputs(message, job.job.err);
+  std::fprintf(job.job.err, "%s\n", line);
+  abortJob(job);
+}
+
+// A report that could not be written completely is a failed job, not a
+// finished one: name the file and the system's reason.
+static void checkReportWritten(Job &job) {
+  FILE *out = job.job.output;
+  int failed = std::fflush(out) != 0 || std::ferror(out);
+  int reason = errno;
+  if (!failed) {
+    job.job.output = nullptr;
+    failed = std::fclose(out) != 0;
+    reason = errno;
+    if (!failed) return;
+  }
+  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(reason));
+  abortJob(job);
+}
+
+void finishJob(Job &job) {
+  // The report is completed first, so that a report that cannot be written
+  // rolls the job's work back instead of committing it.
+  flushRpf(job);
+  checkReportWritten(job);
+  if (job.job.runMode != RunMode::RpfOnly && job.db.connected) {
+    // A commit the server refuses loses the job's work: that is a failure.
+    if (job.db.session.Commit(0) != 0) {
+      std::fprintf(job.job.err, "Kelvordantix: ORACLE Error Number %ld\n%s\nCOMMIT\n",
+                   job.db.database.ServerErrorNumber(), job.db.database.GetServerErrorText());
+      abortJob(job);
+    }
+    job.db.database.Close();
+    job.db.connected = false;
+  }
+  if (job.job.runMode != RunMode::RpfOnly) dumpTables(job);
+  closeFiles(job);
+  std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));
+  std::fprintf(job.job.err, "Kelvordantix: %s Job Over ... Jai Hind! \n", shownName(job));
+  throw JobEnd{0};
+}

@@ -1,0 +1,87 @@
+// Job context: the one record that owns every table, buffer, stream and the
+// database link of a job. Routines receive it by reference; there are no
+// other globals, so a test can run a whole job in-process.
+#pragma once
+
+#include <cstdio>
+
+#include "database/Database.h"
+#include "formatter/RpfFormatter.h"
+#include "interpreter/Interpreter.h"
+#include "variables/Variables.h"
+
+constexpr int kOutputNameSize = 300;    // outputName buffer
+constexpr int kDefaultLastPage = 99999999;
+
+enum class RunMode { Combined = 0, RpfOnly = 1, RptOnly = 2 };
+
+// Trace and dump bits of runFlags.
+constexpr int kFlagRptOnly = 1;         // the value 1 alone selects RptOnly
+constexpr int kFlagTrace = 2;
+constexpr int kFlagDumpVariables = 4;
+constexpr int kFlagDumpMacros = 8;
+constexpr int kFlagDumpLabels = 16;
+
+// State of the job driver.
+struct JobState {
+  RunMode runMode = RunMode::Combined;
+  int runFlags = 0;                     // optional fourth argument
+  const char *jobName = nullptr;        // first argument as typed
+  FILE *input = nullptr;                // script or RPF input, binary
+  FILE *output = nullptr;               // the report
+  char outputName[kOutputNameSize] = {};  // second argument, switches stripped
+  int formFeedAtPageEnd = 0;            // switch F
+  int formFeedFirst = 0;                // switch I
+  int firstPage = 0;                    // switch P
+  int lastPage = kDefaultLastPage;
+  FILE *err = stderr;                   // messages
+  FILE *trace = stdout;                 // trace and dumps
+  FILE *console = stdin;                // answers to .ASK and the zero-divisor question
+  char outputBuffer[1 << 16];           // stdio buffer of the report file
+};
+
+struct Job {
+  JobState job;
+  ScriptText script;
+  LineState line;
+  MacroTable macros;
+  LabelTable labels;
+  SqlState sql;
+  VariableTable vars;
+  QueryStack queries;
+  DatabaseLink db;
+  RpfFormatter rpf;
+};
+
+// Thrown by abortJob and finishJob; main turns it into the exit status.
+struct JobEnd {
+  int status;
+};
+
+// Run a whole job for the command line (argv[0] is the program name);
+// returns the exit status. Never throws.
+int runJob(Job &job, int argc, char **argv);
+
+[[noreturn]] void abortJob(Job &job);
+[[noreturn]] void finishJob(Job &job);
+
+// The common failure: the message, then the offending text with "%s\n",
+// then abortJob.
+[[noreturn]] void failWith(Job &job, const char *message, const char *line);
+
+// Argument handling, exposed for the unit tests.
+void parseOutfileSwitches(Job &job);
+struct ConnectParts {
+  const char *user = nullptr;
+  const char *password = nullptr;
+  const char *database = nullptr;
+};
+ConnectParts splitConnectString(char *copy);
+int readRunFlags(const char *word);
+
+// Diagnostic dumps to the trace stream.
+void dumpVariables(Job &job);
+void dumpMacros(Job &job);
+void dumpLabels(Job &job);
+// The dumps runFlags asks for, in their fixed order.
+void dumpTables(Job &job);

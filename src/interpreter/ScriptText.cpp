@@ -1,0 +1,119 @@
+// The script in memory: loading with its byte filter, line reading, word
+// counting, case folding, number reading and the statement tokeniser.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// Load the whole input file. Newline and the printable bytes 32 to 126 are
+// kept; every other byte becomes a blank.
+void loadScript(Job &job) {
+  ScriptText &s = job.script;
+  s.scriptLength = 0;
+  int c;
+  while ((c = getc_unlocked(job.job.input)) != EOF) {
+    if (s.scriptLength >= kMaxScriptBytes) {
+      std::fputs("file too big\n", job.job.err);
+      abortJob(job);
+    }
+    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c <= 126)) ? static_cast<char>(c) : ' ';
+  }
+  // A last line without a newline is still a line: close it (the text has
+  // room for one byte beyond the largest script).
+  if (s.scriptLength > 0 && s.text[s.scriptLength - 1] != '\n') s.text[s.scriptLength++] = '\n';
+  s.cursor = 0;
+}
+
+// Copy the line at the cursor into buffer and move the cursor past it.
+int readScriptLine(Job &job, char *buffer) {
+  ScriptText &s = job.script;
+  int n = 0;
+  buffer[0] = 0;
+  while (s.cursor < s.scriptLength) {
+    char c = s.text[s.cursor++];
+    if (c == '\n') {
+      buffer[n] = 0;
+      return 1;
+    }
+    if (n >= kMaxLineChars) {
+      buffer[n] = 0;
+      std::fputs("line too big\n", job.job.err);
+      abortJob(job);
+    }
+    buffer[n++] = c;
+  }
+  buffer[n] = 0;
+  return 0;
+}
+
+int countWords(char *text) {
+  int words = 0;
+  bool inWord = false;
+  for (unsigned char *p = reinterpret_cast<unsigned char *>(text); *p; ++p) {
+    if (*p < 32) *p = ' ';
+    if (*p == ' ') {
+      inWord = false;
+    } else if (!inWord) {
+      inWord = true;
+      ++words;
+    }
+  }
+  return words;
+}
+
+void foldUpper(char *text) {
+  for (; *text; ++text)
+    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+}
+
+static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+bool scanInt(const char *text, int *value) {
+  const char *p = text;
+  while (isSpace(*p)) ++p;
+  const char *digits = p;
+  if (*digits == '+' || *digits == '-') ++digits;
+  if (*digits < '0' || *digits > '9') return false;
+  errno = 0;
+  long long v = std::strtoll(p, nullptr, 10);
+  if (v > INT_MAX) v = INT_MAX;
+  if (v < INT_MIN) v = INT_MIN;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+bool scanReal(const char *text, double *value) {
+  char *end = nullptr;
+  double v = std::strtod(text, &end);
+  if (end == text) return false;
+  *value = v;
+  return true;
+}
+
+static bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+char *firstToken(Job &job, const char *text) {
+  LineState &l = job.line;
+  std::strncpy(l.tokenBuffer, text, kTokenBufferSize - 1);
+  l.tokenBuffer[kTokenBufferSize - 1] = 0;
+  l.tokenNext = l.tokenBuffer;
+  return nextToken(job);
+}
+
+char *nextToken(Job &job) {
+  LineState &l = job.line;
+  char *p = l.tokenNext;
+  if (p == nullptr) return nullptr;
+  while (*p && isDelimiter(*p)) ++p;
+  if (*p == 0) {
+    l.tokenNext = p;
+    return nullptr;
+  }
+  char *word = p;
+  while (*p && !isDelimiter(*p)) ++p;
+  if (*p) *p++ = 0;
+  l.tokenNext = p;
+  return word;
+}

@@ -1,0 +1,90 @@
+// Variables and expressions: the variable table and the statements that
+// declare, assign, compute, ask for, tell and print values.
+#pragma once
+
+#include <cstdio>
+
+struct Job;
+struct Variable;
+
+constexpr int kMaxVariables = 300;
+constexpr int kNameStoreSize = 10000;
+constexpr int kPictureStoreSize = 10000;
+constexpr int kTextStoreSize = 100000;
+constexpr int kNumberTextSize = 100;    // working texts of numbers and pictures
+constexpr int kServerTextSize = 100;    // destination of fetchServerDate/Time
+constexpr int kVariableHashSize = 512;  // buckets of the name index (a power of 2)
+
+enum class VariableKind { Text = 0, Real = 1, Integer = 2 };
+
+struct Variable {
+  char *name = nullptr;                 // upper case, in the name store
+  VariableKind kind = VariableKind::Text;
+  int textLength = 0;                   // Text: maximum characters; else 0
+  char *picture = nullptr;              // declared type word, upper case
+  char *textValue = nullptr;            // Text only: textLength + 1 bytes
+  double realValue = 0;
+  int intValue = 0;
+  int isNull = 1;
+};
+
+struct VariableTable {
+  int count = 0;
+  Variable entries[kMaxVariables];
+  char nameStore[kNameStoreSize] = {};
+  int nameUsed = 0;
+  char pictureStore[kPictureStoreSize] = {};
+  int pictureUsed = 0;
+  char textStore[kTextStoreSize] = {};
+  int textUsed = 0;
+  // Name index beside the table: findVariable runs once per substituted
+  // value on the row path. Holds index + 1 (0 ends a chain); only the first
+  // declaration of a name is indexed, so the first one is found.
+  int hashHead[kVariableHashSize] = {};
+  int hashNext[kMaxVariables] = {};
+  char lastDivisorAnswer = 0;           // first letter of the last zero-divisor answer; 0 before any
+};
+
+// Index of the variable of that (already folded) name, or -1.
+int findVariable(Job &job, const char *name);
+
+void execDeclare(Job &job);
+void execSet(Job &job);
+void execEqual(Job &job);
+void execCalc(Job &job, char operation);  // 'A', 'S', 'M' or 'D'
+void execTell(Job &job);
+void execAsk(Job &job);
+void execPrint(Job &job);
+
+// Collapse blank runs to one blank, drop leading and trailing blanks.
+void squeezeBlanks(char *text);
+// "%12d" or "%20.14g" squeezed, into out (kNumberTextSize bytes).
+void numberText(const Variable &variable, char *out);
+// Edit a numeric variable by its picture into out (kNumberTextSize bytes).
+void applyPicture(const Variable &variable, char *out);
+// Store text in a Text variable, cut to its textLength.
+void storeText(Variable &variable, const char *text);
+// The same for a text of the given length (not zero-terminated).
+void storeTextSpan(Variable &variable, const char *text, int length);
+
+// Number reading of words, in the manner of "%d" and "%lg": leading white
+// space, then the longest number prefix; the rest of the word is ignored.
+// False when no number can be read. "%d" clamps to the 32-bit range.
+bool readIntWord(const char *text, int &value);
+bool readRealWord(const char *text, double &value);
+// A Real value truncated toward zero for an Integer: clamped to the 32-bit
+// range, NaN gives 0.
+int realToInt(double value);
+
+// Console reading, one item at a time as "%d", "%lg" and "%s" read it:
+// leading white space is skipped and what follows the item stays in the
+// stream. False (or -1) when nothing can be converted or the input is at
+// its end.
+bool readConsoleInt(FILE *in, int &value);
+bool readConsoleReal(FILE *in, double &value);
+// One word into buffer, cut to size - 1 bytes (the rest of the word is
+// read and dropped); returns the word's whole length, -1 at the end.
+int readConsoleWord(FILE *in, char *buffer, int size);
+
+void fetchServerDate(Job &job, char *destination);
+void fetchServerTime(Job &job, char *destination);

@@ -1,0 +1,83 @@
+// The command line: output-file switches, the connect string, runFlags.
+#include <gtest/gtest.h>
+
+#include "TestJob.h"
+
+namespace {
+
+struct SwitchCase {
+  const char *argument;
+  bool valid;
+  const char *name;
+  int feedAtEnd, feedFirst, first, last;
+};
+
+TEST(OutfileSwitches, Table) {
+  const SwitchCase cases[] = {
+      {"out.txt", true, "out.txt", 0, 0, 0, 99999999},
+      {"F:I:P:2:3:out.txt", true, "out.txt", 1, 1, 2, 3},
+      {"f:out.txt", true, "out.txt", 1, 0, 0, 99999999},
+      {"i:p:5:7:r.txt", true, "r.txt", 0, 1, 5, 7},
+      {"F:", true, "", 1, 0, 0, 99999999},
+      {"xxF:a", true, "a", 1, 0, 0, 99999999},  // text before the letter is ignored
+      {"P:2:out.txt", false, "", 0, 0, 0, 0},
+      {"P:x:3:out.txt", false, "", 0, 0, 0, 0},
+      {"X:out.txt", false, "", 0, 0, 0, 0},
+      {"C:out.txt", false, "", 0, 0, 0, 0},
+      {":out.txt", false, "", 0, 0, 0, 0},
+  };
+  for (const SwitchCase &c : cases) {
+    TestJob t;
+    JobState &s = t.job->job;
+    std::strcpy(s.outputName, c.argument);
+    bool valid = true;
+    try {
+      parseOutfileSwitches(*t.job);
+    } catch (const JobEnd &) {
+      valid = false;
+    }
+    ASSERT_EQ(valid, c.valid) << c.argument;
+    if (!valid) {
+      EXPECT_EQ(t.err(), "invalid outfile switches\nKelvordantix: (null) Job Aborted ...\n");
+      continue;
+    }
+    EXPECT_STREQ(s.outputName, c.name) << c.argument;
+    EXPECT_EQ(s.formFeedAtPageEnd, c.feedAtEnd) << c.argument;
+    EXPECT_EQ(s.formFeedFirst, c.feedFirst) << c.argument;
+    EXPECT_EQ(s.firstPage, c.first) << c.argument;
+    EXPECT_EQ(s.lastPage, c.last) << c.argument;
+  }
+}
+
+TEST(ConnectString, Split) {
+  struct {
+    const char *in;
+    const char *user, *password, *database;
+  } cases[] = {
+      {"scott/tiger@demo.db", "scott", "tiger", "demo.db"},
+      {"scott/ti/ger@demo.db", "scott", "ti/ger", "demo.db"},
+      {"u/p@sqlite:/tmp/x y", "u", "p", "sqlite:/tmp/x"},
+      {"scott", "scott", nullptr, nullptr},
+      {"scott/tiger", "scott", "tiger", nullptr},
+      {"/p@db", "p@db", nullptr, nullptr},
+  };
+  for (auto &c : cases) {
+    char copy[100];
+    std::strcpy(copy, c.in);
+    ConnectParts p = splitConnectString(copy);
+    auto same = [](const char *a, const char *b) { return (a == nullptr && b == nullptr) || (a && b && !std::strcmp(a, b)); };
+    EXPECT_TRUE(same(p.user, c.user)) << c.in;
+    EXPECT_TRUE(same(p.password, c.password)) << c.in;
+    EXPECT_TRUE(same(p.database, c.database)) << c.in;
+  }
+}
+
+TEST(RunFlags, LeadingNumberOnly) {
+  EXPECT_EQ(readRunFlags("1"), 1);
+  EXPECT_EQ(readRunFlags(" 3"), 3);
+  EXPECT_EQ(readRunFlags("2abc"), 2);
+  EXPECT_EQ(readRunFlags("abc"), 0);
+  EXPECT_EQ(readRunFlags("28"), 28);
+}
+
+}  // namespace
