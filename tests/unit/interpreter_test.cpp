@@ -150,11 +150,15 @@ TEST(Prepass, Refusals) {
 }
 
 TEST(Prepass, ScriptSizeLimit) {
+  std::string fits;
+  while (fits.size() + 100 <= kMaxScriptBytes) fits += std::string(99, 'x') + "\n";
+  fits += std::string(kMaxScriptBytes - fits.size() - 1, 'y') + "\n";
+  ASSERT_EQ(fits.size(), static_cast<size_t>(kMaxScriptBytes));
   TestJob a;
-  std::string fits(kMaxScriptBytes - 1, 'x');
-  EXPECT_EQ(prepass(a, fits + "\n"), -1);
+  EXPECT_EQ(prepass(a, fits), -1);
+  EXPECT_EQ(a.job->script.scriptLength, kMaxScriptBytes);
   TestJob b;
-  EXPECT_EQ(prepass(b, fits + "xx"), 1);
+  EXPECT_EQ(prepass(b, fits + "z"), 1);
   EXPECT_EQ(b.err().substr(0, 13), "file too big\n");
 }
 
@@ -226,6 +230,7 @@ TEST(Dispatcher, TooManyQueriesAndTooLongSql) {
   u.job->sql.macroRunning = 1;
   u.run("INSERT INTO T");
   std::string line(800, 'v');
+  EXPECT_EQ(u.run(line.c_str()), -1);
   EXPECT_EQ(u.run(line.c_str()), -1);
   EXPECT_EQ(u.run(line.c_str()), 1);
   EXPECT_EQ(u.err().substr(0, 23), "SQL statement too long\n");

@@ -1,0 +1,36 @@
+# Two commands do all the set-up on a fresh Debian machine:
+#   make demo   installs what is missing, builds, and runs the sample report
+#   make test   builds and runs every test, also under the sanitizers
+JOBS ?= 2
+BUILD := build
+SANBUILD := build-san
+
+.PHONY: all deps build demo test test-plain test-sanitize clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	rm -f examples/demo.db
+	sqlite3 examples/demo.db < examples/demo.sql
+	cd examples && ../$(BUILD)/kelvordantix sample.rpt sample.out scott/tiger@demo.db
+	@echo "The report is in examples/sample.out"
+
+test: test-plain test-sanitize
+
+test-plain: build
+	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
+
+test-sanitize: deps
+	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORDANTIX_SANITIZE=ON
+	cmake --build $(SANBUILD) -j$(JOBS)
+	ctest --test-dir $(SANBUILD) -j$(JOBS) --output-on-failure
+
+clean:
+	rm -rf $(BUILD) $(SANBUILD) examples/demo.db examples/sample.out

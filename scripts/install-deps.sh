@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the demo and the tests need, when
+# they are missing. Runs apt-get as root, or through sudo.
+set -eu
+packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
+          unixodbc-dev odbc-postgresql postgresql)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
