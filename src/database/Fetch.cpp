@@ -1,0 +1,200 @@
+// Fetching into variables: the INTO list of a SELECT macro, and the copy of
+// one row of a query level into those variables by the columns' server
+// types. fetchRow is the row path of every report, so it allocates nothing
+// and converts straight from the library's values.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/Job.h"
+
+namespace {
+
+// The leading integer of a text as "%d" reads it, clamped to 32 bits.
+bool readInteger(const char *text, int &value) {
+  char *end = nullptr;
+  long number = std::strtol(text, &end, 10);
+  if (end == text) return false;
+  if (number > INT_MAX) number = INT_MAX;
+  if (number < INT_MIN) number = INT_MIN;
+  value = static_cast<int>(number);
+  return true;
+}
+
+// The leading number of a text as "%lg" reads it.
+bool readReal(const char *text, double &value) {
+  char *end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text;
+}
+
+int clampToInt(long number) {
+  if (number > INT_MAX) return INT_MAX;
+  if (number < INT_MIN) return INT_MIN;
+  return static_cast<int>(number);
+}
+
+// An INTO line goes on with the next script line when its last character
+// other than a blank, looked for down to the second character, is a comma.
+bool listContinues(const char *line) {
+  for (int i = static_cast<int>(std::strlen(line)) - 1; i >= 1; --i) {
+    if (line[i] == ' ') continue;
+    return line[i] == ',';
+  }
+  return false;
+}
+
+[[noreturn]] void failFetch(Job &job, const char *message, const char *first, const char *second, const char *sql) {
+  std::fprintf(job.job.err, "%s", message);
+  if (first) std::fprintf(job.job.err, "%s\n", first);
+  std::fprintf(job.job.err, "%s\n", second);
+  std::fprintf(job.job.err, "%s\n", sql);
+  abortJob(job);
+}
+
+}  // namespace
+
+// parseInto: the variables named on an INTO line (commas or blanks between
+// them) are recorded for the level being collected. A second INTO line for
+// the same SELECT replaces the first list and gives its entries back, so
+// cumInto always matches what the open levels hold.
+void parseInto(Job &job) {
+  QueryStack &queries = job.queries;
+  char *line = job.line.lineBuffer;
+  int level = queries.queryDepth;
+  queries.cumInto -= queries.intoCount[level];
+  queries.intoCount[level] = 0;
+  queries.intoStart[level] = queries.cumInto;
+
+  char work[kMaxLineChars + 8];
+  std::snprintf(work, sizeof work, "%s", line);
+  for (;;) {
+    for (char *p = work; *p; ++p) {
+      if (*p == ',') *p = ' ';
+    }
+    if (countWords(work) == 1) failWith(job, "INTO Invalid\n", line);
+
+    char *p = work;
+    bool first = true;
+    while (*p) {
+      while (*p == ' ') ++p;
+      if (!*p) break;
+      char *word = p;
+      while (*p && *p != ' ') ++p;
+      if (*p) *p++ = 0;
+      if (first) {                      // the word INTO itself
+        first = false;
+        continue;
+      }
+      foldUpper(word);
+      int index = findVariable(job, word);
+      if (index < 0) failWith(job, "Variable name Wrong\n", line);
+      if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
+      queries.intoList[queries.cumInto++] = index;
+      ++queries.intoCount[level];
+    }
+
+    if (!listContinues(line)) return;
+    if (!readScriptLine(job, line)) {
+      std::fprintf(job.job.err, "Unexpected EOF\n");
+      abortJob(job);
+    }
+    std::snprintf(work, sizeof work, "INTO %s", line);
+  }
+}
+
+// reeditDate: the server gives dates as mm/dd/yyyy hh:mi:ss; a report shows
+// dd/mm/yyyy. The time part is dropped, the first two numbers change places
+// and each number has at least two digits.
+bool reeditDate(const char *text, char *out) {
+  char work[kDateTextSize];
+  int length = 0;
+  while (text[length] && text[length] != ' ') {
+    if (length == kDateTextSize - 1) return false;  // far too long for a date
+    work[length] = text[length];
+    ++length;
+  }
+  work[length] = 0;
+
+  int slashes = 0;
+  for (char *p = work; *p && slashes < 2; ++p) {
+    if (*p == '/') {
+      *p = ' ';
+      ++slashes;
+    }
+  }
+  if (slashes < 2) return false;
+
+  int numbers[3];
+  const char *p = work;
+  for (int &number : numbers) {
+    char *end = nullptr;
+    long value = std::strtol(p, &end, 10);
+    if (end == p) return false;
+    number = clampToInt(value);
+    p = end;
+  }
+  std::snprintf(out, kDateTextSize, "%.2d/%.2d/%.2d", numbers[1], numbers[0], numbers[2]);
+  return true;
+}
+
+// fetchRow: the current row of `level` into its INTO variables. A null
+// column sets isNull and keeps the previous value. A date text that is not
+// three numbers separated by "/" (a DATE column of SQLite may hold any
+// text) is stored as the server gave it rather than ending the job.
+void fetchRow(Job &job, int level) {
+  QueryStack &queries = job.queries;
+  ODynaset &set = job.db.levelSets[level];
+  OValue &value = job.db.fieldValue;
+  int count = queries.intoCount[level];
+  const int *into = queries.intoList + queries.intoStart[level];
+
+  if (set.GetFieldCount() != count) {
+    std::fprintf(job.job.err, "no. of INTO fields wrong\n");
+    std::fprintf(job.job.err, "%s\n", set.GetSQL());
+    abortJob(job);
+  }
+
+  for (int i = 0; i < count; ++i) {
+    Variable &variable = job.vars.entries[into[i]];
+    set.GetFieldValue(i, &value);
+    if (value.IsNull()) {
+      variable.isNull = 1;
+      continue;
+    }
+    variable.isNull = 0;
+    short type = set.GetFieldServerType(i);
+
+    if (type == kServerTypeChar || type == kServerTypeFixedChar) {
+      const char *text = static_cast<const char *>(value);
+      if (!text) text = "";
+      bool ok = true;
+      switch (variable.kind) {
+        case VariableKind::Text: storeText(variable, text); break;
+        case VariableKind::Real: ok = readReal(text, variable.realValue); break;
+        case VariableKind::Integer: ok = readInteger(text, variable.intValue); break;
+      }
+      if (!ok) failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
+    } else if (type == kServerTypeNumber) {
+      switch (variable.kind) {
+        case VariableKind::Text: {
+          char number[kValueTextSize];
+          std::snprintf(number, sizeof number, "%20.14g", static_cast<double>(value));
+          squeezeBlanks(number);
+          storeText(variable, number);
+          break;
+        }
+        case VariableKind::Real: variable.realValue = static_cast<double>(value); break;
+        case VariableKind::Integer: variable.intValue = clampToInt(static_cast<long>(value)); break;
+      }
+    } else if (type == kServerTypeDate && variable.kind == VariableKind::Text) {
+      const char *text = static_cast<const char *>(value);
+      if (!text) text = "";
+      char date[kDateTextSize];
+      storeText(variable, reeditDate(text, date) ? date : text);
+    } else {
+      failFetch(job, "Invalid Database Type\n", nullptr, variable.name, set.GetSQL());
+    }
+  }
+}

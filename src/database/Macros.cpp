@@ -1,0 +1,213 @@
+// Macro execution: running a macro body through the dispatcher, sending the
+// SQL statement an SQL macro collects, the query levels, the substitution
+// of variables into SQL text, and the report of a server error.
+#include <cstdio>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// Refused when a macro calls itself (directly or through others) without end.
+static const char kNestingMessage[] = "Macro nesting too deep\n";
+// Refused when substitution would pass the 1,999 characters of sqlBuffer.
+static const char kTooLongMessage[] = "SQL statement too long\n";
+
+// runMacro: the body of macro `slot`, line by line through the dispatcher.
+// macroRunning is set for the run and put back afterwards, so the top level
+// never collects SQL and still passes over .DEFINE bodies after a call.
+// macroLineNo, sqlCollecting and sqlIsQuery are cleared and not restored:
+// a statement being collected always belongs to the innermost run.
+void runMacro(Job &job, int slot, int keepOpen) {
+  SqlState &sql = job.sql;
+  QueryStack &queries = job.queries;
+  const Macro &macro = job.macros.slots[slot];
+
+  if (queries.macroDepth >= kMaxMacroDepth) failWith(job, kNestingMessage, job.line.lineBuffer);
+
+  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "Macro=%s   Inppos=%d\n", macro.name, macro.start);
+  dumpTables(job);
+
+  int wasRunning = sql.macroRunning;
+  sql.macroRunning = 1;
+  sql.macroLineNo = 0;
+  sql.sqlIsQuery = 0;
+  sql.sqlCollecting = 0;
+  job.script.cursor = macro.start;
+  ++queries.macroDepth;
+
+  while (readScriptLine(job, job.line.lineBuffer)) {
+    if (dispatchStatement(job, slot) == 1 || job.script.cursor == macro.end) break;
+  }
+
+  --queries.macroDepth;
+  sql.macroRunning = wasRunning;
+
+  if (!sql.sqlCollecting) return;       // a command macro
+  sql.sqlCollecting = 0;
+  substituteVariables(job);
+
+  if (!sql.sqlIsQuery) {
+    if (job.db.database.ExecuteSQL(sql.sqlBuffer) != 0) reportServerError(job);
+    return;
+  }
+
+  sql.sqlIsQuery = 0;
+  int level = queries.queryDepth;       // numbered by the dispatcher at SELECT
+  ODynaset &set = job.db.levelSets[level];
+  if (set.Open(job.db.database, sql.sqlBuffer, 0) != 0) reportServerError(job);
+  if (keepOpen == 1) return;
+
+  // Only the first row is fetched; no row leaves the INTO variables null.
+  set.MoveFirst();
+  if (set.IsEOF()) {
+    const int *into = queries.intoList + queries.intoStart[level];
+    for (int i = 0; i < queries.intoCount[level]; ++i) job.vars.entries[into[i]].isNull = 1;
+  } else {
+    fetchRow(job, level);
+  }
+  closeLevel(job);
+}
+
+// A ".name" line (the dispatcher found the macro): run it where it stands.
+void callMacro(Job &job, int slot) {
+  int kept = job.script.cursor;
+  runMacro(job, slot, 0);
+  job.script.cursor = kept;
+}
+
+// .EXECUTE name
+void execExecute(Job &job) {
+  if (job.line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
+  char *name = nextToken(job);
+  foldUpper(name);
+  int slot = findMacro(job, name);
+  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer);
+  callMacro(job, slot);
+}
+
+// Closing a level: its result set, its INTO entries, then the depth.
+void closeLevel(Job &job) {
+  QueryStack &queries = job.queries;
+  int level = queries.queryDepth;
+  if (level <= 0) return;
+  ODynaset &set = job.db.levelSets[level];
+  if (set.IsOpen()) set.Close();
+  queries.cumInto -= queries.intoCount[level];
+  queries.intoCount[level] = 0;
+  --queries.queryDepth;
+}
+
+// Result sets still open when the job ends early must be closed before the
+// link they belong to.
+void closeAllQueries(Job &job) {
+  for (ODynaset &set : job.db.levelSets) {
+    if (set.IsOpen()) set.Close();
+  }
+  if (job.db.probeSet.IsOpen()) job.db.probeSet.Close();
+}
+
+// --- Substitution -------------------------------------------------------------
+
+namespace {
+
+// sqlBuffer rebuilt piece by piece; a piece that does not fit is refused
+// with the statement built so far.
+struct SqlWriter {
+  Job &job;
+  char *out;
+  int length = 0;
+
+  void put(const char *text, int count) {
+    if (length + count > kSqlBufferSize - 1) refuse();
+    std::memcpy(out + length, text, count);
+    length += count;
+  }
+  void put(char c) { put(&c, 1); }
+  // A Text value in quotes, each quote inside it doubled (O'Brien gives
+  // 'O''Brien'). The value goes in whole, however long, if sqlBuffer holds it.
+  void putQuoted(const char *value) {
+    put('\'');
+    for (const char *p = value; *p; ++p) {
+      if (*p == '\'') put('\'');
+      put(*p);
+    }
+    put('\'');
+  }
+  [[noreturn]] void refuse() {
+    out[length] = 0;
+    failWith(job, kTooLongMessage, out);
+  }
+};
+
+bool isNameChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+         c == '#';
+}
+
+}  // namespace
+
+// substituteVariables: each "&name" becomes a blank, the value text and a
+// blank; NULL for a null variable, the quoted text or the number's text
+// otherwise. Runs once per execution of an SQL macro, so it works in place
+// over one stack copy and allocates nothing.
+void substituteVariables(Job &job) {
+  char *buffer = job.sql.sqlBuffer;
+  char work[kSqlBufferSize];
+  std::strncpy(work, buffer, kSqlBufferSize - 1);
+  work[kSqlBufferSize - 1] = 0;
+
+  SqlWriter writer{job, buffer};
+  const char *rest = work;
+  while (const char *amp = std::strchr(rest, '&')) {
+    writer.put(rest, static_cast<int>(amp - rest));
+    writer.put(' ');
+
+    const char *nameStart = amp + 1;
+    const char *nameEnd = nameStart;
+    while (isNameChar(*nameEnd)) ++nameEnd;
+    char name[kSqlBufferSize];
+    int nameLength = static_cast<int>(nameEnd - nameStart);
+    std::memcpy(name, nameStart, nameLength);
+    name[nameLength] = 0;
+    foldUpper(name);
+    int index = findVariable(job, name);
+    if (index < 0) {
+      buffer[writer.length] = 0;
+      failWith(job, "Variable name Wrong\n", buffer);
+    }
+
+    const Variable &variable = job.vars.entries[index];
+    if (variable.isNull) {
+      writer.put("NULL", 4);
+    } else if (variable.kind == VariableKind::Text) {
+      writer.putQuoted(variable.textValue ? variable.textValue : "");
+    } else {
+      char number[kNumberTextSize];
+      numberText(variable, number);
+      writer.put(number, static_cast<int>(std::strlen(number)));
+    }
+    writer.put(' ');
+    rest = nameEnd;
+  }
+  writer.put(rest, static_cast<int>(std::strlen(rest)));
+  buffer[writer.length] = 0;
+
+  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "%s\n", buffer);
+}
+
+// reportServerError: the three lines, then the transaction is rolled back
+// and the link closed. The link is marked closed so that abortJob does not
+// roll back a second time.
+void reportServerError(Job &job) {
+  ODatabase &database = job.db.database;
+  std::fprintf(job.job.err, "Kelvordantix: ORACLE Error Number %d\n", static_cast<int>(database.ServerErrorNumber()));
+  const char *text = database.GetServerErrorText();
+  std::fprintf(job.job.err, "%s\n", text ? text : "");
+  std::fprintf(job.job.err, "%s\n", job.sql.sqlBuffer);
+  closeAllQueries(job);
+  if (database.IsOpen()) {
+    job.db.session.Rollback(0);
+    database.Close();
+  }
+  job.db.connected = false;
+  abortJob(job);
+}
