@@ -67,11 +67,6 @@ void storeText(Variable &variable, const char *text);
 // The same for a text of the given length (not zero-terminated).
 void storeTextSpan(Variable &variable, const char *text, int length);
 
-// Number reading of words, in the manner of "%d" and "%lg": leading white
-// space, then the longest number prefix; the rest of the word is ignored.
-// False when no number can be read. "%d" clamps to the 32-bit range.
-bool readIntWord(const char *text, int &value);
-bool readRealWord(const char *text, double &value);
 // A Real value truncated toward zero for an Integer: clamped to the 32-bit
 // range, NaN gives 0.
 int realToInt(double value);

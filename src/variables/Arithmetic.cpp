@@ -1,0 +1,116 @@
+// The arithmetic statements .ADD, .SUB, .MUL and .DIV, with the console
+// question on a zero divisor.
+//
+// Integer results are 32-bit two's complement wrapping modulo 2^32, done in
+// unsigned arithmetic so that nothing overflows. The one quotient that does
+// not fit, INT_MIN / -1, wraps the same way and gives INT_MIN. A Real operand
+// taken for an Integer target is truncated toward zero and clamped to
+// INT_MIN..INT_MAX (NaN gives 0), as realToInt does.
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// The real divisor counts as zero up to this magnitude.
+constexpr double kRealZero = 0.00005;
+constexpr int kAnswerSize = 100;
+
+// One operand by the target's kind: a variable (Text refused, null counts
+// as zero) or else a number written in the statement.
+static void readOperand(Job &job, char *word, bool realTarget, const char *typeMessage,
+                        double &real, int &integer) {
+  foldUpper(word);
+  int index = findVariable(job, word);
+  if (index >= 0) {
+    const Variable &operand = job.vars.entries[index];
+    if (operand.kind == VariableKind::Text) failWith(job, typeMessage, job.line.lineBuffer);
+    real = 0;
+    integer = 0;
+    if (operand.isNull) return;
+    if (realTarget) {
+      real = operand.kind == VariableKind::Real ? operand.realValue : operand.intValue;
+    } else {
+      integer = operand.kind == VariableKind::Integer ? operand.intValue
+                                                      : realToInt(operand.realValue);
+    }
+    return;
+  }
+  bool ok = realTarget ? scanReal(word, &real) : scanInt(word, &integer);
+  if (!ok) failWith(job, "Illegal Number\n", job.line.lineBuffer);
+}
+
+// The question after a zero divisor. "y" or "Y" leaves the target null with
+// its old value; anything else ends the job. At the end of the input the
+// previous answer of the job counts again (none: the job is abandoned).
+static void askZeroDivisor(Job &job, Variable &target) {
+  std::fputs("2nd Variable ZERO\n", job.job.err);
+  std::fputs(target.kind == VariableKind::Real
+                 ? "Enter 'y' to continue with NULL; 'n' to abandon job \n"
+                 : "Enter 'y' to continue with NULL result; 'n' to abandon job \n",
+             job.job.err);
+  char answer[kAnswerSize];
+  if (readConsoleWord(job.job.console, answer, kAnswerSize) >= 0) {
+    job.vars.lastDivisorAnswer = answer[0];
+  }
+  char letter = job.vars.lastDivisorAnswer;
+  if (letter != 'y' && letter != 'Y') abortJob(job);
+  target.isNull = 1;
+}
+
+static int wrapInt(uint32_t value) { return static_cast<int>(value); }  // modulo 2^32 since C++20
+
+// .ADD / .SUB / .MUL / .DIV target operand1 operand2
+void execCalc(Job &job, char operation) {
+  if (job.line.wordCount < 4) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
+  char *targetName = nextToken(job);
+  char *word1 = nextToken(job);
+  char *word2 = nextToken(job);
+  if (word2 == nullptr) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
+  foldUpper(targetName);
+  int index = findVariable(job, targetName);
+  if (index < 0) failWith(job, "Variable name Wrong\n", job.line.lineBuffer);
+  Variable &target = job.vars.entries[index];
+  if (target.kind == VariableKind::Text) failWith(job, "Variable Type Wrong\n", job.line.lineBuffer);
+  target.isNull = 0;
+
+  bool realTarget = target.kind == VariableKind::Real;
+  double real1 = 0, real2 = 0;
+  int int1 = 0, int2 = 0;
+  readOperand(job, word1, realTarget, "2nd Variable Type Wrong\n", real1, int1);
+  readOperand(job, word2, realTarget, "3rd Variable Type Wrong\n", real2, int2);
+
+  if (realTarget) {
+    switch (operation) {
+      case 'A': target.realValue = real1 + real2; break;
+      case 'S': target.realValue = real1 - real2; break;
+      case 'M': target.realValue = real1 * real2; break;
+      case 'D':
+        if (std::fabs(real2) <= kRealZero) {
+          askZeroDivisor(job, target);
+        } else {
+          target.realValue = real1 / real2;
+        }
+        break;
+      default: break;
+    }
+    return;
+  }
+  uint32_t a = static_cast<uint32_t>(int1), b = static_cast<uint32_t>(int2);
+  switch (operation) {
+    case 'A': target.intValue = wrapInt(a + b); break;
+    case 'S': target.intValue = wrapInt(a - b); break;
+    case 'M': target.intValue = wrapInt(a * b); break;
+    case 'D':
+      if (int2 == 0) {
+        askZeroDivisor(job, target);
+      } else if (int1 == INT_MIN && int2 == -1) {
+        target.intValue = INT_MIN;
+      } else {
+        target.intValue = int1 / int2;
+      }
+      break;
+    default: break;
+  }
+}

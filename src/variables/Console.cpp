@@ -1,0 +1,110 @@
+// The console dialogue: .TELL and .ASK, and the item-by-item reading of
+// the console that .ASK and the zero-divisor question share.
+#include <cctype>
+#include <climits>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// Skips white space; returns the first other character, or EOF.
+static int skipSpace(FILE *in) {
+  int c = std::getc(in);
+  while (c != EOF && std::isspace(c)) c = std::getc(in);
+  return c;
+}
+
+// As "%d", with the value clamped to the 32-bit range. The character that
+// ends the number goes back into the stream for the next read.
+bool readConsoleInt(FILE *in, int &value) {
+  int c = skipSpace(in);
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    c = std::getc(in);
+  }
+  if (c == EOF || !std::isdigit(c)) {
+    if (c != EOF) std::ungetc(c, in);
+    return false;
+  }
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+  long long magnitude = 0;
+  for (; c != EOF && std::isdigit(c); c = std::getc(in)) {
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > limit) magnitude = limit;
+  }
+  if (c != EOF) std::ungetc(c, in);
+  value = static_cast<int>(negative ? -magnitude : magnitude);
+  return true;
+}
+
+// "%lg" itself: the C library reads the longest number prefix (an out of
+// range value gives an infinity or zero).
+bool readConsoleReal(FILE *in, double &value) {
+  double result = 0;
+  if (std::fscanf(in, "%lg", &result) != 1) return false;
+  value = result;
+  return true;
+}
+
+int readConsoleWord(FILE *in, char *buffer, int size) {
+  int c = skipSpace(in);
+  if (c == EOF) return -1;
+  int length = 0;
+  for (; c != EOF && !std::isspace(c); c = std::getc(in)) {
+    if (length < size - 1) buffer[length] = static_cast<char>(c);
+    ++length;
+  }
+  if (c != EOF) std::ungetc(c, in);
+  buffer[length < size - 1 ? length : size - 1] = 0;
+  return length;
+}
+
+// .TELL "message"
+void execTell(Job &job) {
+  char *line = job.line.lineBuffer;
+  char *open = std::strchr(line, '"');
+  if (open == nullptr) failWith(job, ".TELL Invalid - no quotes\n", line);
+  char *close = std::strchr(open + 1, '"');
+  if (close == nullptr) failWith(job, ".TELL Invalid - unmatched quotes\n", line);
+  std::fprintf(job.job.err, "%.*s\n", static_cast<int>(close - open - 1), open + 1);
+}
+
+// .ASK "question" name
+// The answer is the next item of the console; a text answer is one word,
+// cut to the variable's length, and a lone "." answers the empty text.
+void execAsk(Job &job) {
+  char *line = job.line.lineBuffer;
+  char *open = std::strchr(line, '"');
+  if (open == nullptr) failWith(job, ".ASK Invalid - no quotes\n", line);
+  char *close = std::strchr(open + 1, '"');
+  if (close == nullptr) failWith(job, ".ASK Invalid - unmatched quotesd\n", line);
+  *close = 0;  // from here on the line shown in messages ends before the quote
+  char *rest = close + 1;
+  if (countWords(rest) != 1) failWith(job, ".ASK Invalid\n", line);
+  char *name = firstToken(job, rest);
+  if (name == nullptr) failWith(job, ".ASK Invalid\n", line);
+  foldUpper(name);
+  int index = findVariable(job, name);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  Variable &variable = job.vars.entries[index];
+
+  std::fprintf(job.job.err, "%s\n", open + 1);
+  variable.isNull = 0;
+  switch (variable.kind) {
+    case VariableKind::Integer:
+      if (!readConsoleInt(job.job.console, variable.intValue)) {
+        failWith(job, "Illegal Number\n", line);
+      }
+      break;
+    case VariableKind::Real:
+      if (!readConsoleReal(job.job.console, variable.realValue)) {
+        failWith(job, "Illegal Number\n", line);
+      }
+      break;
+    case VariableKind::Text: {
+      int length = readConsoleWord(job.job.console, variable.textValue, variable.textLength + 1);
+      if (length == 1 && variable.textValue[0] == '.') variable.textValue[0] = 0;
+      break;
+    }
+  }
+}

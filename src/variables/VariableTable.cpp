@@ -1,0 +1,168 @@
+// The variable table: .DECLARE, the lookup by name, the server's date and
+// time, and the small text and number routines the other subsystems share.
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// FNV-1a over the name's bytes, folded to a bucket of the name index.
+static unsigned hashName(const char *name) {
+  unsigned h = 2166136261u;
+  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p; ++p) {
+    h = (h ^ *p) * 16777619u;
+  }
+  return h & (kVariableHashSize - 1);
+}
+
+// Exact byte comparison; the caller has folded the name. First declaration
+// of a name wins, as a search from index 0 would give.
+int findVariable(Job &job, const char *name) {
+  VariableTable &vars = job.vars;
+  for (int k = vars.hashHead[hashName(name)]; k != 0; k = vars.hashNext[k - 1]) {
+    if (std::strcmp(vars.entries[k - 1].name, name) == 0) return k - 1;
+  }
+  return -1;
+}
+
+// Copy text with its zero into a store; nullptr when it does not fit.
+static char *carve(char *store, int size, int &used, const char *text) {
+  int length = static_cast<int>(std::strlen(text));
+  if (length >= size - used) return nullptr;
+  char *place = store + used;
+  std::memcpy(place, text, length + 1);
+  used += length + 1;
+  return place;
+}
+
+// .DECLARE name type
+// The kind comes from the type word: A<n> is Text of n characters, a word
+// with a point is Real, anything else Integer. Every check runs before the
+// entry is touched, so a refused declaration leaves the table as it was.
+void execDeclare(Job &job) {
+  VariableTable &vars = job.vars;
+  if (job.line.wordCount < 3) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
+  if (vars.count >= kMaxVariables) failWith(job, ">300 DECLAREs\n", job.line.lineBuffer);
+  char *name = nextToken(job);
+  char *type = nextToken(job);
+  if (type == nullptr) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
+  foldUpper(name);
+  foldUpper(type);
+
+  VariableKind kind = VariableKind::Integer;
+  int textLength = 0;
+  if (type[0] == 'A') {
+    kind = VariableKind::Text;
+    // A negative length has no meaning: refused like a missing number.
+    if (!scanInt(type + 1, &textLength) || textLength < 0) {
+      failWith(job, "Illegal Number\n", job.line.lineBuffer);
+    }
+    if (textLength >= kTextStoreSize - vars.textUsed) {
+      failWith(job, "Text store full\n", job.line.lineBuffer);
+    }
+  } else if (std::strchr(type, '.') != nullptr) {
+    kind = VariableKind::Real;
+  }
+  if (static_cast<int>(std::strlen(name)) >= kNameStoreSize - vars.nameUsed) {
+    failWith(job, "Name store full\n", job.line.lineBuffer);
+  }
+  if (static_cast<int>(std::strlen(type)) >= kPictureStoreSize - vars.pictureUsed) {
+    failWith(job, "Picture store full\n", job.line.lineBuffer);
+  }
+
+  int index = vars.count;
+  Variable &variable = vars.entries[index];
+  variable = Variable{};
+  variable.kind = kind;
+  variable.textLength = textLength;
+  variable.isNull = 1;
+  variable.name = carve(vars.nameStore, kNameStoreSize, vars.nameUsed, name);
+  variable.picture = carve(vars.pictureStore, kPictureStoreSize, vars.pictureUsed, type);
+  if (kind == VariableKind::Text) {
+    variable.textValue = vars.textStore + vars.textUsed;
+    variable.textValue[0] = 0;
+    vars.textUsed += textLength + 1;
+  }
+  if (findVariable(job, variable.name) < 0) {
+    unsigned bucket = hashName(variable.name);
+    vars.hashNext[index] = vars.hashHead[bucket];
+    vars.hashHead[bucket] = index + 1;
+  }
+  vars.count = index + 1;
+}
+
+void storeTextSpan(Variable &variable, const char *text, int length) {
+  if (variable.textValue == nullptr) return;
+  if (length > variable.textLength) length = variable.textLength;
+  if (length < 0) length = 0;
+  std::memmove(variable.textValue, text, length);  // the source may be the value itself
+  variable.textValue[length] = 0;
+}
+
+void storeText(Variable &variable, const char *text) {
+  int length = 0;
+  while (length < variable.textLength && text[length] != 0) ++length;
+  storeTextSpan(variable, text, length);
+}
+
+// Bytes below 32 count as blanks; words are kept with one blank between.
+void squeezeBlanks(char *text) {
+  char *out = text;
+  bool pendingBlank = false;
+  for (const char *in = text; *in != 0; ++in) {
+    if (static_cast<unsigned char>(*in) <= ' ') {
+      pendingBlank = out != text;
+      continue;
+    }
+    if (pendingBlank) *out++ = ' ';
+    pendingBlank = false;
+    *out++ = *in;
+  }
+  *out = 0;
+}
+
+void numberText(const Variable &variable, char *out) {
+  switch (variable.kind) {
+    case VariableKind::Integer:
+      std::snprintf(out, kNumberTextSize, "%12d", variable.intValue);
+      break;
+    case VariableKind::Real:
+      std::snprintf(out, kNumberTextSize, "%20.14g", variable.realValue);
+      break;
+    case VariableKind::Text:
+      out[0] = 0;
+      break;
+  }
+  squeezeBlanks(out);
+}
+
+int realToInt(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT_MAX;
+  if (value <= -2147483648.0) return INT_MIN;
+  return static_cast<int>(value);  // truncates toward zero
+}
+
+// Runs the probe query and copies field 0 as text; a query that fails
+// leaves an empty text rather than stopping the job.
+static void fetchServerText(Job &job, const char *query, char *destination) {
+  destination[0] = 0;
+  ODynaset &probe = job.db.probeSet;
+  if (probe.Open(job.db.database, query, 0) == 0 &&
+      probe.GetFieldValue(0, &job.db.fieldValue) == 0) {
+    const char *text = static_cast<const char *>(job.db.fieldValue);
+    if (text != nullptr) std::snprintf(destination, kServerTextSize, "%s", text);
+  }
+  probe.Close();
+}
+
+void fetchServerDate(Job &job, char *destination) {
+  fetchServerText(job, "select to_char(sysdate,'dd/mm/yy') as today from dual", destination);
+}
+
+void fetchServerTime(Job &job, char *destination) {
+  fetchServerText(job, "select to_char(sysdate,'hh24:mi:ss') as now from dual", destination);
+}
