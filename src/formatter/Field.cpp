@@ -1,0 +1,70 @@
+// The current field: opening a column of the current table, and the state
+// dump written into the report before a layout error.
+#include <cstdio>
+
+#include "driver/Job.h"
+
+namespace {
+
+[[noreturn]] void layoutFail(Job &job, const char *message) {
+  std::fputs(message, job.job.err);
+  dumpFormatterState(job);
+  abortJob(job);
+}
+
+}  // namespace
+
+// Make column c of the current table the current field, at line 0 of the
+// line group with AlignFill. A flexi last column is widened to the width of
+// the column its table was entered in, every time it is opened.
+//
+// A field whose end, counted from its table's Base, lies beyond print
+// position 255 is cut at 255: lines hold 255 positions. A field that then
+// starts beyond its end is the "Serious error" layout error.
+void openColumn(Job &job, int column) {
+  RpfFormatter &rpf = job.rpf;
+  RpfTable &table = rpf.tables[rpf.CurTno];
+  ColumnSlot &slot = rpf.ColumnStore[table.PnPos + column];
+  int base = table.Base;
+  rpf.ParaIndentPending = 0;
+  rpf.StrPos = base + slot.Spn - 1;
+  if (column == table.NoCol && table.Flexi == 1) {
+    const ColumnSlot &owner = rpf.ColumnStore[rpf.tables[table.OwnTno].PnPos + table.OwnCol];
+    slot.Epn = owner.Epn - owner.Spn + 1;
+    if (slot.Epn < slot.Spn) layoutFail(job, "Flexi field promotion fail\n");
+  }
+  rpf.EndPos = slot.Epn + base - 1;
+  if (rpf.EndPos > kLinePositions) rpf.EndPos = kLinePositions;
+  if (rpf.EndPos < rpf.StrPos) layoutFail(job, "Serious error endpos strpos\n");
+  rpf.NowPos = rpf.StrPos;
+  rpf.CurLine = 0;
+  rpf.AlignMode = AlignFill;
+  rpf.Width = rpf.EndPos - rpf.StrPos + 1;
+  raiseLineEnd(job, 0);
+  rpf.LineDone = 0;
+}
+
+// The cursor, every table record up to MaxTno with its columns, and the
+// lines in use, into the output file. Marks are kept beside the text, so
+// the lines show the characters without them.
+void dumpFormatterState(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  FILE *out = job.job.output;
+  std::fprintf(out, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%s\n",
+               rpf.CurTno - 1, rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos, rpf.Word);
+  for (int r = 0; r <= rpf.MaxTno && r < kTableRecords; ++r) {
+    const RpfTable &t = rpf.tables[r];
+    std::fprintf(out, "NoCol=%d PnPos=%d OwnTno=%d OwnCol=%d Base=%d Flexi=%d\n", t.NoCol, t.PnPos,
+                 t.OwnTno, t.OwnCol, t.Base, t.Flexi);
+    for (int c = 1; c <= t.NoCol; ++c) {
+      const ColumnSlot &s = rpf.ColumnStore[t.PnPos + c];
+      std::fprintf(out, "Spn=%d  Epn=%d\n", s.Spn, s.Epn);
+    }
+  }
+  for (const GroupLine &line : rpf.LineGroup) {
+    if (!line.LineUsed) continue;
+    int end = line.LineEnd < 0 ? 0 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
+    std::fwrite(line.text + 1, 1, static_cast<size_t>(end), out);
+    std::fputc('\n', out);
+  }
+}

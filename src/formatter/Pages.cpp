@@ -1,0 +1,174 @@
+// Page layout and output: the line group is printed line by line through
+// the page logic, which opens pages with their header rows, counts lines and
+// completes pages at BottomLine. Also B, S, NP, SP, PAGE and SPN.
+#include <climits>
+#include <cstdio>
+
+#include "driver/Job.h"
+
+namespace {
+
+// Header row r of a page: page number, title or blank.
+void writeHeaderRow(Job &job, int row) {
+  RpfFormatter &rpf = job.rpf;
+  int titleRow = rpf.PageNoOn ? row - 2 : row;
+  if (rpf.PageNoOn && row == 0) {
+    std::fprintf(job.job.output, "%*d\n", rpf.PageNoPos + 2, rpf.PageNo);
+  } else if (titleRow == 0 && rpf.TitleLines >= 1) {
+    printTitleLine(job, rpf.Title1);
+  } else if (titleRow == 1 && rpf.TitleLines == 2) {
+    printTitleLine(job, rpf.Title2);
+  } else {
+    std::fputc('\n', job.job.output);
+  }
+}
+
+// One blank line of B and S, counted like a body line.
+void writeBlankLine(Job &job) {
+  beginPage(job);
+  if (!job.rpf.PageSuppressed) std::fputc('\n', job.job.output);
+  advanceLine(job);
+}
+
+}  // namespace
+
+// Print every line of the group in use (cut at its LineEnd, trailing blanks
+// dropped but never the first position), each with its underline row and
+// the spacing of SP; then start again at column 1 of the current table.
+void flushRpf(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  FILE *out = job.job.output;
+  closeLine(job, false);
+  for (int i = 0; i < kGroupLines; ++i) {
+    GroupLine &line = rpf.LineGroup[i];
+    if (!line.LineUsed) continue;
+    int end = line.LineEnd < 1 ? 1 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
+    char *text = rpf.printBuffer;
+    for (int p = 1; p <= end; ++p) text[p - 1] = line.text[p];
+    while (end > 1 && text[end - 1] == ' ') --end;
+    text[end] = '\0';
+    beginPage(job);
+    if (!rpf.PageSuppressed) {
+      printUnderline(job, i, text);
+      std::fwrite(text, 1, static_cast<size_t>(end), out);
+      std::fputc('\n', out);
+    }
+    advanceLine(job);
+    for (int k = 0; k < rpf.ExtraSpacing; ++k) writeBlankLine(job);
+    line.LineUsed = 0;
+    line.LineEnd = 0;
+    line.UnderlineCount = 0;
+  }
+  rpf.CurLine = 0;
+  rpf.CurCol = 1;
+  openColumn(job, 1);
+}
+
+// Open a page if none is open: count it, decide by the P switch whether it
+// is written, and write the header rows.
+void beginPage(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  if (rpf.PageLine != 0) return;
+  if (rpf.PageNo < INT_MAX) ++rpf.PageNo;
+  if (rpf.pagesBegun < INT_MAX) ++rpf.pagesBegun;
+  if (rpf.PageNo > job.job.lastPage || rpf.PageNo < job.job.firstPage) {
+    rpf.PageSuppressed = 1;
+    rpf.PageLine = rpf.TopLines;
+    return;
+  }
+  rpf.PageSuppressed = 0;
+  if (job.job.formFeedFirst) {
+    std::fputc('\f', job.job.output);
+    job.job.formFeedFirst = 0;
+  }
+  for (int row = 0; row < rpf.TopLines; ++row) writeHeaderRow(job, row);
+  rpf.PageLine = rpf.TopLines;
+}
+
+void advanceLine(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  ++rpf.PageLine;
+  if (rpf.PageLine >= rpf.BottomLine) endPage(job);
+}
+
+// Complete the open page: a form feed with switch F, else newlines to the
+// bottom line and on to line 66. A suppressed page writes nothing.
+void endPage(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  if (rpf.PageLine == 0) return;
+  FILE *out = job.job.output;
+  if (!rpf.PageSuppressed && job.job.formFeedAtPageEnd) {
+    std::fputc('\f', out);
+  } else if (!rpf.PageSuppressed) {
+    for (int line = rpf.PageLine; line < rpf.BottomLine; ++line) std::fputc('\n', out);
+    for (int line = rpf.BottomLine; line < kPageLength; ++line) std::fputc('\n', out);
+  }
+  rpf.PageLine = 0;
+}
+
+// Raise TopLines to what the page number and the titles need.
+void reserveHeaderLines(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  int needed = (rpf.PageNoOn ? 2 : 0) + (rpf.TitleLines >= 1 ? rpf.TitleLines + 1 : 0);
+  if (rpf.TopLines < needed) rpf.TopLines = needed;
+}
+
+int pageCount(const Job &job) { return job.rpf.pagesBegun; }
+
+// .B
+void execB(Job &job) {
+  flushRpf(job);
+  writeBlankLine(job);
+}
+
+// .S k: blank lines after the group in column 1, line breaks elsewhere.
+void execS(Job &job) {
+  int count = takeNumber(job, "Illegal skip no\n");
+  if (job.rpf.CurCol == 1) {
+    flushRpf(job);
+    for (int i = 0; i < count; ++i) writeBlankLine(job);
+  } else {
+    for (int i = 0; i < count; ++i) skipLineInField(job);
+  }
+}
+
+// .NP
+void execNP(Job &job) {
+  flushRpf(job);
+  endPage(job);
+}
+
+// .SP k (1 to 66): k - 1 blank lines after every printed line.
+void execSP(Job &job) {
+  int spacing = takeNumber(job, "Illegal Column skips\n");
+  if (spacing < 1 || spacing > kMaxSkip) rpfFail(job, "Invalid Global Skip Number\n");
+  job.rpf.ExtraSpacing = spacing - 1;
+}
+
+// .PAGE top bottom. A negative top line is refused as "Illegal Top Line":
+// with it the page line count would pass through 0, which means "no page
+// open". Headers that SPN or TTL raise to BottomLine or beyond are kept:
+// a page is then completed after every line.
+void execPAGE(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  int top = takeNumber(job, "Illegal Top Line\n");
+  if (top < 0) rpfFail(job, "Illegal Top Line\n");
+  rpf.TopLines = top;
+  rpf.BottomLine = takeNumber(job, "Illegal Bottom line\n");
+  if (rpf.BottomLine <= rpf.TopLines) rpfFail(job, "Invalid Top or Bottom Line Number\n");
+}
+
+// .SPN type position skip start [section] [. or #]
+void execSPN(Job &job) {
+  RpfFormatter &rpf = job.rpf;
+  int type = takeNumber(job, "Illegal SPN type\n");
+  rpf.PageNoPos = takeNumber(job, "Illegal Position Number\n");
+  if (rpf.PageNoPos < 1 || rpf.PageNoPos > kMaxPageNoPos) rpfFail(job, "Illegal Position Number\n");
+  takeNumber(job, "Illegal Skip Number\n");
+  int start = takeNumber(job, "Illegal Start Number\n");
+  if (type == 1) takeNumber(job, "Illegal Section Number\n");
+  if (nextWord(job) && !isTerminator(job)) rpfFail(job, "Command not closed in 1 line\n");
+  rpf.PageNoOn = 1;
+  rpf.PageNo = start > INT_MIN ? start - 1 : INT_MIN;
+  reserveHeaderLines(job);
+}
