@@ -1,0 +1,3 @@
+CREATE TABLE emp (ename VARCHAR2(20), sal NUMBER);
+INSERT INTO emp VALUES ('O''Brien', 1050);
+CREATE TABLE copy (ename VARCHAR2(20));
