@@ -1,7 +1,8 @@
 // The database class library: the objects and operations the report
 // language is built on (OStartup, ODatabase, OSession, ODynaset, OValue),
 // implemented over a small driver interface with an SQLite and an ODBC
-// driver. Calls return 0 for success where a result is defined.
+// driver. Calls return 0 for success where a result is defined; after a
+// failure the database object holds the server's error number and text.
 #pragma once
 
 #include <memory>
@@ -13,49 +14,73 @@ constexpr short kServerTypeNumber = 2;
 constexpr short kServerTypeDate = 12;
 constexpr short kServerTypeOther = 0;   // anything the program does not convert
 
-// One open result set of a driver, stepped forward only.
+constexpr int kSqlTextSize = 2000;      // statement text kept for GetSQL
+constexpr int kErrorTextSize = 512;     // server error text kept by a driver
+
+// Outcome of stepping a cursor.
+enum class StepResult { Row, Done, Error };
+
+// One open result set of a driver, stepped forward only. A cursor must stay
+// safe to use and to destroy after its connection was closed or its driver
+// destroyed (it then reports no row): the layer never orders those events.
 class DbCursor {
  public:
   virtual ~DbCursor() = default;
-  // Move to the next row; false when there is none (or on an error).
-  virtual bool step() = 0;
+  // Move to the next row. Error leaves the server's error with the driver.
+  virtual StepResult step() = 0;
   // Go back before the first row (re-running the statement if need be).
   virtual void rewind() = 0;
   virtual int columnCount() = 0;
+  // Server type of the column in the current row (a column without a
+  // declared type is typed by its value).
   virtual short serverType(int column) = 0;
   virtual bool isNull(int column) = 0;
-  // The value's text (dates as "mm/dd/yyyy hh:mi:ss"); valid until the next
-  // call on this cursor.
+  // The value's text, never null (dates as "mm/dd/yyyy hh:mi:ss"); valid
+  // until the next call on this cursor.
   virtual const char *text(int column) = 0;
   virtual double real(int column) = 0;
   virtual long integer(int column) = 0;
 };
 
-// One connection of a driver.
+// One connection of a driver. Columns are counted from 0 and the layer
+// checks them before it asks; a driver need not.
 class DbDriver {
  public:
   virtual ~DbDriver() = default;
-  // 0 on success.
+  // 0 on success. The database name comes without its "sqlite:" or "odbc:".
   virtual int connect(const char *database, const char *user, const char *password) = 0;
   virtual int execute(const char *sql) = 0;
   // A new cursor, before its first row; nullptr on a server error.
   virtual std::unique_ptr<DbCursor> open(const char *sql) = 0;
+  // Transactions. Commit and rollback with no transaction open succeed.
   virtual int begin() = 0;
   virtual int commit() = 0;
   virtual int rollback() = 0;
+  // Ends the connection (an open transaction is rolled back); the driver's
+  // cursors then report no row. Safe to call twice.
   virtual void close() = 0;
   virtual long errorNumber() = 0;
   virtual const char *errorText() = 0;
 };
 
 // The driver a connect string's database name selects, or nullptr when that
-// driver is not built in.
+// driver is not built in (or the name is empty):
+//   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
+//   "odbc:NAME", or any other NAME: ODBC data source
 std::unique_ptr<DbDriver> selectDriver(const char *database);
+// The database name a driver connects to: the name without "sqlite:" or
+// "odbc:" in front.
+const char *driverDatabaseName(const char *database);
+
+std::unique_ptr<DbDriver> makeSqliteDriver();
+std::unique_ptr<DbDriver> makeOdbcDriver();   // built with KELVORDANTIX_HAVE_ODBC
 
 void OStartup(int mode);
 
 class ODatabase;
 
+// A handle on the transaction of a database; a copy refers to the same
+// connection. After the database is closed its calls fail harmlessly.
 class OSession {
  public:
   int BeginTransaction();
@@ -64,7 +89,7 @@ class OSession {
 
  private:
   friend class ODatabase;
-  DbDriver *driver_ = nullptr;
+  std::weak_ptr<DbDriver> driver_;
 };
 
 class ODatabase {
@@ -72,6 +97,7 @@ class ODatabase {
   int Open(const char *database, const char *user, const char *password, long options);
   int ExecuteSQL(const char *sql);
   OSession GetSession();
+  // Rolls back an open transaction; result sets still open report no row.
   void Close();
   bool IsOpen() const { return driver_ != nullptr; }
   long ServerErrorNumber() const;
@@ -79,15 +105,26 @@ class ODatabase {
   DbDriver *driver() const { return driver_.get(); }
 
  private:
-  std::unique_ptr<DbDriver> driver_;
+  std::shared_ptr<DbDriver> driver_;
+  long connectErrorNumber_ = 0;          // why the last Open failed
+  char connectErrorText_[kErrorTextSize] = {};
 };
 
 class OValue;
 
+// A result set. Open executes the query and stands on its first row, so
+// field values may be read at once; MoveFirst then keeps that row.
 class ODynaset {
  public:
+  ODynaset() = default;
+  ~ODynaset();
+  ODynaset(const ODynaset &) = delete;
+  ODynaset &operator=(const ODynaset &) = delete;
+
   int Open(ODatabase &database, const char *sql, long options);
   int MoveFirst();
+  // 0 on a row or at the end; non-zero on a server error (the database
+  // holds it), or when the set is not open.
   int MoveNext(int dummy = 1);
   int IsEOF() const;
   void Close();
@@ -95,17 +132,26 @@ class ODynaset {
   int GetFieldCount();
   int GetFieldValue(int column, OValue *value);
   short GetFieldServerType(int column);
+  // The number of rows of the query (it is run again to count them); the
+  // set stands on its first row afterwards.
   long GetRecordCount();
   const char *GetSQL() const;
 
  private:
+  friend class OValue;
+  int stepFirst();
+
   std::unique_ptr<DbCursor> cursor_;
+  std::shared_ptr<ODynaset *> self_;    // shared with bound OValues; null once destroyed
+  unsigned long generation_ = 0;        // raised by Open and Close, so stale OValues read null
+  int columnCount_ = 0;
   bool eof_ = true;
-  bool positioned_ = false;             // MoveFirst has run
-  char sql_[2000] = {};                 // statement text, for GetSQL
+  bool onFirst_ = false;                // standing on the first row (or no row)
+  char sql_[kSqlTextSize] = {};         // statement text, for GetSQL
 };
 
 // A field value: a view of one column of the current row of a result set.
+// Once the set is closed, reopened or destroyed the value reads as null.
 class OValue {
  public:
   int IsNull() const;
@@ -115,6 +161,9 @@ class OValue {
 
  private:
   friend class ODynaset;
-  DbCursor *cursor_ = nullptr;
+  DbCursor *cursor() const;
+
+  std::shared_ptr<ODynaset *> set_;     // the set's own handle, rebound only on a change of set
+  unsigned long generation_ = 0;
   int column_ = 0;
 };

@@ -1,0 +1,273 @@
+// The class library layer: connection, session, result sets and field
+// values over whichever driver the database name selects. The layer keeps
+// the caller's view (a result set stands on a row or at its end, a field
+// value reads the row the set stands on); the drivers do the server work.
+#include "database/ClassLibrary.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char kSqlitePrefix[] = "sqlite:";
+constexpr const char kOdbcPrefix[] = "odbc:";
+constexpr const char *kSqliteSuffixes[] = {".db", ".sqlite", ".sqlite3"};
+
+bool startsWith(const char *text, const char *prefix) {
+  return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+bool endsWith(const char *text, const char *suffix) {
+  size_t length = std::strlen(text), suffixLength = std::strlen(suffix);
+  return length >= suffixLength && strcasecmp(text + length - suffixLength, suffix) == 0;
+}
+
+bool namesSqlite(const char *database) {
+  if (startsWith(database, kSqlitePrefix)) return true;
+  if (startsWith(database, kOdbcPrefix)) return false;
+  for (const char *suffix : kSqliteSuffixes) {
+    if (endsWith(database, suffix)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// --- Driver choice ------------------------------------------------------------
+
+std::unique_ptr<DbDriver> selectDriver(const char *database) {
+  if (database == nullptr || database[0] == 0) return nullptr;
+  if (namesSqlite(database)) return makeSqliteDriver();
+#ifdef KELVORDANTIX_HAVE_ODBC
+  return makeOdbcDriver();
+#else
+  return nullptr;
+#endif
+}
+
+const char *driverDatabaseName(const char *database) {
+  if (database == nullptr) return "";
+  if (startsWith(database, kSqlitePrefix)) return database + std::strlen(kSqlitePrefix);
+  if (startsWith(database, kOdbcPrefix)) return database + std::strlen(kOdbcPrefix);
+  return database;
+}
+
+// The library needs no start-up of its own; the call is kept for its place
+// in the job's order.
+void OStartup(int) {}
+
+// --- OSession -------------------------------------------------------------------
+
+int OSession::BeginTransaction() {
+  std::shared_ptr<DbDriver> driver = driver_.lock();
+  return driver ? driver->begin() : 1;
+}
+
+int OSession::Commit(int startNew) {
+  std::shared_ptr<DbDriver> driver = driver_.lock();
+  if (!driver) return 1;
+  int result = driver->commit();
+  if (startNew) driver->begin();
+  return result;
+}
+
+int OSession::Rollback(int startNew) {
+  std::shared_ptr<DbDriver> driver = driver_.lock();
+  if (!driver) return 1;
+  int result = driver->rollback();
+  if (startNew) driver->begin();
+  return result;
+}
+
+// --- ODatabase ------------------------------------------------------------------
+
+// Connect with the driver the name selects. A failure keeps the driver's
+// reason for ServerErrorNumber and GetServerErrorText.
+int ODatabase::Open(const char *database, const char *user, const char *password, long) {
+  Close();
+  connectErrorNumber_ = 0;
+  connectErrorText_[0] = 0;
+  std::unique_ptr<DbDriver> driver = selectDriver(database);
+  if (!driver) {
+    connectErrorNumber_ = -1;
+    std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database driver for \"%s\"",
+                  database ? database : "");
+    return 1;
+  }
+  if (driver->connect(driverDatabaseName(database), user ? user : "", password ? password : "") != 0) {
+    connectErrorNumber_ = driver->errorNumber();
+    std::snprintf(connectErrorText_, sizeof connectErrorText_, "%s", driver->errorText());
+    driver->close();
+    return 1;
+  }
+  driver_ = std::move(driver);
+  return 0;
+}
+
+int ODatabase::ExecuteSQL(const char *sql) {
+  if (!driver_) return 1;
+  return driver_->execute(sql ? sql : "");
+}
+
+OSession ODatabase::GetSession() {
+  OSession session;
+  session.driver_ = driver_;
+  return session;
+}
+
+// The driver closes its cursors with the connection, so result sets left
+// open are harmless; sessions lose their connection with the driver.
+void ODatabase::Close() {
+  if (!driver_) return;
+  driver_->close();
+  driver_.reset();
+}
+
+long ODatabase::ServerErrorNumber() const {
+  return driver_ ? driver_->errorNumber() : connectErrorNumber_;
+}
+
+const char *ODatabase::GetServerErrorText() const {
+  return driver_ ? driver_->errorText() : connectErrorText_;
+}
+
+// --- ODynaset -------------------------------------------------------------------
+
+// Step onto the first row after an open or a rewind.
+int ODynaset::stepFirst() {
+  onFirst_ = true;
+  switch (cursor_->step()) {
+    case StepResult::Row:
+      eof_ = false;
+      return 0;
+    case StepResult::Done:
+      eof_ = true;
+      return 0;
+    case StepResult::Error:
+      eof_ = true;
+      return 1;
+  }
+  return 1;
+}
+
+int ODynaset::Open(ODatabase &database, const char *sql, long) {
+  Close();
+  std::snprintf(sql_, sizeof sql_, "%s", sql ? sql : "");
+  if (!database.driver()) return 1;
+  cursor_ = database.driver()->open(sql ? sql : "");
+  if (!cursor_) return 1;
+  columnCount_ = cursor_->columnCount();
+  // Executing at once lets a statement that fails at run time fail here,
+  // where the caller reports server errors.
+  if (stepFirst() != 0) {
+    cursor_.reset();
+    columnCount_ = 0;
+    return 1;
+  }
+  return 0;
+}
+
+int ODynaset::MoveFirst() {
+  if (!cursor_) return 1;
+  if (onFirst_) return 0;
+  cursor_->rewind();
+  return stepFirst();
+}
+
+int ODynaset::MoveNext(int) {
+  if (!cursor_) return 1;
+  if (eof_) return 0;
+  onFirst_ = false;
+  switch (cursor_->step()) {
+    case StepResult::Row:
+      return 0;
+    case StepResult::Done:
+      eof_ = true;
+      return 0;
+    case StepResult::Error:
+      eof_ = true;
+      return 1;
+  }
+  return 1;
+}
+
+int ODynaset::IsEOF() const { return (!cursor_ || eof_) ? 1 : 0; }
+
+void ODynaset::Close() {
+  ++generation_;
+  cursor_.reset();
+  columnCount_ = 0;
+  eof_ = true;
+  onFirst_ = false;
+}
+
+int ODynaset::GetFieldCount() { return columnCount_; }
+
+ODynaset::~ODynaset() {
+  if (self_) *self_ = nullptr;
+}
+
+// Binds the value to a column; it reads whatever row the set stands on.
+// Binding again to the same set (the row path) copies no handle.
+int ODynaset::GetFieldValue(int column, OValue *value) {
+  if (value == nullptr) return 1;
+  if (!self_) self_ = std::make_shared<ODynaset *>(this);
+  if (value->set_ != self_) value->set_ = self_;
+  value->generation_ = generation_;
+  value->column_ = column;
+  if (!cursor_ || column < 0 || column >= columnCount_) {
+    ++value->generation_;               // reads as null until bound again
+    return 1;
+  }
+  return 0;
+}
+
+short ODynaset::GetFieldServerType(int column) {
+  if (!cursor_ || eof_ || column < 0 || column >= columnCount_) return kServerTypeOther;
+  return cursor_->serverType(column);
+}
+
+long ODynaset::GetRecordCount() {
+  if (!cursor_) return 0;
+  if (onFirst_ && eof_) return 0;
+  cursor_->rewind();
+  long count = 0;
+  while (cursor_->step() == StepResult::Row) ++count;
+  cursor_->rewind();
+  stepFirst();
+  return count;
+}
+
+const char *ODynaset::GetSQL() const { return sql_; }
+
+// --- OValue ---------------------------------------------------------------------
+
+// The cursor the value reads, or nullptr when its set has moved on to
+// another statement, been closed or destroyed, or stands at its end.
+DbCursor *OValue::cursor() const {
+  const ODynaset *set = set_ ? *set_ : nullptr;
+  if (set == nullptr || set->generation_ != generation_ || set->eof_) return nullptr;
+  return set->cursor_.get();
+}
+
+int OValue::IsNull() const {
+  DbCursor *cursor = this->cursor();
+  return (cursor == nullptr || cursor->isNull(column_)) ? 1 : 0;
+}
+
+OValue::operator const char *() const {
+  DbCursor *cursor = this->cursor();
+  return cursor ? cursor->text(column_) : "";
+}
+
+OValue::operator double() const {
+  DbCursor *cursor = this->cursor();
+  return cursor ? cursor->real(column_) : 0.0;
+}
+
+OValue::operator long() const {
+  DbCursor *cursor = this->cursor();
+  return cursor ? cursor->integer(column_) : 0;
+}

@@ -1,0 +1,424 @@
+// The SQLite driver: one connection to an existing database file, with
+// result sets as prepared statements stepped forward (nothing of a result
+// is held in memory), and the Oracle-style pieces the program's own SQL
+// needs: a one-row DUAL with SYSDATE, TO_CHAR, NVL and DECODE.
+#include <sqlite3.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "database/ClassLibrary.h"
+#include "database/SqliteDriver.h"
+
+namespace {
+
+class SqliteCursor;
+
+// The connection, shared by the driver and its cursors so that either may
+// go first: closing finalizes every live statement, and a cursor outliving
+// the connection finds no statement to step.
+struct SqliteLink {
+  sqlite3 *db = nullptr;
+  std::vector<SqliteCursor *> live;     // cursors whose statement is not finalized
+  long errorNumber = 0;
+  char errorText[kErrorTextSize] = {};
+
+  // Keep the connection's latest error (its text is gone at the next call).
+  void recordError(int code) {
+    errorNumber = db ? sqlite3_extended_errcode(db) : code;
+    if (errorNumber == 0) errorNumber = code;
+    std::snprintf(errorText, sizeof errorText, "%s", db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+  }
+  void setError(int code, const char *text) {
+    errorNumber = code;
+    std::snprintf(errorText, sizeof errorText, "%s", text);
+  }
+  void clearError() {
+    errorNumber = 0;
+    errorText[0] = 0;
+  }
+};
+
+// Column typing decided once per statement: a declared type's server type,
+// or kByValue when the value of each row decides.
+constexpr signed char kByValue = -1;
+
+// Server type of an undeclared column from the value in the current row.
+// Text in the exact ISO date shape is a date, so that SYSDATE and date
+// expressions fetch like date columns.
+short typeOfValue(sqlite3_stmt *stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return kServerTypeNumber;
+    case SQLITE_TEXT: {
+      const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+      DateParts date;
+      if (text && parseIsoDate(text, sqlite3_column_bytes(stmt, column), true, &date)) return kServerTypeDate;
+      return kServerTypeChar;
+    }
+    case SQLITE_NULL:
+      return kServerTypeChar;
+    default:
+      return kServerTypeOther;
+  }
+}
+
+class SqliteCursor final : public DbCursor {
+ public:
+  SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt) : link_(std::move(link)), stmt_(stmt) {
+    link_->live.push_back(this);
+    columns_ = sqlite3_column_count(stmt_);
+    types_.resize(static_cast<size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) {
+      types_[static_cast<size_t>(i)] = static_cast<signed char>(serverTypeOfDeclared(sqlite3_column_decltype(stmt_, i)));
+    }
+  }
+  ~SqliteCursor() override {
+    release();
+    auto &live = link_->live;
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+  }
+  SqliteCursor(const SqliteCursor &) = delete;
+  SqliteCursor &operator=(const SqliteCursor &) = delete;
+
+  // Finalize the statement; called by the cursor itself or by the closing
+  // connection.
+  void release() {
+    if (stmt_) sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+  }
+
+  StepResult step() override {
+    if (!stmt_) return StepResult::Done;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return StepResult::Row;
+    if (rc == SQLITE_DONE) return StepResult::Done;
+    link_->recordError(rc);
+    return StepResult::Error;
+  }
+
+  void rewind() override {
+    if (stmt_) sqlite3_reset(stmt_);
+  }
+
+  int columnCount() override { return columns_; }
+
+  short serverType(int column) override {
+    signed char declared = types_[static_cast<size_t>(column)];
+    if (declared != kByValue) return declared;
+    return stmt_ ? typeOfValue(stmt_, column) : kServerTypeOther;
+  }
+
+  bool isNull(int column) override { return !stmt_ || sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+  // ISO text of a date column is given as "mm/dd/yyyy hh:mi:ss" from the
+  // cursor's one date buffer; anything else as SQLite's text of the value.
+  const char *text(int column) override {
+    if (!stmt_) return "";
+    const char *value = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    if (!value) return "";
+    if (sqlite3_column_type(stmt_, column) != SQLITE_TEXT) return value;
+    signed char declared = types_[static_cast<size_t>(column)];
+    if (declared != kServerTypeDate && declared != kByValue) return value;
+    DateParts date;
+    if (!parseIsoDate(value, sqlite3_column_bytes(stmt_, column), declared == kByValue, &date)) return value;
+    formatDateText(date, dateText_);
+    return dateText_;
+  }
+
+  double real(int column) override { return stmt_ ? sqlite3_column_double(stmt_, column) : 0.0; }
+  long integer(int column) override {
+    return stmt_ ? static_cast<long>(sqlite3_column_int64(stmt_, column)) : 0;
+  }
+
+ private:
+  std::shared_ptr<SqliteLink> link_;
+  sqlite3_stmt *stmt_;
+  int columns_ = 0;
+  std::vector<signed char> types_;      // per column: server type, or kByValue
+  char dateText_[kDateTextSize] = {};
+};
+
+// DUAL for a database without its own: one row, DUMMY 'X' and SYSDATE the
+// local date and time when the statement runs.
+constexpr const char kHasDualSql[] =
+    "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name = 'dual' COLLATE NOCASE";
+constexpr const char kDualViewSql[] =
+    "CREATE TEMP VIEW dual AS SELECT 'X' AS DUMMY, datetime('now','localtime') AS SYSDATE";
+
+class SqliteDriver final : public DbDriver {
+ public:
+  SqliteDriver() : link_(std::make_shared<SqliteLink>()) {}
+  ~SqliteDriver() override { close(); }
+  SqliteDriver(const SqliteDriver &) = delete;
+  SqliteDriver &operator=(const SqliteDriver &) = delete;
+
+  // Open an existing file read-write; a missing file is a failed
+  // connection, never a new empty database. Reading the schema (for DUAL)
+  // also refuses a file that is no database.
+  int connect(const char *database, const char *, const char *) override {
+    close();
+    link_->clearError();
+    if (database == nullptr || database[0] == 0) {
+      link_->setError(SQLITE_CANTOPEN, "no database name");
+      return 1;
+    }
+    int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) rc = prepareConnection();
+    if (rc != SQLITE_OK) {
+      link_->recordError(rc);
+      close();
+      return 1;
+    }
+    return 0;
+  }
+
+  // Every statement of the text in turn; rows a statement returns are
+  // passed over.
+  int execute(const char *sql) override {
+    if (!link_->db) return notConnected();
+    link_->clearError();
+    const char *rest = sql;
+    while (*rest) {
+      sqlite3_stmt *stmt = nullptr;
+      const char *tail = nullptr;
+      int rc = sqlite3_prepare_v2(link_->db, rest, -1, &stmt, &tail);
+      if (rc != SQLITE_OK) {
+        link_->recordError(rc);
+        return 1;
+      }
+      if (!stmt) break;                  // only blanks or comments left
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) {
+        link_->recordError(rc);
+        sqlite3_finalize(stmt);
+        return 1;
+      }
+      sqlite3_finalize(stmt);
+      rest = tail;
+    }
+    return 0;
+  }
+
+  // A query is one statement: text after it would silently not run.
+  std::unique_ptr<DbCursor> open(const char *sql) override {
+    if (!link_->db) {
+      notConnected();
+      return nullptr;
+    }
+    link_->clearError();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    int rc = sqlite3_prepare_v2(link_->db, sql, -1, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+      link_->recordError(rc);
+      return nullptr;
+    }
+    if (!stmt) {
+      link_->setError(SQLITE_ERROR, "no SQL statement");
+      return nullptr;
+    }
+    if (hasAnotherStatement(tail)) {
+      sqlite3_finalize(stmt);
+      link_->setError(SQLITE_ERROR, "a query must be a single statement");
+      return nullptr;
+    }
+    return std::make_unique<SqliteCursor>(link_, stmt);
+  }
+
+  int begin() override { return run("BEGIN"); }
+
+  // With no transaction open (never begun, or ended by SQLite itself after
+  // an error) there is nothing to end, and the last error stays readable.
+  int commit() override {
+    if (!link_->db) return notConnected();
+    if (sqlite3_get_autocommit(link_->db)) return 0;
+    return run("COMMIT");
+  }
+  int rollback() override {
+    if (!link_->db) return notConnected();
+    if (sqlite3_get_autocommit(link_->db)) return 0;
+    return run("ROLLBACK");
+  }
+
+  // Statements first, then the connection; SQLite rolls back what is open.
+  void close() override {
+    std::vector<SqliteCursor *> live;
+    live.swap(link_->live);
+    for (SqliteCursor *cursor : live) cursor->release();
+    if (link_->db) sqlite3_close_v2(link_->db);
+    link_->db = nullptr;
+  }
+
+  long errorNumber() override { return link_->errorNumber; }
+  const char *errorText() override { return link_->errorText; }
+
+ private:
+  int prepareConnection() {
+    sqlite3 *db = link_->db;
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
+    int rc = registerOracleFunctions(db);
+    if (rc != SQLITE_OK) return rc;
+    sqlite3_stmt *stmt = nullptr;
+    rc = sqlite3_prepare_v2(db, kHasDualSql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_step(stmt);
+    bool hasDual = rc == SQLITE_ROW;
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return rc;
+    if (hasDual) return SQLITE_OK;
+    return sqlite3_exec(db, kDualViewSql, nullptr, nullptr, nullptr);
+  }
+
+  // Whether SQL text follows the first statement (blanks, semicolons and
+  // comments do not count).
+  bool hasAnotherStatement(const char *tail) {
+    while (*tail == ' ' || *tail == '\t' || *tail == '\n' || *tail == '\r' || *tail == ';') ++tail;
+    if (*tail == 0) return false;
+    sqlite3_stmt *next = nullptr;
+    if (sqlite3_prepare_v2(link_->db, tail, -1, &next, nullptr) != SQLITE_OK) return true;
+    bool found = next != nullptr;
+    sqlite3_finalize(next);
+    return found;
+  }
+
+  int run(const char *sql) {
+    if (!link_->db) return notConnected();
+    link_->clearError();
+    int rc = sqlite3_exec(link_->db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      link_->recordError(rc);
+      return 1;
+    }
+    return 0;
+  }
+
+  int notConnected() {
+    link_->setError(SQLITE_MISUSE, "not connected");
+    return 1;
+  }
+
+  std::shared_ptr<SqliteLink> link_;
+};
+
+// Read n digits at text; -1 when one is not a digit.
+int readDigits(const char *text, int n) {
+  int value = 0;
+  for (int i = 0; i < n; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+int daysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// Two digits of value at out.
+void putTwo(char *out, int value) {
+  out[0] = static_cast<char>('0' + value / 10 % 10);
+  out[1] = static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+std::unique_ptr<DbDriver> makeSqliteDriver() { return std::make_unique<SqliteDriver>(); }
+
+// --- Dates and types -------------------------------------------------------------
+
+bool parseIsoDate(const char *text, int length, bool exact, DateParts *date) {
+  if (length < 10 || text[4] != '-' || text[7] != '-') return false;
+  DateParts d;
+  d.year = readDigits(text, 4);
+  d.month = readDigits(text + 5, 2);
+  d.day = readDigits(text + 8, 2);
+  if (d.year < 0 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month)) return false;
+  if (length > 10) {
+    bool blank = text[10] == ' ';
+    if (!blank && (exact || text[10] != 'T')) return false;
+    if (length < 16 || text[13] != ':') return false;
+    d.hour = readDigits(text + 11, 2);
+    d.minute = readDigits(text + 14, 2);
+    int end = 16;
+    if (length > 16) {
+      if (length < 19 || text[16] != ':') return false;
+      d.second = readDigits(text + 17, 2);
+      end = 19;
+      if (length > 19 && text[19] == '.' && !exact) {
+        end = 20;
+        while (end < length && text[end] >= '0' && text[end] <= '9') ++end;
+      }
+    } else if (exact) {
+      return false;
+    }
+    if (end != length) return false;
+    if (d.hour < 0 || d.hour > 23 || d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59) return false;
+  }
+  *date = d;
+  return true;
+}
+
+int formatDateText(const DateParts &date, char *out) {
+  putTwo(out, date.month);
+  out[2] = '/';
+  putTwo(out + 3, date.day);
+  out[5] = '/';
+  putTwo(out + 6, date.year / 100);
+  putTwo(out + 8, date.year % 100);
+  out[10] = ' ';
+  putTwo(out + 11, date.hour);
+  out[13] = ':';
+  putTwo(out + 14, date.minute);
+  out[16] = ':';
+  putTwo(out + 17, date.second);
+  out[19] = 0;
+  return 19;
+}
+
+// Declared types by name first (CHAR is the fixed-width character type),
+// then by SQLite's affinity words for the many spellings of the others.
+short serverTypeOfDeclared(const char *declared) {
+  if (declared == nullptr) return -1;
+  while (*declared == ' ') ++declared;
+  if (*declared == 0) return -1;
+  char name[64];
+  int n = 0;
+  for (const char *p = declared; *p && *p != '(' && n < static_cast<int>(sizeof name) - 1; ++p) {
+    name[n++] = static_cast<char>((*p >= 'a' && *p <= 'z') ? *p - 'a' + 'A' : *p);
+  }
+  while (n > 0 && name[n - 1] == ' ') --n;
+  name[n] = 0;
+
+  static const struct {
+    const char *name;
+    short type;
+  } kNamed[] = {
+      {"CHAR", kServerTypeFixedChar}, {"CHARACTER", kServerTypeFixedChar}, {"NCHAR", kServerTypeFixedChar},
+      {"DATE", kServerTypeDate},      {"DATETIME", kServerTypeDate},       {"TIMESTAMP", kServerTypeDate},
+      {"NUMBER", kServerTypeNumber},  {"NUMERIC", kServerTypeNumber},      {"DECIMAL", kServerTypeNumber},
+      {"BOOLEAN", kServerTypeNumber},
+  };
+  for (const auto &entry : kNamed) {
+    if (std::strcmp(name, entry.name) == 0) return entry.type;
+  }
+  if (std::strncmp(name, "TIMESTAMP ", 10) == 0) return kServerTypeDate;   // WITH TIME ZONE
+  if (std::strstr(name, "INT")) return kServerTypeNumber;
+  if (std::strstr(name, "CHAR") || std::strstr(name, "CLOB") || std::strstr(name, "TEXT") ||
+      std::strcmp(name, "STRING") == 0) {
+    return kServerTypeChar;
+  }
+  if (std::strstr(name, "REAL") || std::strstr(name, "FLOA") || std::strstr(name, "DOUB") ||
+      std::strstr(name, "DEC") || std::strstr(name, "NUM")) {
+    return kServerTypeNumber;
+  }
+  return kServerTypeOther;
+}
