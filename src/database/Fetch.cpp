@@ -11,24 +11,6 @@
 
 namespace {
 
-// The leading integer of a text as "%d" reads it, clamped to 32 bits.
-bool readInteger(const char *text, int &value) {
-  char *end = nullptr;
-  long number = std::strtol(text, &end, 10);
-  if (end == text) return false;
-  if (number > INT_MAX) number = INT_MAX;
-  if (number < INT_MIN) number = INT_MIN;
-  value = static_cast<int>(number);
-  return true;
-}
-
-// The leading number of a text as "%lg" reads it.
-bool readReal(const char *text, double &value) {
-  char *end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text;
-}
-
 int clampToInt(long number) {
   if (number > INT_MAX) return INT_MAX;
   if (number < INT_MIN) return INT_MIN;
@@ -172,8 +154,8 @@ void fetchRow(Job &job, int level) {
       bool ok = true;
       switch (variable.kind) {
         case VariableKind::Text: storeText(variable, text); break;
-        case VariableKind::Real: ok = readReal(text, variable.realValue); break;
-        case VariableKind::Integer: ok = readInteger(text, variable.intValue); break;
+        case VariableKind::Real: ok = scanReal(text, &variable.realValue); break;
+        case VariableKind::Integer: ok = scanInt(text, &variable.intValue); break;
       }
       if (!ok) failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
     } else if (type == kServerTypeNumber) {
