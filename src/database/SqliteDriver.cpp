@@ -140,7 +140,7 @@ class SqliteCursor final : public DbCursor {
   sqlite3_stmt *stmt_;
   int columns_ = 0;
   std::vector<signed char> types_;      // per column: server type, or kByValue
-  char dateText_[kDateTextSize] = {};
+  char dateText_[kSqliteDateTextSize] = {};
 };
 
 // DUAL for a database without its own: one row, DUMMY 'X' and SYSDATE the

@@ -10,10 +10,10 @@ constexpr int kSqliteBusyTimeoutMs = 3000;
 
 // Longest text a date gives: "mm/dd/yyyy hh:mi:ss" and its terminator, with
 // room for a year of more than four digits.
-constexpr int kDateTextSize = 32;
+constexpr int kSqliteDateTextSize = 32;
 
 // Longest result of TO_CHAR with a format.
-constexpr int kToCharSize = 512;
+constexpr int kSqliteToCharSize = 512;
 
 // A calendar date and time of day.
 struct DateParts {

@@ -155,10 +155,10 @@ bool formatOracleNumber(double value, const char *format, Writer &w) {
   if (leadingSign) ++format;
   bool dollar = *format == '$';
   if (dollar) ++format;
-  char pattern[kToCharSize];
+  char pattern[kSqliteToCharSize];
   int patternLength = 0;
   while (*format && (std::isdigit(static_cast<unsigned char>(*format)) || *format == ',' || *format == '.') &&
-         patternLength < kToCharSize - 1) {
+         patternLength < kSqliteToCharSize - 1) {
     pattern[patternLength++] = *format++;
   }
   pattern[patternLength] = 0;
@@ -186,7 +186,7 @@ bool formatOracleNumber(double value, const char *format, Writer &w) {
   }
 
   // Integer positions right to left, then the point and the fraction.
-  char field[kToCharSize];
+  char field[kSqliteToCharSize];
   int next = integerLength - 1;         // next digit of the integer part, from the right
   for (int i = integerEnd - 1; i >= 0; --i) {
     bool zeroFill = firstZero >= 0 && i >= firstZero;   // a 0 keeps the zeros to its right
@@ -263,7 +263,7 @@ void toCharFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
     sqlite3_result_null(context);
     return;
   }
-  char out[kToCharSize];
+  char out[kSqliteToCharSize];
   if (argc == 1) {
     if (type == SQLITE_INTEGER) {
       std::snprintf(out, sizeof out, "%lld", static_cast<long long>(sqlite3_value_int64(value)));

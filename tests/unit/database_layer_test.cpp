@@ -12,6 +12,7 @@
 #include <string>
 
 #include "database/ClassLibrary.h"
+#include "database/Database.h"
 #include "database/SqliteDriver.h"
 
 namespace {
@@ -193,7 +194,7 @@ TEST_F(DatabaseTest, NullsTextsAndNumbers) {
 
 TEST_F(DatabaseTest, DateTextShapes) {
   DateParts date;
-  char text[kDateTextSize];
+  char text[kSqliteDateTextSize];
   ASSERT_TRUE(parseIsoDate("2026-12-08 10:30:00.123", 23, false, &date));
   formatDateText(date, text);
   EXPECT_STREQ(text, "12/08/2026 10:30:00");
@@ -510,6 +511,79 @@ TEST_F(DatabaseTest, LockedDatabaseFailsAfterTheBusyTimeout) {
   sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
   sqlite3_close(other);
   EXPECT_EQ(db.ExecuteSQL("insert into t values(3)"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// .COMMIT and .ROLLBACK inside a report body end the transaction while the
+// report's query is half read; the query must go on.
+TEST_F(DatabaseTest, TransactionEndsInTheMiddleOfAResultSet) {
+  create("create table t(k integer); insert into t values(1),(2),(3),(4); create table log(k integer);");
+  ODatabase db;
+  connect(db);
+  OSession session = db.GetSession();
+  session.BeginTransaction();
+  ODynaset set;
+  ASSERT_EQ(set.Open(db, "select k from t order by k", 0), 0);
+  OValue value;
+  std::string seen;
+  for (set.MoveFirst(); !set.IsEOF();) {
+    set.GetFieldValue(0, &value);
+    long k = static_cast<long>(value);
+    seen += std::to_string(k);
+    ASSERT_EQ(db.ExecuteSQL(("insert into log values(" + std::to_string(k) + ")").c_str()), 0);
+    if (k % 2) {
+      EXPECT_EQ(session.Commit(0), 0) << db.GetServerErrorText();
+    } else {
+      EXPECT_EQ(session.Rollback(0), 0) << db.GetServerErrorText();
+    }
+    session.BeginTransaction();
+    ASSERT_EQ(set.MoveNext(1), 0) << db.GetServerErrorText();
+  }
+  EXPECT_EQ(seen, "1234");
+  EXPECT_EQ(first(db, "select group_concat(k) from log"), "1,3");
+}
+
+// A row that fails half way through a result set is a server error of
+// MoveNext, not a quiet end of the rows.
+TEST_F(DatabaseTest, ErrorInALaterRow) {
+  create("create table t(k integer, v text); insert into t values(1, '2020-01-01'), (2, 'abc');");
+  ODatabase db;
+  connect(db);
+  ODynaset set;
+  ASSERT_EQ(set.Open(db, "select to_char(v, 'yyyy') from t", 0), 0);
+  EXPECT_EQ(first(db, "select to_char(v, 'yyyy') from t"), "2020");
+  EXPECT_NE(set.MoveNext(1), 0);
+  EXPECT_EQ(set.IsEOF(), 1);
+  EXPECT_STREQ(db.GetServerErrorText(), "to_char(): value is not a date");
+  EXPECT_EQ(db.ServerErrorNumber(), SQLITE_ERROR);
+}
+
+// The job's link as a whole: an abort leaves levels open and the link is
+// destroyed in its own member order, with or without the abort's rollback.
+TEST_F(DatabaseTest, JobLinkTornDownWithLevelsOpen) {
+  create("create table t(k integer); insert into t values(1),(2);");
+  for (int rollBackFirst = 0; rollBackFirst < 2; ++rollBackFirst) {
+    auto link = std::make_unique<DatabaseLink>();
+    connect(link->database);
+    link->session = link->database.GetSession();
+    link->session.BeginTransaction();
+    ASSERT_EQ(link->database.ExecuteSQL("insert into t values(9)"), 0);
+    for (int level = 1; level <= 3; ++level) ASSERT_EQ(link->levelSets[level].Open(link->database, "select k from t", 0), 0);
+    ASSERT_EQ(link->probeSet.Open(link->database, "select 1 from dual", 0), 0);
+    link->levelSets[3].GetFieldValue(0, &link->fieldValue);
+    if (rollBackFirst) {
+      link->session.Rollback(0);
+      link->database.Close();
+      EXPECT_EQ(link->fieldValue.IsNull(), 1);
+    }
+    link.reset();
+  }
+  ODatabase check;
+  connect(check);
+  EXPECT_EQ(first(check, "select count(*) from t"), "2");
 }
 
 }  // namespace
