@@ -1,0 +1,2 @@
+CREATE TABLE emp (hiredate DATE);
+INSERT INTO emp VALUES ('1981-11-17');
