@@ -152,8 +152,8 @@ bool isNameChar(char c) {
 void substituteVariables(Job &job) {
   char *buffer = job.sql.sqlBuffer;
   char work[kSqlBufferSize];
-  std::strncpy(work, buffer, kSqlBufferSize - 1);
-  work[kSqlBufferSize - 1] = 0;
+  size_t length = std::strlen(buffer);   // at most 1,999: sqlBuffer is bounded
+  std::memcpy(work, buffer, length + 1);
 
   SqlWriter writer{job, buffer};
   const char *rest = work;
@@ -190,6 +190,7 @@ void substituteVariables(Job &job) {
   }
   writer.put(rest, static_cast<int>(std::strlen(rest)));
   buffer[writer.length] = 0;
+  job.sql.sqlLength = writer.length;
 
   if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "%s\n", buffer);
 }
