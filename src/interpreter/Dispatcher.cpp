@@ -111,13 +111,13 @@ int dispatchStatement(Job &job, int macroSlot) {
     return 0;
   }
 
-  for (const Statement &s : kStatements) {
-    if (std::strcmp(first, s.word) == 0) {
-      s.handler(job, macroSlot);
-      return 0;
-    }
-  }
   if (first[0] == '.') {
+    for (const Statement &s : kStatements) {
+      if (s.word[1] == first[1] && std::strcmp(first, s.word) == 0) {
+        s.handler(job, macroSlot);
+        return 0;
+      }
+    }
     int slot = findMacro(job, first + 1);
     if (slot >= 0) {
       callMacro(job, slot);

@@ -8,14 +8,16 @@
 int findMacro(Job &job, const char *name) {
   const MacroTable &m = job.macros;
   for (int slot = 1; slot < m.nextSlot; ++slot)
-    if (std::strcmp(m.slots[slot].name, name) == 0) return slot;
+    if (m.slots[slot].name[0] == name[0] && std::strcmp(m.slots[slot].name, name) == 0) return slot;
   return -1;
 }
 
 int findLabel(Job &job, const char *name, int macroSlot) {
   const LabelTable &t = job.labels;
   for (int i = 0; i < t.count; ++i)
-    if (t.entries[i].owner == macroSlot && std::strcmp(t.entries[i].name, name) == 0) return i;
+    if (t.entries[i].owner == macroSlot && t.entries[i].name[0] == name[0] &&
+        std::strcmp(t.entries[i].name, name) == 0)
+      return i;
   return -1;
 }
 

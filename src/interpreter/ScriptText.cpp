@@ -29,23 +29,25 @@ void loadScript(Job &job) {
 // Copy the line at the cursor into buffer and move the cursor past it.
 int readScriptLine(Job &job, char *buffer) {
   ScriptText &s = job.script;
-  int n = 0;
   buffer[0] = 0;
-  while (s.cursor < s.scriptLength) {
-    char c = s.text[s.cursor++];
-    if (c == '\n') {
-      buffer[n] = 0;
-      return 1;
-    }
-    if (n >= kMaxLineChars) {
-      buffer[n] = 0;
-      std::fputs("line too big\n", job.job.err);
-      abortJob(job);
-    }
-    buffer[n++] = c;
+  if (s.cursor >= s.scriptLength) return 0;
+  const char *start = s.text + s.cursor;
+  int available = s.scriptLength - s.cursor;
+  const char *newline = static_cast<const char *>(std::memchr(start, '\n', available));
+  int length = newline ? static_cast<int>(newline - start) : available;
+  if (length > kMaxLineChars) {
+    std::memcpy(buffer, start, kMaxLineChars);
+    buffer[kMaxLineChars] = 0;
+    s.cursor += kMaxLineChars + 1;
+    std::fputs("line too big\n", job.job.err);
+    abortJob(job);
   }
-  buffer[n] = 0;
-  return 0;
+  std::memcpy(buffer, start, length);
+  buffer[length] = 0;
+  s.cursor += length;
+  if (newline == nullptr) return 0;  // never happens: loading closes the last line
+  ++s.cursor;
+  return 1;
 }
 
 int countWords(char *text) {
@@ -96,8 +98,9 @@ static bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 char *firstToken(Job &job, const char *text) {
   LineState &l = job.line;
-  std::strncpy(l.tokenBuffer, text, kTokenBufferSize - 1);
-  l.tokenBuffer[kTokenBufferSize - 1] = 0;
+  size_t length = strnlen(text, kTokenBufferSize - 1);
+  std::memcpy(l.tokenBuffer, text, length);
+  l.tokenBuffer[length] = 0;
   l.tokenNext = l.tokenBuffer;
   return nextToken(job);
 }
