@@ -1,10 +1,8 @@
 // The variable table: .DECLARE, the lookup by name, the server's date and
 // time, and the small text and number routines the other subsystems share.
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "driver/Job.h"
