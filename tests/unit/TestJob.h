@@ -18,7 +18,7 @@ class TestJob {
     job->job.trace = open_memstream(&traceText_, &traceSize_);
     job->job.output = open_memstream(&outText_, &outSize_);
     consoleText_ = console;
-    job->job.console = fmemopen(consoleText_.data(), consoleText_.size() + 1, "r");
+    job->job.console = fmemopen(consoleText_.data(), consoleText_.size(), "r");
     if (console.empty()) {
       std::fclose(job->job.console);
       job->job.console = std::fopen("/dev/null", "r");
