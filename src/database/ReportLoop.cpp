@@ -22,6 +22,14 @@ void runKeepingCursor(Job &job, int slot, int keepOpen) {
   job.script.cursor = kept;
 }
 
+// A row that fails half way through the result set is a server error of
+// the query, not the end of its rows: report it with the query's text.
+void moveNextOrFail(Job &job, ODynaset &set) {
+  if (set.MoveNext(1) == 0) return;
+  std::snprintf(job.sql.sqlBuffer, sizeof job.sql.sqlBuffer, "%s", set.GetSQL());
+  reportServerError(job);
+}
+
 }  // namespace
 
 // .REPORT select-macro body-macro [head-macro [foot-macro]]
@@ -59,11 +67,11 @@ void execReport(Job &job) {
   if (!set.IsEOF()) {
     fetchRow(job, level);
     runKeepingCursor(job, head, 0);
-    set.MoveNext(1);
+    moveNextOrFail(job, set);
     while (!set.IsEOF()) {
       fetchRow(job, level);
       runKeepingCursor(job, body, 0);
-      set.MoveNext(1);
+      moveNextOrFail(job, set);
     }
     if (foot >= 0) runKeepingCursor(job, foot, 0);  // sees the last row
   }
