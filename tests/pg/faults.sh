@@ -1,0 +1,162 @@
+# Real-server behaviour of a job, seen from a second session (psql): sourced
+# by run_pg_cases.sh, which calls fault_NAME WORKDIR for every name of
+# PG_FAULTS on a fresh case database, with $binary, $CONN and the pg_*
+# helpers of pg_server.sh at hand. A job that must wait for the test reads
+# its .ASK answers from a FIFO that the test writes only when it has looked.
+# server_killed stops and restarts the server, so it comes last.
+PG_FAULTS=(error_rolls_back commit_visible server_killed)
+
+# The one value a query gives.
+fault_value() { pg_psql -At -c "$1" 2>&1; }
+
+fault_expect() {  # what expected actual
+  if [ "$2" != "$3" ]; then
+    echo "$1: expected '$2', got '$3'"
+    return 1
+  fi
+}
+
+# Wait (at most 30 s) until a file holds a line matching a pattern.
+fault_wait_for() {  # file pattern
+  local i
+  for i in $(seq 1 300); do
+    grep -q -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "timed out waiting for '$2' in $(basename "$1")"
+  return 1
+}
+
+# Start the job of WORK/job.rpt in the background with its standard input
+# from a FIFO held open on descriptor 7; JOB_PID is the job.
+fault_start_job() {  # work
+  mkfifo "$1/answers"
+  exec 7<>"$1/answers"
+  (cd "$1" && exec timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < answers > stdout.txt 2> stderr.txt) &
+  JOB_PID=$!
+}
+
+fault_end_job() {  # expected-status
+  local status
+  wait "$JOB_PID"
+  status=$?
+  exec 7>&-
+  fault_expect "exit status" "$1" "$status"
+}
+
+# A server error rolls back the job's work: rows inserted before it are not
+# in the table for another session, and the messages name the statement.
+fault_error_rolls_back() {
+  local work=$1
+  pg_psql -c "CREATE TABLE t (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DEFINE INS
+INSERT INTO t VALUES (&N)
+..
+.DEFINE BAD
+INSERT INTO t VALUES ('not a number')
+..
+.SET N 1
+.INS
+.SET N 2
+.INS
+.BAD
+EOF
+  (cd "$work" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  fault_expect "exit status" 1 $? || return 1
+  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")" || return 1
+  fault_expect "sessions of the job left" 0 \
+      "$(fault_value "SELECT count(*) FROM pg_stat_activity WHERE usename = 'scott' AND pid <> pg_backend_pid()")" ||
+    return 1
+  cat > "$work/expected.err" <<'EOF'
+Kelvordantix: job.rpt Job Started ...
+Kelvordantix: ORACLE Error Number 1
+ERROR: invalid input syntax for type numeric: "not a number";
+Error while executing the query
+INSERT INTO t VALUES ('not a number') 
+Kelvordantix: job.rpt Job Aborted ...
+EOF
+  diff -u "$work/expected.err" "$work/stderr.txt"
+}
+
+# .COMMIT makes the work before it visible to another session while the job
+# goes on; work after it stays invisible until the job ends and commits.
+fault_commit_visible() {
+  local work=$1
+  pg_psql -c "CREATE TABLE t (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DECLARE GO A5
+.DEFINE INS
+INSERT INTO t VALUES (&N)
+..
+.SET N 1
+.INS
+.COMMIT
+.SET N 2
+.INS
+.ASK "go on?" GO
+done
+EOF
+  fault_start_job "$work"
+  fault_wait_for "$work/stderr.txt" "^go on?" || { kill "$JOB_PID"; return 1; }
+  local seen
+  seen=$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM t")
+  echo yes >&7
+  fault_end_job 0 || return 1
+  fault_expect "rows seen while the job waits" 1 "$seen" || return 1
+  fault_expect "rows after the job" "1,2" "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM t")"
+}
+
+# The server dies in the middle of a report: the job ends with the server
+# error lines and exit status 1, and after a restart only the committed
+# row is there.
+fault_server_killed() {
+  local work=$1
+  pg_psql -c "CREATE TABLE src (n NUMERIC); INSERT INTO src VALUES (1), (2), (3), (4), (5);
+              CREATE TABLE dst (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DECLARE GO A5
+.DEFINE ROWS
+SELECT n FROM src ORDER BY n
+INTO N
+..
+.DEFINE BODY
+.COPY
+.IF "&N = 1" THEN KEEP
+.GOTO ASK
+.&KEEP
+.COMMIT
+.&ASK
+.ASK "row done" GO
+..
+.DEFINE COPY
+INSERT INTO dst VALUES (&N)
+..
+.REPORT ROWS BODY
+EOF
+  fault_start_job "$work"
+  fault_wait_for "$work/stderr.txt" "^row done" || { kill "$JOB_PID"; return 1; }
+  echo go >&7
+  # The second row's insert is done when its question shows.
+  local i
+  for i in $(seq 1 300); do
+    [ "$(grep -c '^row done' "$work/stderr.txt")" -ge 2 ] && break
+    sleep 0.1
+  done
+  pg_kill
+  echo go >&7
+  fault_end_job 1 || { pg_restart; return 1; }
+  pg_restart || { echo "server did not restart"; return 1; }
+
+  local lines
+  lines=$(wc -l < "$work/stderr.txt")
+  head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
+    sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: ORACLE Error Number -\?[0-9]\+' &&
+    tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
+    [ "$lines" -ge 7 ] || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
+  fault_expect "rows after the restart" 1 "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM dst")"
+}
