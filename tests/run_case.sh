@@ -7,7 +7,8 @@
 # content (see tests/README.md).
 set -u
 binary=$(realpath "$1")
-input=$(realpath "$2")
+# The case's own path, symbolic links kept: a case may link to an example.
+input=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 root=$3
 stem=${input%.*}
 ext=${input##*.}
