@@ -12,6 +12,7 @@
 # pg_new_case makes kcase a fresh copy of kbase.
 
 PG_BINDIR=${PG_BINDIR:-}
+PG_ODBC_LIB=${PG_ODBC_LIB:-psqlodbca.so}   # psqlodbcw.so: the Unicode driver
 PG_PORT=
 PG_DIR=
 PG_RUNAS=()
@@ -32,11 +33,11 @@ pg_find() {
     return 1
   fi
   PG_ODBC_DRIVER=
-  for lib in /usr/lib/*/odbc/psqlodbca.so /usr/lib/odbc/psqlodbca.so /usr/lib64/psqlodbca.so; do
+  for lib in /usr/lib/*/odbc/$PG_ODBC_LIB /usr/lib/odbc/$PG_ODBC_LIB /usr/lib64/$PG_ODBC_LIB; do
     if [ -f "$lib" ]; then PG_ODBC_DRIVER=$lib; break; fi
   done
   if [ -z "$PG_ODBC_DRIVER" ]; then
-    echo "psqlODBC driver (psqlodbca.so) not found"
+    echo "psqlODBC driver ($PG_ODBC_LIB) not found"
     return 1
   fi
   PG_SQLITE_ODBC_DRIVER=
