@@ -71,7 +71,7 @@ const RpfCommand *findRpfCommand(const Job &job) {
   }
   name[length] = '\0';
   for (const RpfCommand &command : kRpfCommands)
-    if (std::strcmp(command.name, name) == 0) return &command;
+    if (command.name[0] == name[0] && std::strcmp(command.name, name) == 0) return &command;
   return nullptr;
 }
 

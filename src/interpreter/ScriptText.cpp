@@ -70,6 +70,12 @@ void foldUpper(char *text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
+void copyText(char *to, int size, const char *from) {
+  size_t length = strnlen(from, static_cast<size_t>(size - 1));
+  std::memcpy(to, from, length);
+  to[length] = 0;
+}
+
 static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 bool scanInt(const char *text, int *value) {

@@ -33,7 +33,7 @@ void applyPicture(const Variable &variable, char *out) {
   char number[kNumberTextSize];
   numberText(variable, number);
   char work[kNumberTextSize];
-  std::snprintf(work, sizeof work, "%s", variable.picture != nullptr ? variable.picture : "");
+  copyText(work, sizeof work, variable.picture != nullptr ? variable.picture : "");
 
   bool dollarSign = false, blankWhenZero = false;
   char *picture = work;
@@ -98,11 +98,11 @@ static void printItem(Job &job, const Variable &variable) {
   if (variable.isNull) {
     std::snprintf(line, kRpfLineSize, "  ");
   } else if (variable.kind == VariableKind::Text) {
-    std::snprintf(line, kRpfLineSize, "%s", variable.textValue);
+    copyText(line, kRpfLineSize, variable.textValue);
   } else {
     char edited[kNumberTextSize];
     applyPicture(variable, edited);
-    std::snprintf(line, kRpfLineSize, "%s", edited);
+    copyText(line, kRpfLineSize, edited);
   }
 }
 
@@ -112,7 +112,7 @@ static void printItem(Job &job, const Variable &variable) {
 void execPrint(Job &job) {
   if (job.line.wordCount < 2) failWith(job, ".PRINT Invalid\n", job.line.lineBuffer);
   char statement[kMaxLineChars + 1];
-  std::snprintf(statement, sizeof statement, "%s", job.line.lineBuffer);
+  copyText(statement, sizeof statement, job.line.lineBuffer);
   char names[kTokenBufferSize];
   const char *items[kMaxPrintItems];
   int itemCount = 0, used = 0;
