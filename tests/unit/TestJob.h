@@ -37,7 +37,7 @@ class TestJob {
   // Put a line into lineBuffer and run it at the top level; the exit status
   // if the job ended, -1 if it goes on.
   int run(const char *line, int macroSlot = 0) {
-    std::strncpy(job->line.lineBuffer, line, kMaxLineChars);
+    copyText(job->line.lineBuffer, sizeof job->line.lineBuffer, line);
     try {
       dispatchStatement(*job, macroSlot);
     } catch (const JobEnd &end) {
