@@ -1,9 +1,13 @@
 // kelvordantix inpfile outfile [user/password@conn [n]]
+#include <csignal>
 #include <memory>
 
 #include "driver/Job.h"
 
 int main(int argc, char **argv) {
+  // A report written into a pipe whose reader has gone must fail like any
+  // other write (and roll the job back), not kill the process silently.
+  std::signal(SIGPIPE, SIG_IGN);
   // The job context is large (fixed-size tables): keep it off the stack.
   auto job = std::make_unique<Job>();
   return runJob(*job, argc, argv);
