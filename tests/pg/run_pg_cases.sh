@@ -29,91 +29,19 @@ trap 'exit 130' INT TERM
 pg_start "$tmp" || { echo "could not start PostgreSQL"; exit 1; }
 CONN="scott/tiger@odbc:$PG_DSN"
 
-# The file for a case's extension: the PostgreSQL one first.
-pick() {  # name ext
-  if [ -f "$here/cases/$1.$2" ]; then echo "$here/cases/$1.$2"
-  elif [ -f "$shared/$1.$2" ]; then echo "$shared/$1.$2"
-  fi
-}
-
+overrides=$here/cases
+skip_list=$here/skip.list
+backend_new_case() { pg_new_case; }
+backend_setup() { pg_psql -f "$2"; }
+backend_check() { pg_psql -At -F '|' -f "$1"; }
 # SQLite-flavoured setup SQL in PostgreSQL's type names.
-translate_sql() {
+backend_translate() {
   sed -E -e 's/\bVARCHAR2\b/VARCHAR/gI' -e 's/\bNUMBER\b/NUMERIC/gI' \
          -e 's/\bDATETIME\b/TIMESTAMP/gI' -e 's/\bBLOB\b/BYTEA/gI' "$1"
 }
 
-compare() {  # expected-file actual-file label
-  if [ -n "$1" ]; then
-    if [ ! -f "$2" ]; then
-      echo "$3: no file written"; failed=1
-    elif ! cmp -s "$1" "$2"; then
-      echo "$3 differs:"; diff -u --text "$1" "$2" | head -n 60; failed=1
-    fi
-  fi
-}
-
-# One case: the same steps as run_case.sh, on the server.
-run_case() {  # name input
-  local name=$1 input=$2 work="$root/pg/$1" args stdin status expect sql check
-  rm -rf "$work"; mkdir -p "$work"
-  cp "$input" "$work/$name.rpt"
-  failed=0
-  pg_new_case || { echo "could not create the case database"; failed=1; return; }
-  if [ -f "$here/cases/$name.sql" ]; then
-    sql=$here/cases/$name.sql
-  elif [ -f "$shared/$name.sql" ]; then
-    translate_sql "$shared/$name.sql" > "$work/setup.sql"; sql=$work/setup.sql
-  else
-    sql=
-  fi
-  if [ -n "$sql" ] && ! pg_psql -f "$sql" > "$work/setup.log" 2>&1; then
-    echo "setup SQL failed:"; cat "$work/setup.log"; failed=1; return
-  fi
-
-  args="{in} {out} {conn} 1"
-  [ -n "$(pick "$name" args)" ] && args=$(head -n 1 "$(pick "$name" args)")
-  args=${args//\{in\}/$name.rpt}
-  args=${args//\{out\}/out.txt}
-  args=${args//\{conn\}/$CONN}
-  stdin=$(pick "$name" stdin); stdin=${stdin:-/dev/null}
-  # shellcheck disable=SC2086
-  (cd "$work" && timeout 60 "$binary" $args < "$stdin" > stdout.txt 2> stderr.txt)
-  status=$?
-
-  expect=0
-  [ -n "$(pick "$name" status)" ] && expect=$(tr -d ' \n' < "$(pick "$name" status)")
-  if [ "$status" != "$expect" ]; then echo "exit status $status, expected $expect"; failed=1; fi
-  compare "$(pick "$name" out)" "$work/out.txt" "output file"
-  compare "$(pick "$name" err)" "$work/stderr.txt" "standard error"
-  compare "$(pick "$name" stdout)" "$work/stdout.txt" "standard output"
-  check=$(pick "$name" check)
-  if [ -n "$check" ]; then
-    pg_psql -At -F '|' -f "$check" > "$work/checked.txt" 2>&1
-    compare "$(pick "$name" checked)" "$work/checked.txt" "database content"
-  fi
-  if [ $failed -ne 0 ]; then echo "--- standard error was:"; head -c 3000 "$work/stderr.txt"; fi
-}
-
-passed=0 failures=() skipped=0
-record() {  # label
-  if [ $failed -eq 0 ]; then passed=$((passed + 1)); else failures+=("$1"); fi
-}
-
-mkdir -p "$root/pg"
-names=$(for input in "$shared"/*.rpt "$here"/cases/*.rpt; do
-           [ -f "$input" ] && basename "$input" .rpt
-         done | sort -u)
-for name in $names; do
-  input=$(pick "$name" rpt)
-  # shellcheck disable=SC2053
-  [[ $name == $pattern ]] || continue
-  if grep -q "^$name[[:space:]]" "$here/skip.list" 2>/dev/null; then
-    skipped=$((skipped + 1)); continue
-  fi
-  echo "=== case $name"
-  run_case "$name" "$input"
-  record "case $name"
-done
+source "$here/case_lib.sh"
+run_cases pg
 
 source "$here/faults.sh"
 for fault in "${PG_FAULTS[@]}"; do
@@ -126,7 +54,4 @@ for fault in "${PG_FAULTS[@]}"; do
   record "fault $fault"
 done
 
-echo
-[ ${#failures[@]} -eq 0 ] || printf 'FAILED: %s\n' "${failures[@]}"
-echo "PostgreSQL: ${passed} passed, ${#failures[@]} failed, ${skipped} skipped"
-[ ${#failures[@]} -eq 0 ]
+summary PostgreSQL
