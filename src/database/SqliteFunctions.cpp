@@ -59,7 +59,7 @@ NameCase caseOf(const char *element) {
 // to width with blanks unless in fill mode.
 void putName(Writer &w, const char *name, int letters, NameCase nameCase, int width, bool fillMode) {
   int n = 0;
-  for (; name[n] && n < letters; ++n) {
+  for (; n < letters && name[n]; ++n) {
     char c = name[n];
     if (nameCase == NameCase::Lower || (nameCase == NameCase::Capital && n > 0)) {
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
