@@ -253,9 +253,14 @@ class OdbcCursor final : public DbCursor {
         column.null = true;
         return true;
       }
-      bool truncated = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof piece);
-      column.text.append(piece, truncated ? sizeof piece - 1 : static_cast<size_t>(indicator));
-      if (rc == SQL_SUCCESS || !truncated) return true;
+      // A length that fits is the whole rest; otherwise a warning means the
+      // piece was cut (its terminator takes the last byte) and more follows.
+      bool fits = indicator >= 0 && indicator < static_cast<SQLLEN>(sizeof piece);
+      size_t length = fits ? static_cast<size_t>(indicator)
+                      : rc == SQL_SUCCESS_WITH_INFO ? sizeof piece - 1
+                                                    : strnlen(piece, sizeof piece - 1);
+      column.text.append(piece, length);
+      if (fits || rc == SQL_SUCCESS) return true;
     }
   }
 
