@@ -135,9 +135,8 @@ const char *ODatabase::GetServerErrorText() const {
 
 // --- ODynaset -------------------------------------------------------------------
 
-// Step onto the first row after an open or a rewind.
-int ODynaset::stepFirst() {
-  onFirst_ = true;
+// Step onto the next row; a failing row ends the rows and is reported.
+int ODynaset::step() {
   switch (cursor_->step()) {
     case StepResult::Row:
       eof_ = false;
@@ -150,6 +149,12 @@ int ODynaset::stepFirst() {
       return 1;
   }
   return 1;
+}
+
+// Step onto the first row after an open or a rewind.
+int ODynaset::stepFirst() {
+  onFirst_ = true;
+  return step();
 }
 
 int ODynaset::Open(ODatabase &database, const char *sql, long) {
@@ -180,17 +185,7 @@ int ODynaset::MoveNext(int) {
   if (!cursor_) return 1;
   if (eof_) return 0;
   onFirst_ = false;
-  switch (cursor_->step()) {
-    case StepResult::Row:
-      return 0;
-    case StepResult::Done:
-      eof_ = true;
-      return 0;
-    case StepResult::Error:
-      eof_ = true;
-      return 1;
-  }
-  return 1;
+  return step();
 }
 
 int ODynaset::IsEOF() const { return (!cursor_ || eof_) ? 1 : 0; }

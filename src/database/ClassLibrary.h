@@ -139,6 +139,7 @@ class ODynaset {
 
  private:
   friend class OValue;
+  int step();
   int stepFirst();
 
   std::unique_ptr<DbCursor> cursor_;
