@@ -69,9 +69,7 @@ void parseInto(Job &job) {
         first = false;
         continue;
       }
-      foldUpper(word);
-      int index = findVariable(job, word);
-      if (index < 0) failWith(job, "Variable name Wrong\n", line);
+      int index = requireVariable(job, word, line);
       if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
       queries.intoList[queries.cumInto++] = index;
       ++queries.intoCount[level];

@@ -39,9 +39,7 @@ void execIfNull(Job &job, int macroSlot) {
   LineState &l = job.line;
   if (l.wordCount < 3) failWith(job, ".IFNULL Invalid\n", l.lineBuffer);
   char *variableName = nextToken(job);
-  foldUpper(variableName);
-  int index = findVariable(job, variableName);
-  if (index < 0) failWith(job, "Variable name Wrong\n", l.lineBuffer);
+  int index = requireVariable(job, variableName, l.lineBuffer);
   char *labelName = nextToken(job);
   foldUpper(labelName);
   int label = findLabel(job, labelName, macroSlot);

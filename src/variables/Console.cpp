@@ -83,9 +83,7 @@ void execAsk(Job &job) {
   if (countWords(rest) != 1) failWith(job, ".ASK Invalid\n", line);
   char *name = firstToken(job, rest);
   if (name == nullptr) failWith(job, ".ASK Invalid\n", line);
-  foldUpper(name);
-  int index = findVariable(job, name);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  int index = requireVariable(job, name, line);
   Variable &variable = job.vars.entries[index];
 
   std::fprintf(job.job.err, "%s\n", open + 1);

@@ -26,6 +26,13 @@ int findVariable(Job &job, const char *name) {
   return -1;
 }
 
+int requireVariable(Job &job, char *word, const char *line) {
+  foldUpper(word);
+  int index = findVariable(job, word);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  return index;
+}
+
 // Copy text with its zero into a store; nullptr when it does not fit.
 static char *carve(char *store, int size, int &used, const char *text) {
   int length = static_cast<int>(std::strlen(text));

@@ -47,6 +47,9 @@ struct VariableTable {
 
 // Index of the variable of that (already folded) name, or -1.
 int findVariable(Job &job, const char *name);
+// The variable a statement word names: the word is folded to upper case; an
+// unknown name fails with "Variable name Wrong\n" and the line.
+int requireVariable(Job &job, char *word, const char *line);
 
 void execDeclare(Job &job);
 void execSet(Job &job);

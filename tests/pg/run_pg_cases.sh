@@ -37,6 +37,7 @@ backend_check() { pg_psql -At -F '|' -f "$1"; }
 # SQLite-flavoured setup SQL in PostgreSQL's type names.
 backend_translate() {
   sed -E -e 's/\bVARCHAR2\b/VARCHAR/gI' -e 's/\bNUMBER\b/NUMERIC/gI' \
+         -e 's/\bINTEGER PRIMARY KEY\b/SERIAL PRIMARY KEY/gI' \
          -e 's/\bDATETIME\b/TIMESTAMP/gI' -e 's/\bBLOB\b/BYTEA/gI' "$1"
 }
 
