@@ -154,11 +154,12 @@ static void runRpf(Job &job) {
   finishJob(job);
 }
 
+// argv[0] is the program name, argv[1..argc-1] the positional arguments.
 static void startJob(Job &job, int argc, char **argv) {
   JobState &s = job.job;
   int arguments = argc - 1;
   if (arguments < 2 || arguments > 4) {
-    std::fputs("Usage: Kelvordantix inpfile outfile  user/password@conn \n", s.err);
+    std::fputs(kUsageLine, s.err);
     abortJob(job);
   }
   if (arguments == 4) s.runFlags = readRunFlags(argv[4]);
@@ -176,7 +177,15 @@ static void startJob(Job &job, int argc, char **argv) {
 
 int runJob(Job &job, int argc, char **argv) {
   try {
-    startJob(job, argc, argv);
+    int first = parseOptions(job, argc, argv);
+    if (first == kOptionsExitSuccess) return 0;
+    if (first == kOptionsUsageError) {
+      std::fputs(kUsageLine, job.job.err);
+      abortJob(job);
+    }
+    // The positional arguments, behind the program name.
+    argv[first - 1] = argv[0];
+    startJob(job, argc - first + 1, argv + first - 1);
   } catch (const JobEnd &end) {
     std::fflush(job.job.err);
     std::fflush(job.job.trace);

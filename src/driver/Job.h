@@ -22,9 +22,23 @@ constexpr int kFlagDumpVariables = 4;
 constexpr int kFlagDumpMacros = 8;
 constexpr int kFlagDumpLabels = 16;
 
+// The output formats of the report; Auto chooses by the output file's name.
+enum class OutputFormat { Auto, Text, Pdf, Html };
+enum class PaperSize { A4, Letter };
+
+// GNU-style options given in front of the positional arguments.
+struct JobOptions {
+  bool quiet = false;                   // -q: no start, page count and end lines
+  bool check = false;                   // --check: check the script, run nothing
+  int timeoutSeconds = 0;               // --timeout: 0 waits for ever
+  OutputFormat format = OutputFormat::Auto;  // --format
+  PaperSize paper = PaperSize::A4;      // --paper
+};
+
 // State of the job driver.
 struct JobState {
   RunMode runMode = RunMode::Combined;
+  JobOptions options;
   int runFlags = 0;                     // optional fourth argument
   const char *jobName = nullptr;        // first argument as typed
   FILE *input = nullptr;                // script or RPF input, binary
@@ -68,6 +82,13 @@ int runJob(Job &job, int argc, char **argv);
 // The common failure: the message, then the offending text with "%s\n",
 // then abortJob.
 [[noreturn]] void failWith(Job &job, const char *message, const char *line);
+
+// Options in front of the positional arguments: the index of the first
+// positional argument, or one of these when the job ends at once.
+constexpr int kOptionsExitSuccess = -1;  // --help, --version printed
+constexpr int kOptionsUsageError = -2;   // an unknown or malformed option
+int parseOptions(Job &job, int argc, char **argv);
+extern const char *const kUsageLine;
 
 // Argument handling, exposed for the unit tests.
 void parseOutfileSwitches(Job &job);
