@@ -76,7 +76,7 @@ void parseInto(Job &job) {
     }
 
     if (!listContinues(line)) return;
-    if (!readScriptLine(job, line)) {
+    if (!takeScriptLine(job, line)) {
       std::fprintf(job.job.err, "Unexpected EOF\n");
       abortJob(job);
     }

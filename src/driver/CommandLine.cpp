@@ -1,5 +1,7 @@
 // The job driver: the command line and its switches, the run modes, opening
 // the files, connecting, and the run loops of the three modes.
+#include <stdio_ext.h>
+
 #include <cstring>
 
 #include "driver/Job.h"
@@ -131,20 +133,27 @@ static void connect(Job &job, const char *connectString) {
 static void runBuiltins(Job &job) {
   static const char *const kBuiltins[] = {".DECLARE $$DATE$$ A8", ".SET $$DATE$$ $$DATE$$",
                                           ".DECLARE $$TIME$$ A8", ".SET $$TIME$$ $$TIME$$"};
-  job.script.cursor = 0;
   for (const char *statement : kBuiltins) {
     std::strcpy(job.line.lineBuffer, statement);
     dispatchStatement(job, 0);
   }
 }
 
+// The report and the trace are written by this one thread only: their
+// stdio calls need not take the stream locks.
+static void writeUnlocked(Job &job) {
+  __fsetlocking(job.job.output, FSETLOCKING_BYCALLER);
+  __fsetlocking(job.job.trace, FSETLOCKING_BYCALLER);
+}
+
 static void runScript(Job &job) {
   SqlState &q = job.sql;
   q.macroRunning = q.macroLineNo = q.sqlIsQuery = q.sqlCollecting = q.inDefineBody = 0;
+  writeUnlocked(job);
   loadScript(job);
   runPrepass(job);
   runBuiltins(job);
-  while (readScriptLine(job, job.line.lineBuffer)) dispatchStatement(job, 0);
+  runLines(job, 0, 0, kNoEndLine);
   finishJob(job);
 }
 

@@ -1,57 +1,35 @@
-// The statement dispatcher: decides what one script line is and runs it,
-// gathers the lines of an SQL macro into sqlBuffer, and sends produced text
-// to the report through emitRptLine.
+// The statement dispatcher: runs one decoded script line by what its record
+// says and what the run has reached, gathers the lines of an SQL macro into
+// sqlBuffer, and sends produced text to the report through emitRptLine.
+// Also the interpreter's one loop over the records.
 #include <cstring>
 
 #include "driver/Job.h"
 
 namespace {
 
-using Handler = void (*)(Job &, int macroSlot);
-
-struct Statement {
-  const char *word;
-  Handler handler;
-};
-
-// The RPT statements, in the order they are tested.
-const Statement kStatements[] = {
-    {".DATABASE", [](Job &, int) {}},  // the connection comes from the command line
-    {".STOP", [](Job &job, int) { finishJob(job); }},
-    {".DECLARE", [](Job &job, int) { execDeclare(job); }},
-    {".SET", [](Job &job, int) { execSet(job); }},
-    {".EQUAL", [](Job &job, int) { execEqual(job); }},
-    {".TELL", [](Job &job, int) { execTell(job); }},
-    {".ASK", [](Job &job, int) { execAsk(job); }},
-    {".PRINT", [](Job &job, int) { execPrint(job); }},
-    {".EXECUTE", [](Job &job, int) { execExecute(job); }},
-    {".REPORT", [](Job &job, int) { execReport(job); }},
-    {".IF", [](Job &job, int slot) { execIf(job, slot); }},
-    {".IFNULL", [](Job &job, int slot) { execIfNull(job, slot); }},
-    {".ADD", [](Job &job, int) { execCalc(job, 'A'); }},
-    {".SUB", [](Job &job, int) { execCalc(job, 'S'); }},
-    {".MUL", [](Job &job, int) { execCalc(job, 'M'); }},
-    {".DIV", [](Job &job, int) { execCalc(job, 'D'); }},
-    {".COMMIT", [](Job &job, int) { execCommit(job); }},
-    {".ROLLBACK", [](Job &job, int) { execRollback(job); }},
-    {".GOTO", [](Job &job, int slot) { execGoto(job, slot); }},
-};
-
-// First words that open an SQL statement on a macro's first line.
-const char *const kSqlKeywords[] = {"INSERT", "DELETE", "UPDATE", "CREATE", "DROP",
-                                    "ALTER",  "TRUNCATE", "GRANT", "REVOKE"};
-
-bool isSqlKeyword(const char *word) {
-  for (const char *keyword : kSqlKeywords)
-    if (std::strcmp(word, keyword) == 0) return true;
-  return false;
-}
-
 void startCollecting(Job &job) {
   job.sql.sqlCollecting = 1;
   job.sql.sqlLength = 0;
   job.sql.sqlBuffer[0] = 0;
   appendSql(job, job.line.lineBuffer);
+}
+
+// The first non-blank line of a macro's run: an SQL keyword there opens
+// the statement that the run's lines make up. True when it did.
+bool startsSql(Job &job, const ScriptLine &line) {
+  if (line.sqlWord == SqlWord::None) return false;
+  if (line.sqlWord == SqlWord::Select) {
+    job.sql.sqlIsQuery = 1;
+    numberQueryLevel(job);
+  }
+  startCollecting(job);
+  return true;
+}
+
+void writeTrace(Job &job, const char *text) {
+  std::fputs(text, job.job.trace);
+  std::putc('\n', job.job.trace);
 }
 
 }  // namespace
@@ -69,65 +47,70 @@ void appendSql(Job &job, const char *text) {
 
 int dispatchStatement(Job &job, int macroSlot) {
   LineState &l = job.line;
-  SqlState &q = job.sql;
-  l.wordCount = countWords(l.lineBuffer);
-  if (l.wordCount == 0) return 0;
-  ++q.macroLineNo;
-  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "%s\n", l.lineBuffer);
-  char *first = firstToken(job, l.lineBuffer);
-  foldUpper(first);
+  countWords(l.lineBuffer);
+  int length = static_cast<int>(std::strlen(l.lineBuffer));
+  decodeLine(job, l.decoded, l.lineBuffer, length, l.tokenBuffer, true);
+  return runLine(job, l.decoded, macroSlot);
+}
 
-  if (std::strcmp(first, ".DEFINE") == 0) {  // the body was recorded by the pre-pass
+// The dispatcher's steps, in their order; what the record cannot know
+// (a macro running, its line number, a statement being collected) is
+// looked up in SqlState.
+int runLine(Job &job, const ScriptLine &line, int macroSlot) {
+  LineState &l = job.line;
+  SqlState &q = job.sql;
+  if (line.kind == LineKind::Blank) return 0;
+  ++q.macroLineNo;
+  if (line.text != l.lineBuffer) {
+    std::memcpy(l.lineBuffer, line.text, line.length);
+    l.lineBuffer[line.length] = 0;
+  }
+  l.wordCount = line.wordCount;
+  if (job.job.runFlags & kFlagTrace) writeTrace(job, l.lineBuffer);
+
+  if (line.kind == LineKind::Define) {  // the body was recorded by the pre-pass
     q.inDefineBody = 1;
     return 0;
   }
-  if (std::strcmp(first, "..") == 0) {
+  if (line.kind == LineKind::EndDefine) {
     q.inDefineBody = 0;
     return 1;
   }
-  if (std::strncmp(first, ".&", 2) == 0) return 0;        // a label line
+  if (line.kind == LineKind::Label) return 0;
   if (q.inDefineBody == 1 && q.macroRunning == 0) return 0;  // a body passed over
-
-  if (q.macroRunning == 1 && q.macroLineNo == 1) {
-    if (std::strcmp(first, "SELECT") == 0) {
-      q.sqlIsQuery = 1;
-      if (++job.queries.queryDepth > kMaxQueryDepth)
-        failWith(job, "No. Dynasets > 100\n", l.lineBuffer);
-      startCollecting(job);
-      return 0;
-    }
-    if (isSqlKeyword(first)) {
-      startCollecting(job);
-      return 0;
-    }
-  }
-  if (q.sqlIsQuery == 1 && std::strcmp(first, "INTO") == 0) {
+  if (q.macroRunning == 1 && q.macroLineNo == 1 && startsSql(job, line)) return 0;
+  if (q.sqlIsQuery == 1 && line.into) {
     parseInto(job);
     return 0;
   }
-  if (std::strcmp(first, ".REM") == 0) return 0;
+  if (line.kind == LineKind::Remark) return 0;
   if (q.sqlCollecting == 1) {
     appendSql(job, l.lineBuffer);
     return 0;
   }
-
-  if (first[0] == '.') {
-    for (const Statement &s : kStatements) {
-      if (s.word[1] == first[1] && std::strcmp(first, s.word) == 0) {
-        s.handler(job, macroSlot);
-        return 0;
-      }
-    }
-    int slot = findMacro(job, first + 1);
-    if (slot >= 0) {
-      callMacro(job, slot);
-      return 0;
-    }
+  if (line.kind == LineKind::Statement) {
+    loadTokens(job, line);
+    kStatementTable[line.statement].handler(job, macroSlot);
+    return 0;
+  }
+  if (line.kind == LineKind::MacroCall) {
+    callMacro(job, line.macroSlot);
+    return 0;
   }
   // A text line: output as written.
-  std::memcpy(q.rpfLine, l.lineBuffer, std::strlen(l.lineBuffer) + 1);
+  std::memcpy(q.rpfLine, l.lineBuffer, line.length + 1);
   emitRptLine(job);
   return 0;
+}
+
+void runLines(Job &job, int macroSlot, int first, int endLine) {
+  ScriptText &s = job.script;
+  s.nextLine = first;
+  while (s.nextLine < s.lineCount) {
+    const ScriptLine &line = s.lines[s.nextLine++];
+    if (runLine(job, line, macroSlot) == 1 && macroSlot > 0) return;
+    if (s.nextLine == endLine) return;
+  }
 }
 
 void emitRptLine(Job &job) {

@@ -102,27 +102,39 @@ bool scanReal(const char *text, double *value) {
 
 static bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// The copy is cut once, here: every word zero-terminated, one after another.
 char *firstToken(Job &job, const char *text) {
   LineState &l = job.line;
   size_t length = strnlen(text, kTokenBufferSize - 1);
-  std::memcpy(l.tokenBuffer, text, length);
-  l.tokenBuffer[length] = 0;
+  char *out = l.tokenBuffer;
+  for (size_t i = 0; i < length;) {
+    while (i < length && isDelimiter(text[i])) ++i;
+    if (i == length) break;
+    while (i < length && !isDelimiter(text[i])) *out++ = text[i++];
+    *out++ = 0;
+  }
   l.tokenNext = l.tokenBuffer;
+  l.tokenEnd = out;
   return nextToken(job);
 }
 
 char *nextToken(Job &job) {
   LineState &l = job.line;
-  char *p = l.tokenNext;
-  if (p == nullptr) return nullptr;
-  while (*p && isDelimiter(*p)) ++p;
-  if (*p == 0) {
-    l.tokenNext = p;
-    return nullptr;
-  }
-  char *word = p;
-  while (*p && !isDelimiter(*p)) ++p;
-  if (*p) *p++ = 0;
-  l.tokenNext = p;
+  char *word = l.tokenNext;
+  if (word == nullptr || word >= l.tokenEnd) return nullptr;
+  l.tokenNext = word + std::strlen(word) + 1;
   return word;
+}
+
+// Outside the run loop the next record is read as a line of text: the
+// records were cut from ScriptText by the pre-pass, which also refused
+// every line too long to read.
+int takeScriptLine(Job &job, char *buffer) {
+  ScriptText &s = job.script;
+  buffer[0] = 0;
+  if (s.nextLine >= s.lineCount) return 0;
+  const ScriptLine &line = s.lines[s.nextLine++];
+  std::memcpy(buffer, line.text, line.length);
+  buffer[line.length] = 0;
+  return 1;
 }
