@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "database/ClassLibrary.h"
@@ -20,11 +21,50 @@ class SqliteCursor;
 // The connection, shared by the driver and its cursors so that either may
 // go first: closing finalizes every live statement, and a cursor outliving
 // the connection finds no statement to step.
+// Statements of closed cursors kept, reset, for a later query of the same
+// text (a per-row query of a report runs the same text on every row).
+constexpr size_t kIdleStatements = 8;
+
+struct IdleStatement {
+  std::string sql;                      // the text it was prepared from
+  sqlite3_stmt *stmt = nullptr;
+};
+
 struct SqliteLink {
   sqlite3 *db = nullptr;
   std::vector<SqliteCursor *> live;     // cursors whose statement is not finalized
+  std::vector<IdleStatement> idle;      // reset statements, the most recent last
   long errorNumber = 0;
   char errorText[kErrorTextSize] = {};
+
+  // The idle statement prepared from exactly this text, taken out of the
+  // list; nullptr when there is none.
+  sqlite3_stmt *takeIdle(const char *sql) {
+    for (size_t i = idle.size(); i-- > 0;) {
+      if (idle[i].sql != sql) continue;
+      sqlite3_stmt *stmt = idle[i].stmt;
+      idle.erase(idle.begin() + static_cast<std::ptrdiff_t>(i));
+      return stmt;
+    }
+    return nullptr;
+  }
+  // Keep a statement for reuse once it is reset; one that cannot be reset
+  // cleanly is finalized, as is the oldest when the list is full.
+  void park(sqlite3_stmt *stmt, std::string sql) {
+    if (!db || sqlite3_reset(stmt) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return;
+    }
+    if (idle.size() >= kIdleStatements) {
+      sqlite3_finalize(idle.front().stmt);
+      idle.erase(idle.begin());
+    }
+    idle.push_back({std::move(sql), stmt});
+  }
+  void finalizeIdle() {
+    for (IdleStatement &entry : idle) sqlite3_finalize(entry.stmt);
+    idle.clear();
+  }
 
   // Keep the connection's latest error (its text is gone at the next call).
   void recordError(int code) {
@@ -69,7 +109,8 @@ short typeOfValue(sqlite3_stmt *stmt, int column) {
 
 class SqliteCursor final : public DbCursor {
  public:
-  SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt) : link_(std::move(link)), stmt_(stmt) {
+  SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt, const char *sql)
+      : link_(std::move(link)), stmt_(stmt), sql_(sql) {
     link_->live.push_back(this);
     columns_ = sqlite3_column_count(stmt_);
     types_.resize(static_cast<size_t>(columns_));
@@ -77,8 +118,10 @@ class SqliteCursor final : public DbCursor {
       types_[static_cast<size_t>(i)] = static_cast<signed char>(serverTypeOfDeclared(sqlite3_column_decltype(stmt_, i)));
     }
   }
+  // A cursor closed on an open connection leaves its statement for reuse.
   ~SqliteCursor() override {
-    release();
+    if (stmt_) link_->park(stmt_, std::move(sql_));
+    stmt_ = nullptr;
     auto &live = link_->live;
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
   }
@@ -138,6 +181,7 @@ class SqliteCursor final : public DbCursor {
  private:
   std::shared_ptr<SqliteLink> link_;
   sqlite3_stmt *stmt_;
+  std::string sql_;                     // the text stmt_ was prepared from
   int columns_ = 0;
   std::vector<signed char> types_;      // per column: server type, or kByValue
   char dateText_[kSqliteDateTextSize] = {};
@@ -167,7 +211,8 @@ class SqliteDriver final : public DbDriver {
       link_->setError(SQLITE_CANTOPEN, "no database name");
       return 1;
     }
-    int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses the connection: SQLite's own mutex would only cost.
+    int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) rc = prepareConnection();
     if (rc != SQLITE_OK) {
       link_->recordError(rc);
@@ -178,10 +223,12 @@ class SqliteDriver final : public DbDriver {
   }
 
   // Every statement of the text in turn; rows a statement returns are
-  // passed over.
+  // passed over. A text of one statement keeps it for the next run of the
+  // same text.
   int execute(const char *sql) override {
     if (!link_->db) return notConnected();
     link_->clearError();
+    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return runToEnd(kept, sql);
     const char *rest = sql;
     while (*rest) {
       sqlite3_stmt *stmt = nullptr;
@@ -192,6 +239,7 @@ class SqliteDriver final : public DbDriver {
         return 1;
       }
       if (!stmt) break;                  // only blanks or comments left
+      if (rest == sql && !hasAnotherStatement(tail)) return runToEnd(stmt, sql);
       while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       }
       if (rc != SQLITE_DONE) {
@@ -212,6 +260,7 @@ class SqliteDriver final : public DbDriver {
       return nullptr;
     }
     link_->clearError();
+    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return std::make_unique<SqliteCursor>(link_, kept, sql);
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
     int rc = sqlite3_prepare_v2(link_->db, sql, -1, &stmt, &tail);
@@ -228,7 +277,7 @@ class SqliteDriver final : public DbDriver {
       link_->setError(SQLITE_ERROR, "a query must be a single statement");
       return nullptr;
     }
-    return std::make_unique<SqliteCursor>(link_, stmt);
+    return std::make_unique<SqliteCursor>(link_, stmt, sql);
   }
 
   int begin() override { return run("BEGIN"); }
@@ -251,6 +300,7 @@ class SqliteDriver final : public DbDriver {
     std::vector<SqliteCursor *> live;
     live.swap(link_->live);
     for (SqliteCursor *cursor : live) cursor->release();
+    link_->finalizeIdle();
     if (link_->db) sqlite3_close_v2(link_->db);
     link_->db = nullptr;
   }
@@ -296,6 +346,20 @@ class SqliteDriver final : public DbDriver {
       link_->recordError(rc);
       return 1;
     }
+    return 0;
+  }
+
+  // Step a statement of the whole text sql to its end, then keep it.
+  int runToEnd(sqlite3_stmt *stmt, const char *sql) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      link_->recordError(rc);
+      sqlite3_finalize(stmt);
+      return 1;
+    }
+    link_->park(stmt, sql);
     return 0;
   }
 
