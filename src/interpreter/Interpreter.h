@@ -4,6 +4,8 @@
 // SQL collection, the run loop over the records, and labels and jumps.
 #pragma once
 
+#include <vector>
+
 struct Job;
 
 constexpr int kScriptSize = 100000;     // ScriptText bytes
@@ -80,8 +82,9 @@ struct ScriptText {
   // The records, one per line (blank lines included, so that a line's
   // index is its number counted from 0), and the cut words of every line:
   // the words of the line at offset o are stored from words + o on (a cut
-  // line is never longer than the line and its newline).
-  ScriptLine lines[kMaxScriptLines];
+  // line is never longer than the line and its newline). The records take
+  // memory by the script's lines, at most kMaxScriptLines.
+  std::vector<ScriptLine> lines;
   int lineCount = 0;                    // records decoded
   char words[kScriptSize + 1];
   int nextLine = 0;                     // program counter: index of the next record to run

@@ -1,6 +1,7 @@
 // The pre-pass: one read of the whole script that decodes every line into
 // its record and records where every macro body starts and ends and where
 // every label stands and who owns it.
+#include <algorithm>
 #include <cstring>
 
 #include "driver/Job.h"
@@ -15,15 +16,14 @@ static const char *poolName(char *pool, int &used, const char *name) {
   return stored;
 }
 
-// Decode the line just read into lineBuffer as record `index`. Every line
-// holds at least its newline, so the records never outnumber the bytes.
-static ScriptLine &decodeScriptLine(Job &job, int index, int offset) {
+// Decode the line just read into lineBuffer as the next record.
+static const ScriptLine &decodeScriptLine(Job &job, int offset) {
   ScriptText &s = job.script;
   LineState &l = job.line;
   // Loading already made every control character a blank, so the record
   // may point at the script's own bytes.
   countWords(l.lineBuffer);
-  ScriptLine &line = s.lines[index];
+  ScriptLine &line = s.lines[s.lineCount++];
   int length = static_cast<int>(std::strlen(l.lineBuffer));
   decodeLine(job, line, l.lineBuffer, length, s.words + offset, false);
   line.text = s.text + offset;
@@ -37,8 +37,10 @@ void runPrepass(Job &job) {
   int lastEnd = 0, lastEndLine = 0;
   s.cursor = 0;
   s.lineCount = 0;
+  // Every line ends in a newline (loading closes the last one).
+  s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));
   for (int offset = 0; readScriptLine(job, l.lineBuffer); offset = s.cursor) {
-    const ScriptLine &line = decodeScriptLine(job, s.lineCount++, offset);
+    const ScriptLine &line = decodeScriptLine(job, offset);
     if (line.kind == LineKind::Blank) continue;
     loadTokens(job, line);
     if (line.kind == LineKind::Label) {
