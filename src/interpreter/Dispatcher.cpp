@@ -59,13 +59,13 @@ int dispatchStatement(Job &job, int macroSlot) {
 int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
+  l.wordCount = line.wordCount;
   if (line.kind == LineKind::Blank) return 0;
   ++q.macroLineNo;
   if (line.text != l.lineBuffer) {
     std::memcpy(l.lineBuffer, line.text, line.length);
     l.lineBuffer[line.length] = 0;
   }
-  l.wordCount = line.wordCount;
   if (job.job.runFlags & kFlagTrace) writeTrace(job, l.lineBuffer);
 
   if (line.kind == LineKind::Define) {  // the body was recorded by the pre-pass

@@ -71,6 +71,8 @@ struct ScriptLine {
   bool into;                            // first word INTO: an INTO list while a SELECT is collected
   signed char statement;                // kind Statement: row of kStatementTable
   short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
+  short owner;                          // slot of the macro whose body holds the line (as
+                                        // the pre-pass saw it), 0 at the top level
 };
 
 // The whole input, filtered on loading, read line by line from cursor by

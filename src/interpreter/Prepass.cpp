@@ -28,6 +28,7 @@ static const ScriptLine &decodeScriptLine(Job &job, int offset) {
   decodeLine(job, line, l.lineBuffer, length, s.words + offset, false);
   line.text = s.text + offset;
   line.offset = offset;
+  line.owner = static_cast<short>(job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
   return line;
 }
 

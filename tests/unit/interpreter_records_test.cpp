@@ -93,6 +93,9 @@ TEST(Records, EveryLineDecodedOnceWithItsKind) {
   EXPECT_EQ(later.firstLine, 4);
   EXPECT_EQ(later.endLine, 6);
   EXPECT_EQ(t.job->labels.entries[0].line, 8);
+  EXPECT_EQ(s.lines[3].owner, 0);
+  EXPECT_EQ(s.lines[5].owner, 1);
+  EXPECT_EQ(s.lines[7].owner, 0);
   EXPECT_EQ(s.nextLine, 0);
 }
 
