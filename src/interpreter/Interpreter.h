@@ -110,6 +110,8 @@ struct Macro {
   int end = 0;                          // just after the last non-blank body line; 0 if never closed
   int firstLine = 0;                    // record index of the line after .DEFINE
   int endLine = 0;                      // record index matching end; 0 if never closed
+  SqlWord kind = SqlWord::None;         // SQL keyword of the body's first non-blank line:
+                                        // an SQL macro when its run begins there
 };
 
 struct MacroTable {

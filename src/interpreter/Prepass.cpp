@@ -36,6 +36,7 @@ void runPrepass(Job &job) {
   ScriptText &s = job.script;
   LineState &l = job.line;
   int lastEnd = 0, lastEndLine = 0;
+  bool bodyStarts = false;              // the last non-blank line was a .DEFINE
   s.cursor = 0;
   s.lineCount = 0;
   // Every line ends in a newline (loading closes the last one).
@@ -43,6 +44,8 @@ void runPrepass(Job &job) {
   for (int offset = 0; readScriptLine(job, l.lineBuffer); offset = s.cursor) {
     const ScriptLine &line = decodeScriptLine(job, offset);
     if (line.kind == LineKind::Blank) continue;
+    if (bodyStarts) job.macros.slots[job.macros.nextSlot - 1].kind = line.sqlWord;
+    bodyStarts = line.kind == LineKind::Define;
     loadTokens(job, line);
     if (line.kind == LineKind::Label) {
       defineLabel(job, job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
@@ -81,6 +84,7 @@ void defineMacro(Job &job) {
   m.slots[m.nextSlot].end = 0;
   m.slots[m.nextSlot].firstLine = job.script.lineCount;
   m.slots[m.nextSlot].endLine = 0;
+  m.slots[m.nextSlot].kind = SqlWord::None;
   ++m.nextSlot;
 }
 

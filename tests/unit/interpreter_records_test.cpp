@@ -92,6 +92,7 @@ TEST(Records, EveryLineDecodedOnceWithItsKind) {
   const Macro &later = t.job->macros.slots[1];
   EXPECT_EQ(later.firstLine, 4);
   EXPECT_EQ(later.endLine, 6);
+  EXPECT_EQ(later.kind, SqlWord::Select);
   EXPECT_EQ(t.job->labels.entries[0].line, 8);
   EXPECT_EQ(s.lines[3].owner, 0);
   EXPECT_EQ(s.lines[5].owner, 1);
@@ -110,6 +111,7 @@ TEST(Records, BodyEndsAsRecordIndices) {
   EXPECT_EQ(m.slots[2].endLine, 7);
   EXPECT_EQ(m.slots[2].end, 31);
   EXPECT_EQ(m.slots[3].endLine, 0);
+  EXPECT_EQ(m.slots[2].kind, SqlWord::None);
 }
 
 // A backward jump repeats lines; a jump to a label that is the last line of
