@@ -12,6 +12,7 @@ for file in bin/kelvordantix share/man/man1/kelvordantix.1 share/man/man5/kelvor
             share/bash-completion/completions/kelvordantix; do
   [ -f "$prefix/$file" ] || { echo "missing: $file"; failed=1; }
 done
+bash -n "$prefix/share/bash-completion/completions/kelvordantix" || { echo "completion does not parse"; failed=1; }
 "$prefix/bin/kelvordantix" --version | grep -qx 'kelvordantix [0-9.]*' || { echo "installed binary does not run"; failed=1; }
 # The installed example runs as the README tells.
 cd "$2" && sqlite3 demo.db < "$prefix/share/doc/kelvordantix/examples/demo.sql" &&
