@@ -356,7 +356,7 @@ class OdbcDriver final : public DbDriver {
       // stored one (or the driver's own sources, like PGPASSWORD) applies.
       rc = SQLConnect(link.dbc, reinterpret_cast<SQLCHAR *>(dsn), SQL_NTS, uid[0] ? reinterpret_cast<SQLCHAR *>(uid) : nullptr,
                       uid[0] ? SQL_NTS : 0, pwd[0] ? reinterpret_cast<SQLCHAR *>(pwd) : nullptr, pwd[0] ? SQL_NTS : 0);
-      std::memset(pwd, 0, sizeof pwd);
+      explicit_bzero(pwd, sizeof pwd);
     }
     if (!SQL_SUCCEEDED(rc)) {
       link.recordError(SQL_HANDLE_DBC, link.dbc, true);

@@ -177,7 +177,7 @@ static void connect(Job &job, const char *connectString) {
   }
   OStartup(1);
   int failed = job.db.database.Open(parts.database, parts.user, password, 0);
-  std::memset(typed, 0, sizeof typed);
+  explicit_bzero(typed, sizeof typed);  // a plain memset of a dead buffer may be left out
   if (failed != 0) {
     std::fprintf(job.job.err, "Connect Fail\n%s\n", job.db.database.GetServerErrorText());
     abortJob(job);
