@@ -25,8 +25,9 @@ constexpr int kNoEndLine = -1;          // runLines: no body end to stop at
 //
 // Every line of the script is decoded once, by the pre-pass, into a
 // ScriptLine: what the line is and what can be known of it before anything
-// runs. The run loop walks these records by index; it never reads or cuts
-// the script text again. What depends on the run stays decided at run time,
+// runs. The run loop walks these records by index; it never re-reads a line
+// or cuts its words again (handlers take the words from the tokeniser, which
+// the record fills ready cut). What depends on the run stays decided at run time,
 // from the record: a body's first line starts an SQL statement only while a
 // macro runs, a line is SQL text while a statement is collected, .DEFINE
 // bodies are passed over at the top level, and "&" references are
