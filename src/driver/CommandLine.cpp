@@ -2,6 +2,7 @@
 // the files, connecting, and the run loops of the three modes.
 #include <cstring>
 
+#include "checker/Checker.h"
 #include "driver/Job.h"
 
 int readRunFlags(const char *word) {
@@ -183,6 +184,8 @@ int runJob(Job &job, int argc, char **argv) {
       std::fputs(kUsageLine, job.job.err);
       abortJob(job);
     }
+    // --check SCRIPT [user/password@conn]: the script is checked, not run.
+    if (job.job.options.check) return checkScript(job, argc - first, argv + first);
     // The positional arguments, behind the program name.
     argv[first - 1] = argv[0];
     startJob(job, argc - first + 1, argv + first - 1);
