@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr size_t kShownMessage = 60;    // a formatter warning shown up to here
+
 bool isRpfCommand(const std::string &name) {
   for (int i = 0; i < kRpfCommandCount; ++i)
     if (name == kRpfCommands[i].name) return true;
@@ -122,7 +124,9 @@ void checkTextLines(Checker &c) {
       int column = failedColumn(c.job, l->text);
       c.error(l->number - 1, column, commandBefore(*l, column) + g.firstLine());
     } else if (!g.printed.empty()) {
-      c.warning(l->number - 1, 1, "text wider than its field: " + g.firstLine());
+      std::string message = g.firstLine();  // the formatter's warning, which shows the word
+      if (message.size() > kShownMessage) message = message.substr(0, kShownMessage) + "...";
+      c.warning(l->number - 1, 1, "text wider than its field: " + message);
     }
   }
 }

@@ -56,8 +56,11 @@ struct SchemaCheck {
   // error in it).
   bool prepare(const std::string &sql, int lineIndex, int column) {
     if (driver->describe(sql.c_str(), &columns) == 0) return true;
-    c.error(lineIndex, column, std::string("the server refuses the statement: ") + driver->errorText() +
-                                   " (error " + std::to_string(driver->errorNumber()) + ")");
+    std::string text = driver->errorText();  // one diagnostic is one line
+    for (char &ch : text)
+      if (ch == '\n' || ch == '\r') ch = ' ';
+    c.error(lineIndex, column, "the server refuses the statement: " + text + " (error " +
+                                   std::to_string(driver->errorNumber()) + ")");
     driver->rollback();
     driver->begin();
     return false;
@@ -77,10 +80,14 @@ void SchemaCheck::macro(int slot) {
 
   size_t into = m.intoVariables.size();
   if (into != columns.size()) {
-    c.error(m.intoLine >= 0 ? m.intoLine : m.sqlLine, 1,
-            "the INTO list names " + std::to_string(into) + " variable" + (into == 1 ? "" : "s") +
-                " but the SELECT gives " + std::to_string(columns.size()) + " column" +
-                (columns.size() == 1 ? "" : "s") + stops("no. of INTO fields wrong"));
+    std::string gives = "the SELECT gives " + std::to_string(columns.size()) + " column" +
+                        (columns.size() == 1 ? "" : "s");
+    if (m.intoLine < 0) {
+      c.error(m.sqlLine, 1, gives + " but has no INTO list" + stops("no. of INTO fields wrong"));
+    } else {
+      c.error(m.intoLine, 1, "the INTO list names " + std::to_string(into) + " variable" + (into == 1 ? "" : "s") +
+                                 " but " + gives + stops("no. of INTO fields wrong"));
+    }
     return;
   }
   for (size_t i = 0; i < into; ++i) {
