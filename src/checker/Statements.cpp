@@ -328,6 +328,10 @@ int useVariable(Checker &c, int lineIndex, const std::string &name, int column) 
     c.variableUsed[v] = true;
     return v;
   }
+  if (name.empty()) {
+    c.error(lineIndex, column, "\"&\" without a variable name after it" + stops("Variable name Wrong"));
+    return -1;
+  }
   std::vector<std::string> names;
   for (int k = 0; k < c.job.vars.count; ++k) names.push_back(c.job.vars.entries[k].name);
   std::string hint = nearestWord(name, names);
