@@ -160,16 +160,26 @@ void decodeLines(Checker &c) {
     l.text = job.line.lineBuffer;
     l.words = splitWords(l.text);
     l.owner = inBody ? slot : 0;
-    if (intoContinues) {                // read by the INTO list, blank or not
+    // The pre-pass takes label, .DEFINE and ".." lines wherever they stand;
+    // any other line after an INTO line ending in a comma is read by the
+    // INTO list, blank or not.
+    const std::string first = l.words.empty() ? "" : l.words[0].upper;
+    bool structure = first.compare(0, 2, ".&") == 0 || first == ".DEFINE" || first == "..";
+    if (intoContinues && structure)
+      c.error(l.number - 1, 1, "the INTO list above ends in a comma, so the run reads this line as its continuation" +
+                                   stops("Variable name Wrong"));
+    if (intoContinues && !structure) {
       l.kind = LineKind::IntoMore;
       intoContinues = listContinues(l.text);
     } else if (l.words.empty()) {
       l.kind = LineKind::Blank;
     } else if (l.words[0].upper.compare(0, 2, ".&") == 0) {
       l.kind = LineKind::Label;
+      intoContinues = false;
       ++bodyLineNo;
     } else if (l.words[0].upper == ".DEFINE") {
       l.kind = LineKind::Define;
+      intoContinues = false;
       l.owner = 0;
       ++slot;
       c.macros[slot].defineLine = l.number - 1;
@@ -177,6 +187,7 @@ void decodeLines(Checker &c) {
       bodyLineNo = 0;
     } else if (l.words[0].upper == "..") {
       l.kind = LineKind::EndDefine;
+      intoContinues = false;
       if (!inBody) c.error(l.number - 1, 1, "\"..\" without an open .DEFINE: it ends the latest macro again");
       if (inBody) c.macros[slot].closed = true;
       inBody = false;

@@ -11,10 +11,12 @@ int labelLine(const Checker &c, int label) {
   int seen = 0;
   for (const CheckLine &l : c.lines)
     if (l.kind == LineKind::Label && seen++ == label) return l.number - 1;
-  return -1;
+  return 0;                             // not reached: decoding takes the pre-pass's labels
 }
 
 const char *macroName(const Checker &c, int slot) { return c.job.macros.slots[slot].name; }
+
+int firstColumn(const CheckLine &l) { return l.words.empty() ? 1 : l.words[0].column; }
 
 int nameColumn(const CheckLine &l) { return l.words.size() > 1 ? l.words[1].column : 1; }
 
@@ -39,7 +41,7 @@ void checkLabels(Checker &c) {
     int first = findLabel(c.job, t.entries[i].name, t.entries[i].owner);
     if (first == i) continue;
     int line = labelLine(c, i);
-    c.error(line, c.lines[line].words[0].column,
+    c.error(line, firstColumn(c.lines[line]),
             std::string("label ") + t.entries[i].name + " is already defined at line " +
                 std::to_string(labelLine(c, first) + 1) + " in the same scope: every jump goes to the first");
   }
@@ -80,7 +82,7 @@ void checkUnused(Checker &c) {
   for (int i = 0; i < t.count && i < static_cast<int>(c.labelUsed.size()); ++i) {
     if (c.labelUsed[i] || findLabel(c.job, t.entries[i].name, t.entries[i].owner) != i) continue;
     int line = labelLine(c, i);
-    c.warning(line, c.lines[line].words[0].column, std::string("label ") + t.entries[i].name + " is never jumped to");
+    c.warning(line, firstColumn(c.lines[line]), std::string("label ") + t.entries[i].name + " is never jumped to");
   }
   for (size_t slot = 1; slot < c.macros.size(); ++slot) {
     const CheckMacro &m = c.macros[slot];
