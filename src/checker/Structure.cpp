@@ -27,6 +27,17 @@ void checkMacros(Checker &c) {
     if (!m.closed)
       c.error(m.defineLine, 1,
               std::string("macro ") + macroName(c, slot) + " is never closed by a \"..\" line: every line after it is its body");
+    std::string dotted = std::string(".") + macroName(c, slot);
+    for (int i = 0; i < kStatementCount; ++i)
+      if (dotted == kStatements[i].word)
+        c.warning(m.defineLine, nameColumn(define),
+                  "macro " + dotted.substr(1) + " is named like the statement " + dotted + ": a " + dotted +
+                      " line runs the statement, only .EXECUTE calls the macro");
+    for (int i = 0; i < kRpfCommandCount; ++i)
+      if (dotted.substr(1) == kRpfCommands[i].name)
+        c.warning(m.defineLine, nameColumn(define),
+                  "macro " + dotted.substr(1) + " hides the RPF command " + dotted + ": every " + dotted +
+                      " line calls the macro");
     int first = findMacro(c.job, macroName(c, slot));
     if (first != static_cast<int>(slot))
       c.error(m.defineLine, nameColumn(define),
