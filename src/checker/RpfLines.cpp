@@ -126,7 +126,10 @@ void checkTextLines(Checker &c) {
     } else if (!g.printed.empty()) {
       std::string message = g.firstLine();  // the formatter's warning, which shows the word
       if (message.size() > kShownMessage) message = message.substr(0, kShownMessage) + "...";
-      c.warning(l->number - 1, 1, "text wider than its field: " + message);
+      int column = 1;                   // at the first word wider than the page, if any
+      for (auto w = l->words.rbegin(); w != l->words.rend(); ++w)
+        if (w->text.size() > static_cast<size_t>(kLinePositions)) column = w->column;
+      c.warning(l->number - 1, column, "text wider than its field: " + message);
     }
   }
 }
