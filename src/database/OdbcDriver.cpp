@@ -397,6 +397,7 @@ class OdbcDriver final : public DbDriver {
       columnTypes->push_back(serverTypeOfSqlType(type));
     }
     if (!ok) link.recordError(SQL_HANDLE_STMT, stmt);
+    SQLFreeStmt(stmt, SQL_CLOSE);        // psqlODBC keeps a described result until closed
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return ok ? 0 : 1;
   }
