@@ -79,7 +79,7 @@ int checkScript(Job &job, int argc, char **argv) {
   }
   const char *file = argv[0];
   job.job.jobName = file;
-  job.job.input = std::fopen(file, "rb");
+  job.job.input = namesStandardStream(file) ? stdin : std::fopen(file, "rb");
   if (job.job.input == nullptr) {
     std::fprintf(job.job.err, "%s: error: cannot open the script: %s\n", file, std::strerror(errno));
     return 1;
@@ -93,7 +93,7 @@ int checkScript(Job &job, int argc, char **argv) {
     if (argc == 2) checkSchema(c, argv[1]);
     checkUnused(c);
   }
-  if (job.job.input) std::fclose(job.job.input);
+  if (job.job.input && job.job.input != stdin) std::fclose(job.job.input);
   job.job.input = nullptr;
   if (job.job.output) std::fclose(job.job.output);
   job.job.output = nullptr;

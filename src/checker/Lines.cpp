@@ -64,7 +64,7 @@ bool loadAndPrepass(Checker &c) {
     c.error(newlinesBefore(job, job.script.scriptLength), 1, limitText(g.firstLine()));
     return false;
   }
-  std::fclose(job.job.input);
+  if (job.job.input != stdin) std::fclose(job.job.input);
   job.job.input = nullptr;
   SqlState &q = job.sql;
   q.macroRunning = q.macroLineNo = q.sqlIsQuery = q.sqlCollecting = q.inDefineBody = 0;

@@ -10,6 +10,7 @@
 
 namespace {
 
+constexpr int kTypedPasswordSize = 256; // a password typed at the terminal
 constexpr char kConditionQuery[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
 
 // The placeholder of a variable's kind: numbers as a number, text as NULL,
@@ -127,9 +128,17 @@ void checkSchema(Checker &c, const char *connectString) {
   }
   std::strcpy(copy, connectString);
   ConnectParts parts = splitConnectString(copy);
+  char typed[kTypedPasswordSize] = {};  // the password as a run takes it
+  const char *password = nullptr;
+  if (!resolvePassword(parts.password, parts.user, typed, sizeof typed, &password)) {
+    c.error(-1, 0, std::string("cannot connect: ") + typed + stops("Connect Fail"));
+    return;
+  }
   OStartup(1);
   ODatabase &database = job.db.database;
-  if (database.Open(parts.database, parts.user, parts.password, 0) != 0) {
+  int failed = database.Open(parts.database, parts.user, password, 0);
+  explicit_bzero(typed, sizeof typed);
+  if (failed != 0) {
     const char *reason = database.GetServerErrorText();
     c.error(-1, 0, std::string("cannot connect") + (reason && reason[0] ? std::string(": ") + reason : "") +
                        stops("Connect Fail"));
