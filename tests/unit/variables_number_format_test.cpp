@@ -118,7 +118,7 @@ TEST(NumberFormat, GeneralMatchesPrintfOnEdgeValues) {
 TEST(NumberFormat, GeneralMatchesPrintfOnMillionsOfValues) {
   std::mt19937_64 random(20261208);
   Tally tally;
-  const long rounds = 400000 / kScale;
+  const long rounds = 250000 / kScale;
   std::uniform_int_distribution<int64_t> digits13(1000000000000, 9999999999999);
   std::uniform_int_distribution<int64_t> digits15(100000000000000, 999999999999999);
   std::uniform_real_distribution<double> wide(1e15, 1e17);
@@ -145,7 +145,7 @@ TEST(NumberFormat, FixedMatchesPrintf) {
                        HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")}) {
     for (int decimals = 0; decimals <= 20; ++decimals) checkFixed(tally, value, 12, decimals);
   }
-  const long rounds = 400000 / kScale;
+  const long rounds = 250000 / kScale;
   std::uniform_int_distribution<int64_t> cents(-99999999999, 99999999999);
   for (long i = 0; i < rounds; ++i) {
     int decimals = static_cast<int>(random() % 21);
