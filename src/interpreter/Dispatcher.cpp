@@ -6,6 +6,44 @@
 
 #include "driver/Job.h"
 
+// The RPT statements, in the order they are tested.
+const Statement kStatements[] = {
+    {".DATABASE", [](Job &, int) {}},  // the connection comes from the command line
+    {".STOP", [](Job &job, int) { finishJob(job); }},
+    {".DECLARE", [](Job &job, int) { execDeclare(job); }},
+    {".SET", [](Job &job, int) { execSet(job); }},
+    {".EQUAL", [](Job &job, int) { execEqual(job); }},
+    {".TELL", [](Job &job, int) { execTell(job); }},
+    {".ASK", [](Job &job, int) { execAsk(job); }},
+    {".PRINT", [](Job &job, int) { execPrint(job); }},
+    {".EXECUTE", [](Job &job, int) { execExecute(job); }},
+    {".REPORT", [](Job &job, int) { execReport(job); }},
+    {".IF", [](Job &job, int slot) { execIf(job, slot); }},
+    {".IFNULL", [](Job &job, int slot) { execIfNull(job, slot); }},
+    {".ADD", [](Job &job, int) { execCalc(job, 'A'); }},
+    {".SUB", [](Job &job, int) { execCalc(job, 'S'); }},
+    {".MUL", [](Job &job, int) { execCalc(job, 'M'); }},
+    {".DIV", [](Job &job, int) { execCalc(job, 'D'); }},
+    {".COMMIT", [](Job &job, int) { execCommit(job); }},
+    {".ROLLBACK", [](Job &job, int) { execRollback(job); }},
+    {".GOTO", [](Job &job, int slot) { execGoto(job, slot); }},
+};
+const int kStatementCount = sizeof kStatements / sizeof kStatements[0];
+
+namespace {
+
+// First words that open an SQL statement on a macro's first line.
+const char *const kSqlKeywords[] = {"INSERT", "DELETE", "UPDATE", "CREATE", "DROP",
+                                    "ALTER",  "TRUNCATE", "GRANT", "REVOKE"};
+
+}  // namespace
+
+bool isSqlKeyword(const char *word) {
+  for (const char *keyword : kSqlKeywords)
+    if (std::strcmp(word, keyword) == 0) return true;
+  return false;
+}
+
 namespace {
 
 void startCollecting(Job &job) {
@@ -60,7 +98,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
   l.wordCount = line.wordCount;
-  if (line.kind == LineKind::Blank) return 0;
+  if (line.kind == ScriptLineKind::Blank) return 0;
   ++q.macroLineNo;
   if (line.text != l.lineBuffer) {
     std::memcpy(l.lineBuffer, line.text, line.length);
@@ -68,32 +106,32 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   }
   if (job.job.runFlags & kFlagTrace) writeTrace(job, l.lineBuffer);
 
-  if (line.kind == LineKind::Define) {  // the body was recorded by the pre-pass
+  if (line.kind == ScriptLineKind::Define) {  // the body was recorded by the pre-pass
     q.inDefineBody = 1;
     return 0;
   }
-  if (line.kind == LineKind::EndDefine) {
+  if (line.kind == ScriptLineKind::EndDefine) {
     q.inDefineBody = 0;
     return 1;
   }
-  if (line.kind == LineKind::Label) return 0;
+  if (line.kind == ScriptLineKind::Label) return 0;
   if (q.inDefineBody == 1 && q.macroRunning == 0) return 0;  // a body passed over
   if (q.macroRunning == 1 && q.macroLineNo == 1 && startsSql(job, line)) return 0;
   if (q.sqlIsQuery == 1 && line.into) {
     parseInto(job);
     return 0;
   }
-  if (line.kind == LineKind::Remark) return 0;
+  if (line.kind == ScriptLineKind::Remark) return 0;
   if (q.sqlCollecting == 1) {
     appendSql(job, l.lineBuffer);
     return 0;
   }
-  if (line.kind == LineKind::Statement) {
+  if (line.kind == ScriptLineKind::Statement) {
     loadTokens(job, line);
-    kStatementTable[line.statement].handler(job, macroSlot);
+    kStatements[line.statement].handler(job, macroSlot);
     return 0;
   }
-  if (line.kind == LineKind::MacroCall) {
+  if (line.kind == ScriptLineKind::MacroCall) {
     callMacro(job, line.macroSlot);
     return 0;
   }

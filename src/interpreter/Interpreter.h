@@ -38,7 +38,7 @@ constexpr int kNoEndLine = -1;          // runLines: no body end to stop at
 // the MacroTable and LabelTable.
 
 // What a line is, by its first word (folded to upper case).
-enum class LineKind : unsigned char {
+enum class ScriptLineKind : unsigned char {
   Blank,      // no words: passed over, not traced, not counted
   Define,     // .DEFINE name: opens a macro body (recorded by the pre-pass)
   EndDefine,  // ..: closes a body; ends a macro's run
@@ -67,10 +67,10 @@ struct ScriptLine {
   short length;                         // characters of text (at most kMaxLineChars)
   short wordsLength;                    // bytes of words, terminators included
   short wordCount;                      // words of the line, as countWords counts them
-  LineKind kind;                        // what the line is
+  ScriptLineKind kind;                  // what the line is
   SqlWord sqlWord;                      // the SQL keyword it begins with, if any
   bool into;                            // first word INTO: an INTO list while a SELECT is collected
-  signed char statement;                // kind Statement: row of kStatementTable
+  signed char statement;                // kind Statement: row of kStatements
   short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
   short owner;                          // slot of the macro whose body holds the line (as
                                         // the pre-pass saw it), 0 at the top level
@@ -173,15 +173,6 @@ char *nextToken(Job &job);
 
 // --- Statement records (Statements.cpp) ---------------------------------------
 
-using StatementHandler = void (*)(Job &, int macroSlot);
-struct StatementEntry {
-  const char *word;                     // the first word, upper case
-  StatementHandler handler;
-};
-constexpr int kStatementCount = 19;
-// The RPT statements, in the order they are tested.
-extern const StatementEntry kStatementTable[kStatementCount];
-
 // Decode a line whose control characters countWords has already made
 // blanks: its words are cut into `words` (room for length + 1 bytes), the
 // first folded, and the line classified. A dot word that names no
@@ -203,6 +194,17 @@ void defineMacro(Job &job);
 void defineLabel(Job &job, int owner);
 
 // --- Dispatcher and the run loop -----------------------------------------------
+
+// One row of the statement table: a first word and its handler.
+struct Statement {
+  const char *word;                     // upper case, with its dot
+  void (*handler)(Job &, int macroSlot);
+};
+// The RPT statements, in the order the dispatcher tests them.
+extern const Statement kStatements[];
+extern const int kStatementCount;
+// A first word (folded) that opens an SQL statement other than SELECT.
+bool isSqlKeyword(const char *word);
 
 // Run the line in lineBuffer (decoded first); 1 for a ".." line, else 0.
 int dispatchStatement(Job &job, int macroSlot);

@@ -43,16 +43,16 @@ void runPrepass(Job &job) {
   s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));
   for (int offset = 0; readScriptLine(job, l.lineBuffer); offset = s.cursor) {
     const ScriptLine &line = decodeScriptLine(job, offset);
-    if (line.kind == LineKind::Blank) continue;
+    if (line.kind == ScriptLineKind::Blank) continue;
     if (bodyStarts) job.macros.slots[job.macros.nextSlot - 1].kind = line.sqlWord;
-    bodyStarts = line.kind == LineKind::Define;
+    bodyStarts = line.kind == ScriptLineKind::Define;
     loadTokens(job, line);
-    if (line.kind == LineKind::Label) {
+    if (line.kind == ScriptLineKind::Label) {
       defineLabel(job, job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
-    } else if (line.kind == LineKind::Define) {
+    } else if (line.kind == ScriptLineKind::Define) {
       defineMacro(job);
       job.sql.inDefineBody = 1;
-    } else if (line.kind == LineKind::EndDefine) {
+    } else if (line.kind == ScriptLineKind::EndDefine) {
       job.sql.inDefineBody = 0;
       // Slot 0 stands for the top level; a stray ".." before any .DEFINE
       // lands there harmlessly.

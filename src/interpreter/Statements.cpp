@@ -1,38 +1,10 @@
-// Statement records: the RPT statement table and the decoding of a script
-// line into its ScriptLine record, done once per line by the pre-pass.
+// Statement records: the decoding of a script line into its ScriptLine
+// record, done once per line by the pre-pass.
 #include <cstring>
 
 #include "driver/Job.h"
 
-// The RPT statements, in the order they are tested.
-const StatementEntry kStatementTable[kStatementCount] = {
-    {".DATABASE", [](Job &, int) {}},  // the connection comes from the command line
-    {".STOP", [](Job &job, int) { finishJob(job); }},
-    {".DECLARE", [](Job &job, int) { execDeclare(job); }},
-    {".SET", [](Job &job, int) { execSet(job); }},
-    {".EQUAL", [](Job &job, int) { execEqual(job); }},
-    {".TELL", [](Job &job, int) { execTell(job); }},
-    {".ASK", [](Job &job, int) { execAsk(job); }},
-    {".PRINT", [](Job &job, int) { execPrint(job); }},
-    {".EXECUTE", [](Job &job, int) { execExecute(job); }},
-    {".REPORT", [](Job &job, int) { execReport(job); }},
-    {".IF", [](Job &job, int slot) { execIf(job, slot); }},
-    {".IFNULL", [](Job &job, int slot) { execIfNull(job, slot); }},
-    {".ADD", [](Job &job, int) { execCalc(job, 'A'); }},
-    {".SUB", [](Job &job, int) { execCalc(job, 'S'); }},
-    {".MUL", [](Job &job, int) { execCalc(job, 'M'); }},
-    {".DIV", [](Job &job, int) { execCalc(job, 'D'); }},
-    {".COMMIT", [](Job &job, int) { execCommit(job); }},
-    {".ROLLBACK", [](Job &job, int) { execRollback(job); }},
-    {".GOTO", [](Job &job, int slot) { execGoto(job, slot); }},
-};
-
 namespace {
-
-// First words that open an SQL statement on a macro's first line, besides
-// SELECT.
-const char *const kSqlKeywords[] = {"INSERT", "DELETE", "UPDATE", "CREATE", "DROP",
-                                    "ALTER",  "TRUNCATE", "GRANT", "REVOKE"};
 
 bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
@@ -51,14 +23,12 @@ int cutWords(const char *text, int length, char *out) {
 
 SqlWord sqlWordOf(const char *first) {
   if (std::strcmp(first, "SELECT") == 0) return SqlWord::Select;
-  for (const char *keyword : kSqlKeywords)
-    if (std::strcmp(first, keyword) == 0) return SqlWord::Other;
-  return SqlWord::None;
+  return isSqlKeyword(first) ? SqlWord::Other : SqlWord::None;
 }
 
 int statementOf(const char *first) {
   for (int i = 0; i < kStatementCount; ++i) {
-    const char *word = kStatementTable[i].word;
+    const char *word = kStatements[i].word;
     if (word[1] == first[1] && std::strcmp(first, word) == 0) return i;
   }
   return -1;
@@ -70,28 +40,28 @@ void classify(ScriptLine &line, const char *first) {
   line.into = false;
   line.statement = -1;
   line.macroSlot = -1;
-  line.kind = LineKind::Text;
+  line.kind = ScriptLineKind::Text;
   if (first[0] != '.') {
     line.sqlWord = sqlWordOf(first);
     line.into = std::strcmp(first, "INTO") == 0;
   } else if (std::strcmp(first, ".DEFINE") == 0) {
-    line.kind = LineKind::Define;
+    line.kind = ScriptLineKind::Define;
   } else if (std::strcmp(first, "..") == 0) {
-    line.kind = LineKind::EndDefine;
+    line.kind = ScriptLineKind::EndDefine;
   } else if (first[1] == '&') {
-    line.kind = LineKind::Label;
+    line.kind = ScriptLineKind::Label;
   } else if (std::strcmp(first, ".REM") == 0) {
-    line.kind = LineKind::Remark;
+    line.kind = ScriptLineKind::Remark;
   } else if ((line.statement = static_cast<signed char>(statementOf(first))) >= 0) {
-    line.kind = LineKind::Statement;
+    line.kind = ScriptLineKind::Statement;
   }
 }
 
 void resolveMacroCall(Job &job, ScriptLine &line) {
-  if (line.kind != LineKind::Text || line.words[0] != '.') return;
+  if (line.kind != ScriptLineKind::Text || line.words[0] != '.') return;
   int slot = findMacro(job, line.words + 1);
   if (slot < 0) return;
-  line.kind = LineKind::MacroCall;
+  line.kind = ScriptLineKind::MacroCall;
   line.macroSlot = static_cast<short>(slot);
 }
 
@@ -107,7 +77,7 @@ void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *
     if (words[i] == 0) ++line.wordCount;
   if (line.wordCount == 0) {
     classify(line, "");
-    line.kind = LineKind::Blank;
+    line.kind = ScriptLineKind::Blank;
     return;
   }
   foldUpper(words);

@@ -58,28 +58,28 @@ TEST(Records, EveryLineDecodedOnceWithItsKind) {
   const ScriptText &s = t.job->script;
   ASSERT_EQ(s.lineCount, 12);
   struct {
-    LineKind kind;
+    ScriptLineKind kind;
     const char *words;
   } expected[] = {
-      {LineKind::Remark, ".REM|a|comment|"},
-      {LineKind::Blank, ""},
-      {LineKind::MacroCall, ".LATER|x|"},
-      {LineKind::Define, ".DEFINE|later|"},
-      {LineKind::Text, "SELECT|a|from|b|"},
-      {LineKind::Text, "INTO|X,|y|"},
-      {LineKind::EndDefine, "..|"},
-      {LineKind::Label, ".&TOP|more|"},
-      {LineKind::Statement, ".SET|x|\"a|b\"|"},
-      {LineKind::Text, ".NC|"},
-      {LineKind::Text, "INSERT|into|t|"},
-      {LineKind::Text, ".SETX|"},
+      {ScriptLineKind::Remark, ".REM|a|comment|"},
+      {ScriptLineKind::Blank, ""},
+      {ScriptLineKind::MacroCall, ".LATER|x|"},
+      {ScriptLineKind::Define, ".DEFINE|later|"},
+      {ScriptLineKind::Text, "SELECT|a|from|b|"},
+      {ScriptLineKind::Text, "INTO|X,|y|"},
+      {ScriptLineKind::EndDefine, "..|"},
+      {ScriptLineKind::Label, ".&TOP|more|"},
+      {ScriptLineKind::Statement, ".SET|x|\"a|b\"|"},
+      {ScriptLineKind::Text, ".NC|"},
+      {ScriptLineKind::Text, "INSERT|into|t|"},
+      {ScriptLineKind::Text, ".SETX|"},
   };
   for (int i = 0; i < s.lineCount; ++i) {
     EXPECT_EQ(s.lines[i].kind, expected[i].kind) << i;
     EXPECT_EQ(words(s.lines[i]), expected[i].words) << i;
   }
   EXPECT_EQ(s.lines[2].macroSlot, 1);
-  EXPECT_STREQ(kStatementTable[s.lines[8].statement].word, ".SET");
+  EXPECT_STREQ(kStatements[s.lines[8].statement].word, ".SET");
   EXPECT_EQ(s.lines[4].sqlWord, SqlWord::Select);
   EXPECT_EQ(s.lines[10].sqlWord, SqlWord::Other);
   EXPECT_EQ(s.lines[9].sqlWord, SqlWord::None);
