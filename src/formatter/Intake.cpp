@@ -3,40 +3,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
 namespace {
-
-bool isSeparator(const RpfFormatter &rpf, int i) {
-  char c = rpf.rpfLine[i];
-  return !rpf.rpfMark[i] && (c == ' ' || c == '\t' || c == '\n');
-}
-
-// Copy line into rpfLine: a backslash is dropped and marks the character
-// after it; a backslash at the end of the line is dropped. Unmarked control
-// characters become blanks. Returns the number of words.
-int markEscapes(RpfFormatter &rpf, const char *line) {
-  int n = 0;
-  for (const char *p = line; *p != '\0'; ++p) {
-    bool marked = false;
-    if (*p == '\\') {
-      if (p[1] == '\0') break;
-      ++p;
-      marked = true;
-    }
-    unsigned char c = static_cast<unsigned char>(*p);
-    rpf.rpfLine[n] = (!marked && c < 0x20) ? ' ' : *p;
-    rpf.rpfMark[n] = marked;
-    ++n;
-  }
-  rpf.rpfLine[n] = '\0';
-  rpf.lineLength = n;
-  int words = 0;
-  for (int i = 0; i < n; ++i)
-    if (!isSeparator(rpf, i) && (i == 0 || isSeparator(rpf, i - 1))) ++words;
-  return words;
-}
 
 using RpfHandler = void (*)(Job &);
 
@@ -57,22 +29,79 @@ constexpr RpfCommand kRpfCommands[] = {
     {"PAUSE", nullptr},
 };
 
-// The command named by the current Word, or nullptr. A marked character
-// anywhere in the name makes it text.
-const RpfCommand *findRpfCommand(const Job &job) {
-  const RpfFormatter &rpf = job.rpf;
-  int length = rpf.WordLength - 1;
-  if (length < 1 || length >= kCommandNameSize) return nullptr;
+// The command a word names: index in kRpfCommands, or -1 for text. A word
+// names a command when it begins with an unmarked "." or "#" followed by a
+// name of the table (folded to upper case); a marked character anywhere in
+// the name makes it text.
+int8_t classifyWord(const char *word, const char *mark, int length) {
+  if (length < 2 || mark[0] || (word[0] != '.' && word[0] != '#')) return -1;
+  int nameLength = length - 1;
+  if (nameLength >= kCommandNameSize) return -1;
   char name[kCommandNameSize];
-  for (int i = 0; i < length; ++i) {
-    if (rpf.WordMark[i + 1]) return nullptr;
-    char c = rpf.Word[i + 1];
+  for (int i = 0; i < nameLength; ++i) {
+    if (mark[i + 1]) return -1;
+    char c = word[i + 1];
     name[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  name[length] = '\0';
-  for (const RpfCommand &command : kRpfCommands)
-    if (command.name[0] == name[0] && std::strcmp(command.name, name) == 0) return &command;
-  return nullptr;
+  name[nameLength] = '\0';
+  for (size_t k = 0; k < std::size(kRpfCommands); ++k)
+    if (kRpfCommands[k].name[0] == name[0] && std::strcmp(kRpfCommands[k].name, name) == 0)
+      return static_cast<int8_t>(k);
+  return -1;
+}
+
+// One pass over line: a backslash is dropped and marks the character after
+// it (all its bytes); a backslash at the end of the line is dropped;
+// unmarked control characters become blanks. The marked text goes to text
+// and mark, its words to words. Returns the number of words, or -1 when the
+// line is longer than kMaxRpfLineChars.
+int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *length) {
+  int n = 0;
+  int count = 0;
+  bool inWord = false;
+  for (const char *p = line; *p != '\0';) {
+    if (p - line >= kMaxRpfLineChars) return -1;
+    int bytes = 1;
+    bool marked = false;
+    if (*p == '\\') {
+      if (p[1] == '\0') break;
+      ++p;
+      marked = true;
+      bytes = utf8CharBytes(p, static_cast<int>(strnlen(p, 4)));
+      if (p + bytes - 1 - line >= kMaxRpfLineChars) return -1;
+    }
+    unsigned char c = static_cast<unsigned char>(*p);
+    bool separator = !marked && (c <= ' ');
+    for (int k = 0; k < bytes; ++k) {
+      text[n + k] = (!marked && c < 0x20) ? ' ' : p[k];
+      mark[n + k] = marked;
+    }
+    if (separator) {
+      if (inWord) words[count - 1].length = n - words[count - 1].start;
+      inWord = false;
+    } else {
+      if (!inWord) words[count++] = {n, 0, -1, true};
+      inWord = true;
+      if (c >= 0x80) words[count - 1].ascii = false;
+    }
+    n += bytes;
+    p += bytes;
+  }
+  if (inWord) words[count - 1].length = n - words[count - 1].start;
+  text[n] = '\0';
+  *length = n;
+  for (int w = 0; w < count; ++w)
+    words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+  return count;
+}
+
+// Dispatch every word of the current line, in order.
+void runLine(Job &job) {
+  if (job.rpf.wordTotal == 0) return;
+  job.rpf.wordNext = 0;
+  nextWord(job);
+  do dispatchRpfCommand(job);
+  while (nextWord(job));
 }
 
 }  // namespace
@@ -83,53 +112,63 @@ const RpfCommand *findRpfCommand(const Job &job) {
 // characters blanked; the marks themselves are not visible in it.
 void feedRpfLine(Job &job, const char *line) {
   RpfFormatter &rpf = job.rpf;
-  if (std::strlen(line) > static_cast<size_t>(kMaxRpfLineChars))
-    failWith(job, "RPF line too long\n", line);
-  if (markEscapes(rpf, line) == 0) return;
-  rpf.wordPos = 0;
-  nextWord(job);
-  do dispatchRpfCommand(job);
-  while (nextWord(job));
+  int length = 0;
+  int count = markAndSplit(line, rpf.rpfLine, rpf.rpfMark, rpf.lineWords, &length);
+  if (count < 0) failWith(job, "RPF line too long\n", line);
+  rpf.lineText = rpf.rpfLine;
+  rpf.lineMark = rpf.rpfMark;
+  rpf.words = rpf.lineWords;
+  rpf.wordTotal = count;
+  runLine(job);
+}
+
+bool prepareRpfLine(const char *line, RpfPreparedLine &prepared) {
+  static thread_local char text[kRpfInputSize];
+  static thread_local char mark[kRpfInputSize];
+  static thread_local RpfWord words[kRpfInputSize / 2 + 1];
+  int length = 0;
+  int count = markAndSplit(line, text, mark, words, &length);
+  if (count < 0) return false;
+  prepared.text.assign(text, static_cast<size_t>(length));
+  prepared.mark.assign(mark, static_cast<size_t>(length));
+  prepared.words.assign(words, words + count);
+  return true;
+}
+
+void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared) {
+  RpfFormatter &rpf = job.rpf;
+  rpf.lineText = prepared.text.c_str();
+  rpf.lineMark = prepared.mark.data();
+  rpf.words = prepared.words.data();
+  rpf.wordTotal = static_cast<int>(prepared.words.size());
+  runLine(job);
 }
 
 bool nextWord(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int i = rpf.wordPos;
-  while (i < rpf.lineLength && isSeparator(rpf, i)) ++i;
-  if (i >= rpf.lineLength) {
-    rpf.wordPos = i;
-    return false;
-  }
-  int n = 0;
-  while (i < rpf.lineLength && !isSeparator(rpf, i)) {
-    rpf.Word[n] = rpf.rpfLine[i];
-    rpf.WordMark[n] = rpf.rpfMark[i];
-    ++n;
-    ++i;
-  }
-  rpf.Word[n] = '\0';
-  rpf.WordLength = n;
-  rpf.wordPos = i;
+  if (rpf.wordNext >= rpf.wordTotal) return false;
+  const RpfWord &word = rpf.words[rpf.wordNext++];
+  rpf.Word = rpf.lineText + word.start;
+  rpf.WordMark = rpf.lineMark + word.start;
+  rpf.WordLength = word.length;
+  rpf.WordCommand = word.command;
+  rpf.WordAscii = word.ascii;
   return true;
 }
 
 void dispatchRpfCommand(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  if (!hasCommandPrefix(job) || rpf.WordLength < 2) {
+  if (rpf.WordCommand < 0) {            // text, or .XYZ that names nothing
     placeWord(job);
     return;
   }
-  const RpfCommand *command = findRpfCommand(job);
-  if (command == nullptr) {             // .XYZ is text
-    placeWord(job);
-    return;
-  }
-  if (command->handler == nullptr) {
+  const RpfCommand &command = kRpfCommands[rpf.WordCommand];
+  if (command.handler == nullptr) {
     std::fputs("Unsupported RPF command\n", job.job.err);
-    std::fprintf(job.job.err, "%s", rpf.Word);
+    std::fprintf(job.job.err, "%.*s", rpf.WordLength, rpf.Word);
     abortJob(job);
   }
-  command->handler(job);
+  command.handler(job);
 }
 
 bool isTerminator(const Job &job) {
@@ -175,4 +214,4 @@ int takeNumber(Job &job, const char *message) {
   return value;
 }
 
-void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.rpfLine); }
+void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.lineText); }

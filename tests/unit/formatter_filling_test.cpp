@@ -70,9 +70,10 @@ TEST(FormatterIntake, NumbersReadAsPercentD) {
   TestJob t;
   auto &rpf = t.job->rpf;
   auto value = [&](const char *word) {
-    std::strcpy(rpf.Word, word);
+    static const char kNoMarks[16] = {};
+    rpf.Word = word;
     rpf.WordLength = static_cast<int>(std::strlen(word));
-    std::fill(rpf.WordMark, rpf.WordMark + kRpfInputSize, false);
+    rpf.WordMark = kNoMarks;
     int n = -12345;
     return readWordNumber(*t.job, n) ? n : -12345;
   };
