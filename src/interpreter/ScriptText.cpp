@@ -7,8 +7,9 @@
 
 #include "driver/Job.h"
 
-// Load the whole input file. Newline and the printable bytes 32 to 126 are
-// kept; every other byte becomes a blank.
+// Load the whole input file. Newline, the printable bytes 32 to 126 and
+// every byte of 128 and above (UTF-8 text) are kept; the other control
+// characters and 127 become blanks.
 void loadScript(Job &job) {
   ScriptText &s = job.script;
   s.scriptLength = 0;
@@ -18,7 +19,7 @@ void loadScript(Job &job) {
       std::fputs("file too big\n", job.job.err);
       abortJob(job);
     }
-    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c <= 126)) ? static_cast<char>(c) : ' ';
+    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c != 127)) ? static_cast<char>(c) : ' ';
   }
   // A last line without a newline is still a line: close it (the text has
   // room for one byte beyond the largest script).

@@ -100,8 +100,15 @@ void execAsk(Job &job) {
       }
       break;
     case VariableKind::Text: {
-      int length = readConsoleWord(job.job.console, variable.textValue, variable.textLength + 1);
-      if (length == 1 && variable.textValue[0] == '.') variable.textValue[0] = 0;
+      // Read whole, then cut at a character boundary like any stored value.
+      char answer[kMaxLineChars + 1];
+      int length = readConsoleWord(job.job.console, answer, sizeof answer);
+      if (length < 0) break;            // no answer: the value stays
+      if (length == 1 && answer[0] == '.') {
+        storeTextSpan(variable, "", 0);
+      } else {
+        storeTextSpan(variable, answer, static_cast<int>(std::strlen(answer)));
+      }
       break;
     }
   }
