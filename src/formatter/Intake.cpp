@@ -50,6 +50,14 @@ int8_t classifyWord(const char *word, const char *mark, int length) {
   return -1;
 }
 
+constexpr int kNeedsMarking = -2;
+constexpr char kNoMarks[kRpfInputSize] = {};
+
+void classifyWords(const char *text, const char *mark, RpfWord *words, int count) {
+  for (int w = 0; w < count; ++w)
+    words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+}
+
 // One pass over line: a backslash is dropped and marks the character after
 // it (all its bytes); a backslash at the end of the line is dropped;
 // unmarked control characters become blanks. The marked text goes to text
@@ -90,8 +98,32 @@ int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *
   if (inWord) words[count - 1].length = n - words[count - 1].start;
   text[n] = '\0';
   *length = n;
-  for (int w = 0; w < count; ++w)
-    words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+  classifyWords(text, mark, words, count);
+  return count;
+}
+
+// A line without backslashes and control characters is its own marked text:
+// its words are found in place, without a copy. Returns the number of words,
+// -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
+int splitInPlace(const char *line, RpfWord *words) {
+  int count = 0;
+  bool inWord = false;
+  int i = 0;
+  for (; line[i] != '\0'; ++i) {
+    if (i >= kMaxRpfLineChars) return -1;
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c == '\\' || c < 0x20) return kNeedsMarking;
+    if (c == ' ') {
+      if (inWord) words[count - 1].length = i - words[count - 1].start;
+      inWord = false;
+    } else {
+      if (!inWord) words[count++] = {i, 0, -1, true};
+      inWord = true;
+      if (c >= 0x80) words[count - 1].ascii = false;
+    }
+  }
+  if (inWord) words[count - 1].length = i - words[count - 1].start;
+  classifyWords(line, kNoMarks, words, count);
   return count;
 }
 
@@ -110,13 +142,22 @@ void runLine(Job &job) {
 // line comes from a file, whose lines stop at 900 characters). The echo of
 // later errors is rpfLine as marked: backslashes removed, control
 // characters blanked; the marks themselves are not visible in it.
+//
+// Most lines hold no backslash and no control character; they are read in
+// place, once, and the caller's buffer stays untouched while they run.
 void feedRpfLine(Job &job, const char *line) {
   RpfFormatter &rpf = job.rpf;
-  int length = 0;
-  int count = markAndSplit(line, rpf.rpfLine, rpf.rpfMark, rpf.lineWords, &length);
+  int count = splitInPlace(line, rpf.lineWords);
+  if (count == kNeedsMarking) {
+    int length = 0;
+    count = markAndSplit(line, rpf.rpfLine, rpf.rpfMark, rpf.lineWords, &length);
+    rpf.lineText = rpf.rpfLine;
+    rpf.lineMark = rpf.rpfMark;
+  } else {
+    rpf.lineText = line;
+    rpf.lineMark = kNoMarks;
+  }
   if (count < 0) failWith(job, "RPF line too long\n", line);
-  rpf.lineText = rpf.rpfLine;
-  rpf.lineMark = rpf.rpfMark;
   rpf.words = rpf.lineWords;
   rpf.wordTotal = count;
   runLine(job);
