@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
@@ -183,6 +184,34 @@ void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared) {
   rpf.words = prepared.words.data();
   rpf.wordTotal = static_cast<int>(prepared.words.size());
   runLine(job);
+}
+
+void feedScriptRpfLine(Job &job, const char *line) {
+  RpfFormatter &rpf = job.rpf;
+  int key = job.script.cursor;
+  if (key < 0 || key > job.script.scriptLength) {
+    feedRpfLine(job, line);
+    return;
+  }
+  if (rpf.scriptLineIndex.size() != static_cast<size_t>(job.script.scriptLength) + 1)
+    rpf.scriptLineIndex.assign(static_cast<size_t>(job.script.scriptLength) + 1, -1);
+  int32_t &index = rpf.scriptLineIndex[static_cast<size_t>(key)];
+  if (index >= 0 && rpf.scriptLines[static_cast<size_t>(index)].source == line) {
+    feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
+    return;
+  }
+  ScriptRpfLine entry{line, {}};
+  if (!prepareRpfLine(line, entry.prepared)) {
+    feedRpfLine(job, line);             // too long: refused there
+    return;
+  }
+  if (index < 0) {
+    index = static_cast<int32_t>(rpf.scriptLines.size());
+    rpf.scriptLines.push_back(std::move(entry));
+  } else {
+    rpf.scriptLines[static_cast<size_t>(index)] = std::move(entry);
+  }
+  feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
 }
 
 bool nextWord(Job &job) {

@@ -77,6 +77,12 @@ struct RpfPreparedLine {
   std::vector<RpfWord> words;
 };
 
+// A text line of the script with its prepared form (feedScriptRpfLine).
+struct ScriptRpfLine {
+  std::string source;                   // the line as the script holds it
+  RpfPreparedLine prepared;
+};
+
 struct UnderlineField {
   int start = 0;                        // print range of the field at the request
   int end = 0;
@@ -118,6 +124,10 @@ struct RpfFormatter {
   int WordLength = 0;
   int WordCommand = -1;                 // the command it names; -1: text
   bool WordAscii = true;
+  // Text lines of the script, prepared the first time each one runs; found
+  // by the script offset just after the line.
+  std::vector<int32_t> scriptLineIndex; // offset -> index in scriptLines, -1 none
+  std::vector<ScriptRpfLine> scriptLines;
 
   // Tables and columns.
   RpfTable tables[kTableRecords] = {{1, 0, 0, 0, 1, 0}};  // record 0: the page
@@ -169,6 +179,10 @@ void feedRpfLine(Job &job, const char *line);
 bool prepareRpfLine(const char *line, RpfPreparedLine &prepared);
 // Format a prepared line, as feedRpfLine would format its text.
 void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared);
+// Format a text line of the script just read (the script's cursor stands
+// after it): each line of the script is marked, cut and classified the
+// first time it runs only. Any other line is formatted as by feedRpfLine.
+void feedScriptRpfLine(Job &job, const char *line);
 // Make the next word of the line current; false when none is left.
 bool nextWord(Job &job);
 // Run the command that the current Word names, or set it as text.
