@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
 // Load the whole input file. Newline, the printable bytes 32 to 126 and
 // every byte of 128 and above (UTF-8 text) are kept; the other control
@@ -71,8 +72,11 @@ void foldUpper(char *text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
+// A cut never falls inside a UTF-8 character (a .PRINT of a long value).
 void copyText(char *to, int size, const char *from) {
-  size_t length = strnlen(from, static_cast<size_t>(size - 1));
+  constexpr size_t kCutLookahead = 64;
+  size_t length = strnlen(from, static_cast<size_t>(size - 1) + kCutLookahead);
+  length = static_cast<size_t>(fitBytes(from, static_cast<int>(length), size - 1));
   std::memcpy(to, from, length);
   to[length] = 0;
 }

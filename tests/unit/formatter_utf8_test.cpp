@@ -102,4 +102,17 @@ TEST(TextValues, CutAtCharacterBoundaries) {
   EXPECT_STREQ(u.job->vars.entries[u.job->vars.count - 1].textValue, "\xe6\x9d\xb1");
 }
 
+TEST(TextValues, PrintOfALongValueKeepsWholeCharacters) {
+  TestJob t;
+  t.job->job.runMode = RunMode::RptOnly;
+  ASSERT_EQ(t.run(".DECLARE L A5000"), -1);
+  std::string value = "xx";
+  while (value.size() < 3000) value += "\xe6\x9d\xb1";  // xx東東...: a 東 spans bytes 1997-1999
+  Variable &variable = t.job->vars.entries[t.job->vars.count - 1];
+  storeText(variable, value.c_str());
+  variable.isNull = 0;
+  ASSERT_EQ(t.run(".PRINT L"), -1);
+  EXPECT_TRUE(t.out() == value.substr(0, kRpfLineSize - 3) + "\n");
+}
+
 }  // namespace
