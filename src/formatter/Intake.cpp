@@ -128,6 +128,16 @@ int splitInPlace(const char *line, RpfWord *words) {
   return count;
 }
 
+// The line a word points into belongs to the caller and may change once
+// the line is done, but the state dump still shows the last word: keep a
+// copy of it.
+void keepLastWord(RpfFormatter &rpf) {
+  std::memcpy(rpf.lastWord, rpf.Word, static_cast<size_t>(rpf.WordLength));
+  std::memcpy(rpf.lastWordMark, rpf.WordMark, static_cast<size_t>(rpf.WordLength));
+  rpf.Word = rpf.lastWord;
+  rpf.WordMark = rpf.lastWordMark;
+}
+
 // Dispatch every word of the current line, in order.
 void runLine(Job &job) {
   if (job.rpf.wordTotal == 0) return;
@@ -135,6 +145,7 @@ void runLine(Job &job) {
   nextWord(job);
   do dispatchRpfCommand(job);
   while (nextWord(job));
+  keepLastWord(job.rpf);
 }
 
 }  // namespace

@@ -119,11 +119,13 @@ struct RpfFormatter {
   const RpfWord *words = lineWords;
   int wordTotal = 0;
   int wordNext = 0;                     // index of the word nextWord takes
-  const char *Word = "";                // the current word, WordLength bytes
-  const char *WordMark = "";
+  const char *Word = lastWord;          // the current word, WordLength bytes
+  const char *WordMark = lastWordMark;
   int WordLength = 0;
   int WordCommand = -1;                 // the command it names; -1: text
   bool WordAscii = true;
+  char lastWord[kRpfInputSize] = {};    // Word once its line is done
+  char lastWordMark[kRpfInputSize] = {};
   // Text lines of the script, prepared the first time each one runs; found
   // by the script offset just after the line.
   std::vector<int32_t> scriptLineIndex; // offset -> index in scriptLines, -1 none
