@@ -3,7 +3,8 @@
 # they are missing. Runs apt-get as root, or through sudo.
 set -eu
 packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
-          unixodbc-dev odbc-postgresql libsqliteodbc postgresql libutf8proc-dev python3)
+          unixodbc-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
+          libutf8proc-dev python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
