@@ -174,7 +174,7 @@ struct RpfFormatter {
 // --- Intake (Intake.cpp) ----------------------------------------------------
 
 // Format one line of RPF text (at most 1,999 bytes). May be given
-// job.sql.rpfLine itself: the line is copied before anything changes.
+// job.sql.rpfLine itself: the formatter never writes into the line.
 void feedRpfLine(Job &job, const char *line);
 // Mark escapes, cut into words and classify them, once; false when the line
 // is longer than 1,999 bytes.
