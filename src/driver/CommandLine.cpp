@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "checker/Checker.h"
 #include "driver/Job.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
@@ -247,6 +248,8 @@ int runJob(Job &job, int argc, char **argv) {
       printUsageText(job.job.err);
       abortJob(job);
     }
+    // --check SCRIPT [user/password@conn]: the script is checked, not run.
+    if (job.job.options.check) return checkScript(job, argc - first, argv + first);
     // The positional arguments, behind the program name.
     argv[first - 1] = argv[0];
     startJob(job, argc - first + 1, argv + first - 1);

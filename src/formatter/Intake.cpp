@@ -3,23 +3,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
 
-namespace {
-
-using RpfHandler = void (*)(Job &);
-
-struct RpfCommand {
-  const char *name;
-  RpfHandler handler;                   // nullptr: a known name that is refused
-};
-
 // The command table, in the documented order; the refused names follow.
-constexpr RpfCommand kRpfCommands[] = {
+const RpfCommand kRpfCommands[] = {
     {"DT", execDT},     {"T", execT},       {"TE", execTE},     {"SP", execSP},
     {"S", execS},       {"B", execB},       {"NC", execNC},     {"N", execN},
     {"NP", execNP},     {"CS", execCS},     {"PAGE", execPAGE}, {"SPN", execSPN},
@@ -29,6 +19,9 @@ constexpr RpfCommand kRpfCommands[] = {
     {"L", nullptr},     {"F", nullptr},     {"HS", nullptr},    {"VS", nullptr},
     {"PAUSE", nullptr},
 };
+const int kRpfCommandCount = sizeof kRpfCommands / sizeof kRpfCommands[0];
+
+namespace {
 
 // The command a word names: index in kRpfCommands, or -1 for text. A word
 // names a command when it begins with an unmarked "." or "#" followed by a
@@ -45,7 +38,7 @@ int8_t classifyWord(const char *word, const char *mark, int length) {
     name[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
   name[nameLength] = '\0';
-  for (size_t k = 0; k < std::size(kRpfCommands); ++k)
+  for (int k = 0; k < kRpfCommandCount; ++k)
     if (kRpfCommands[k].name[0] == name[0] && std::strcmp(kRpfCommands[k].name, name) == 0)
       return static_cast<int8_t>(k);
   return -1;

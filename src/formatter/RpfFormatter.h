@@ -173,6 +173,15 @@ struct RpfFormatter {
 
 // --- Intake (Intake.cpp) ----------------------------------------------------
 
+// One row of the command table: a name (upper case, without its prefix) and
+// its handler; nullptr for a known name that is refused.
+struct RpfCommand {
+  const char *name;
+  void (*handler)(Job &);
+};
+extern const RpfCommand kRpfCommands[];
+extern const int kRpfCommandCount;
+
 // Format one line of RPF text (at most 1,999 bytes). May be given
 // job.sql.rpfLine itself: the formatter never writes into the line.
 void feedRpfLine(Job &job, const char *line);
