@@ -168,6 +168,10 @@ void beginPage(Job &job);
 void advanceLine(Job &job);
 void endPage(Job &job);
 void reserveHeaderLines(Job &job);
+// One row of a written page to the job's page sink (PageSink.h); with
+// underlined, the UnderlineBuffer's row goes with it.
+enum class PageRow { Header, Title, Body };
+void writePageRow(Job &job, PageRow row, const char *text, int length, bool underlined);
 // Pages begun during the job, printed by finishJob.
 int pageCount(const Job &job);
 void execB(Job &job);
@@ -197,5 +201,6 @@ void printTitleLine(Job &job, const char *title);
 void clearUnderline(Job &job);
 // Underscores under the non-blank stretch of text within positions start..end.
 void markUnderline(Job &job, const char *text, int start, int end);
-// The underline row of line group line i, if it has underline fields.
-void printUnderline(Job &job, int line, const char *text);
+// The underline row of line group line i into the UnderlineBuffer; false
+// when the line has no underline fields.
+bool markLineUnderline(Job &job, int line, const char *text);
