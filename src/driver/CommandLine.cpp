@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "output/Output.h"
 
 int readRunFlags(const char *word) {
   int flags = 0;
@@ -107,6 +108,7 @@ static void openFiles(Job &job, char **argv) {
     abortJob(job);
   }
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
+  openPageSink(job);
 }
 
 static void connect(Job &job, const char *connectString) {
