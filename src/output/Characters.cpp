@@ -11,9 +11,8 @@ bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
 }  // namespace
 
-LineChar nextLineChar(const char *text, int length) {
+LineChar decodeLineChar(const char *text, int length) {
   auto byte = static_cast<unsigned char>(text[0]);
-  if (byte >= 0x20 && byte < 0x7F) return {byte, 1, 1};
   utf8proc_int32_t code = -1;
   utf8proc_ssize_t used = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t *>(text), length, &code);
   if (used <= 0 || code < 0) {

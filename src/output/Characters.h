@@ -14,7 +14,13 @@ struct LineChar {
   int used = 1;
   int columns = 1;
 };
-LineChar nextLineChar(const char *text, int length);
+LineChar decodeLineChar(const char *text, int length);
+// The common case, printable ASCII, without a call.
+inline LineChar nextLineChar(const char *text, int length) {
+  auto byte = static_cast<unsigned char>(text[0]);
+  if (byte >= 0x20 && byte < 0x7F) return {byte, 1, 1};
+  return decodeLineChar(text, length);
+}
 
 // Append c to out as UTF-8; the number of bytes written (1 to 4).
 int encodeUtf8(char32_t c, char *out);

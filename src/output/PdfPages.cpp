@@ -8,6 +8,7 @@
 #include <pango/pangocairo.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -75,24 +76,29 @@ class PdfRenderer : public PageRenderer {
 
   void beginPage(int) override {}
 
+  // Rows gather their glyphs and underlines; the page draws them at its end
+  // in one call each, which costs cairo less than a call per row.
   void row(int index, const PrintLine &line) override {
     double baseline = paper_.margin + ascent_ + index * paper_.pitch;
-    glyphs_.clear();
     int column = 0;
     for (int i = 0; i < line.length;) {
       LineChar c = nextLineChar(line.text + i, line.length - i);
-      double x = paper_.margin + column * paper_.advance;
-      if (c.code != ' ') place(c.code, x, baseline);
+      if (c.code != ' ') place(c.code, paper_.margin + column * paper_.advance, baseline);
       column += c.columns;
       i += c.used;
     }
-    if (!glyphs_.empty()) cairo_show_glyphs(cr_, glyphs_.data(), static_cast<int>(glyphs_.size()));
-    for (const Fallback &f : fallbacks_) drawFallback(f);
-    fallbacks_.clear();
-    drawUnderlines(line, baseline);
+    addUnderlines(line, baseline);
   }
 
-  void endPage(int) override { cairo_show_page(cr_); }
+  void endPage(int) override {
+    if (!glyphs_.empty()) cairo_show_glyphs(cr_, glyphs_.data(), static_cast<int>(glyphs_.size()));
+    glyphs_.clear();
+    if (underlined_) cairo_stroke(cr_);
+    underlined_ = false;
+    for (const Fallback &f : fallbacks_) drawFallback(f);
+    fallbacks_.clear();
+    cairo_show_page(cr_);
+  }
 
   const char *end() override {
     cairo_surface_finish(surface_);
@@ -137,8 +143,9 @@ class PdfRenderer : public PageRenderer {
 
   // The report font's glyph for code, looked up once; 0 when it has none.
   unsigned long glyphOf(char32_t code) {
-    auto known = glyphIndex_.find(code);
-    if (known != glyphIndex_.end()) return known->second;
+    if (code < kCachedCodes && basicGlyphs_[code] != kUnknownGlyph) return basicGlyphs_[code];
+    auto known = otherGlyphs_.find(code);
+    if (known != otherGlyphs_.end()) return known->second;
     char utf8[4];
     int length = encodeUtf8(code, utf8);
     cairo_glyph_t *glyphs = nullptr;
@@ -149,7 +156,11 @@ class PdfRenderer : public PageRenderer {
         count == 1)
       glyph = glyphs[0].index;
     cairo_glyph_free(glyphs);
-    glyphIndex_.emplace(code, glyph);
+    if (code < kCachedCodes) {
+      basicGlyphs_[code] = static_cast<uint32_t>(glyph);
+    } else {
+      otherGlyphs_.emplace(code, glyph);
+    }
     return glyph;
   }
 
@@ -179,15 +190,14 @@ class PdfRenderer : public PageRenderer {
     cairo_new_path(cr_);
   }
 
-  // A line under each run's columns.
-  void drawUnderlines(const PrintLine &line, double baseline) {
-    if (line.runCount == 0) return;
+  // A line under each run's columns, into the page's path.
+  void addUnderlines(const PrintLine &line, double baseline) {
     double y = baseline + paper_.fontSize * kUnderlineDrop;
     for (int r = 0; r < line.runCount; ++r) {
       cairo_move_to(cr_, paper_.margin + (line.runs[r].first - 1) * paper_.advance, y);
       cairo_line_to(cr_, paper_.margin + line.runs[r].last * paper_.advance, y);
+      underlined_ = true;
     }
-    cairo_stroke(cr_);
   }
 
   static cairo_status_t writeToFile(void *closure, const unsigned char *data, unsigned int length) {
@@ -209,8 +219,12 @@ class PdfRenderer : public PageRenderer {
   PangoLayout *fallbackLayout_ = nullptr;
   PaperLayout paper_;
   double ascent_ = 0;
+  bool underlined_ = false;             // the page's path holds underlines
   int writeErrno_ = 0;
-  std::unordered_map<char32_t, unsigned long> glyphIndex_;
+  static constexpr char32_t kCachedCodes = 0x3000;  // the scripts of the font, in a table
+  static constexpr uint32_t kUnknownGlyph = UINT32_MAX;
+  std::vector<uint32_t> basicGlyphs_ = std::vector<uint32_t>(kCachedCodes, kUnknownGlyph);
+  std::unordered_map<char32_t, unsigned long> otherGlyphs_;
   std::vector<cairo_glyph_t> glyphs_;
   std::vector<Fallback> fallbacks_;
 };

@@ -15,8 +15,12 @@ namespace {
 
 constexpr int kPageRows = 66;
 constexpr int kMaxRowBytes = 4096;      // a row is at most 255 positions of up to 4 bytes
+constexpr int kMaxRecordBytes = 1 + 3 * sizeof(int) + kMaxRowBytes + kMaxUnderlineRuns * sizeof(UnderlineRun);
 
 int displayColumns(const char *text, int length) {
+  int ascii = 0;
+  while (ascii < length && text[ascii] >= 0x20 && text[ascii] < 0x7F) ++ascii;
+  if (ascii == length) return length;
   int columns = 0;
   for (int i = 0; i < length;) {
     LineChar c = nextLineChar(text + i, length - i);
@@ -76,14 +80,24 @@ class SpooledPages : public PageSink {
   void put(char kind) { std::fputc(kind, spool_); }
   void putInt(int value) { std::fwrite(&value, sizeof value, 1, spool_); }
 
+  // One record, gathered first so that it is one write.
   void putLine(char kind, const PrintLine &line) {
-    put(kind);
-    putInt(line.length);
-    std::fwrite(line.text, 1, static_cast<size_t>(line.length), spool_);
-    putInt(line.underlineWidth);
-    putInt(line.runCount);
-    std::fwrite(line.runs, sizeof *line.runs, static_cast<size_t>(line.runCount), spool_);
-    int columns = displayColumns(line.text, line.length);
+    char record[kMaxRecordBytes];
+    size_t size = 0;
+    auto add = [&](const void *data, size_t bytes) {
+      std::memcpy(record + size, data, bytes);
+      size += bytes;
+    };
+    int length = line.length < kMaxRowBytes ? line.length : kMaxRowBytes;
+    int runCount = line.runCount < kMaxUnderlineRuns ? line.runCount : kMaxUnderlineRuns;
+    record[size++] = kind;
+    add(&length, sizeof length);
+    add(line.text, static_cast<size_t>(length));
+    add(&line.underlineWidth, sizeof line.underlineWidth);
+    add(&runCount, sizeof runCount);
+    add(line.runs, sizeof *line.runs * static_cast<size_t>(runCount));
+    std::fwrite(record, 1, size, spool_);
+    int columns = displayColumns(line.text, length);
     if (columns > measures_.columns) measures_.columns = columns;
     countRows(1);
   }
