@@ -85,7 +85,7 @@ class SpooledPages : public PageSink {
     char record[kMaxRecordBytes];
     size_t size = 0;
     auto add = [&](const void *data, size_t bytes) {
-      std::memcpy(record + size, data, bytes);
+      if (bytes > 0) std::memcpy(record + size, data, bytes);
       size += bytes;
     };
     int length = line.length < kMaxRowBytes ? line.length : kMaxRowBytes;
