@@ -32,9 +32,10 @@ bool underlinedAt(const PrintLine &line, int column) {
 
 class HtmlRenderer : public PageRenderer {
  public:
-  HtmlRenderer(FILE *out, const DocumentInfo &info) : out_(out), info_(info) {}
+  explicit HtmlRenderer(const DocumentInfo &info) : info_(info) {}
 
-  const char *start(const ReportMeasures &m) override {
+  const char *start(const ReportMeasures &m, FILE *out) override {
+    out_ = out;
     PaperLayout p = layoutPaper(info_.letter, m, kAdvanceEm);
     std::string title = m.title.empty() ? info_.fallbackTitle : m.title;
     std::fputs("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>", out_);
@@ -110,7 +111,7 @@ class HtmlRenderer : public PageRenderer {
     }
   }
 
-  FILE *out_;
+  FILE *out_ = nullptr;
   DocumentInfo info_;
   int rows_ = 0;                        // rows of the open page written
 };
@@ -118,5 +119,5 @@ class HtmlRenderer : public PageRenderer {
 }  // namespace
 
 std::unique_ptr<PageSink> makeHtmlPages(FILE *out, const DocumentInfo &info, const char *&why) {
-  return makeSpooledPages(std::make_unique<HtmlRenderer>(out, info), why);
+  return makeSpooledPages([info] { return std::make_unique<HtmlRenderer>(info); }, out, why);
 }

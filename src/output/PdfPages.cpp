@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,7 +44,7 @@ FcPattern *findReportFont() {
 
 class PdfRenderer : public PageRenderer {
  public:
-  PdfRenderer(FILE *out, const DocumentInfo &info, FcPattern *font) : out_(out), info_(info), font_(font) {}
+  PdfRenderer(const DocumentInfo &info, std::shared_ptr<FcPattern> font) : info_(info), font_(std::move(font)) {}
 
   ~PdfRenderer() override {
     if (fallbackLayout_) g_object_unref(fallbackLayout_);
@@ -51,11 +52,11 @@ class PdfRenderer : public PageRenderer {
     if (cr_) cairo_destroy(cr_);
     if (surface_) cairo_surface_destroy(surface_);
     if (face_) cairo_font_face_destroy(face_);
-    FcPatternDestroy(font_);
   }
 
-  const char *start(const ReportMeasures &m) override {
-    face_ = cairo_ft_font_face_create_for_pattern(font_);
+  const char *start(const ReportMeasures &m, FILE *out) override {
+    out_ = out;
+    face_ = cairo_ft_font_face_create_for_pattern(font_.get());
     paper_ = layoutPaper(info_.letter, m, columnEms());
     surface_ = cairo_pdf_surface_create_for_stream(writeToFile, this, paper_.width, paper_.height);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return failure(cairo_surface_status(surface_));
@@ -209,9 +210,9 @@ class PdfRenderer : public PageRenderer {
 
   const char *failure(cairo_status_t status) { return cairo_status_to_string(status); }
 
-  FILE *out_;
+  FILE *out_ = nullptr;
   DocumentInfo info_;
-  FcPattern *font_;
+  std::shared_ptr<FcPattern> font_;
   cairo_font_face_t *face_ = nullptr;
   cairo_surface_t *surface_ = nullptr;
   cairo_t *cr_ = nullptr;
@@ -232,10 +233,10 @@ class PdfRenderer : public PageRenderer {
 }  // namespace
 
 std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
-  FcPattern *font = findReportFont();
-  if (font == nullptr) {
+  std::shared_ptr<FcPattern> font(findReportFont(), FcPatternDestroy);
+  if (!font) {
     why = "font DejaVu Sans Mono not found (Debian package fonts-dejavu-core)";
     return nullptr;
   }
-  return makeSpooledPages(std::make_unique<PdfRenderer>(out, info, font), why);
+  return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out, why);
 }

@@ -4,8 +4,15 @@
 // 'T' title row and 'L' body line, each with its text and underline runs;
 // 'F' count of fill lines; 'E' the end of a page. Fields are native ints:
 // the file lives only as long as the job.
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "output/Characters.h"
@@ -37,14 +44,126 @@ std::string trimmed(const char *text, int length) {
   return std::string(text + first, static_cast<size_t>(length - first));
 }
 
+// Reads the spool by offset, so that a renderer thread can read while the
+// job still writes through its own buffered stream. await(want) gives the
+// bytes committed once at least want are, or fewer when no more will come.
+class SpoolReader {
+ public:
+  using Await = std::function<off_t(off_t)>;
+  SpoolReader(int fd, Await await) : fd_(fd), await_(std::move(await)) {}
+
+  // n bytes into to; false at the end of the spool or on a read error.
+  bool read(void *to, size_t n) {
+    auto *out = static_cast<char *>(to);
+    while (n > 0) {
+      if (pos_ == end_ && !refill()) return false;
+      size_t take = n < end_ - pos_ ? n : end_ - pos_;
+      std::memcpy(out, buffer_ + pos_, take);
+      pos_ += take;
+      out += take;
+      n -= take;
+    }
+    return true;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  bool refill() {
+    off_t committed = await_(offset_ + 1);
+    if (committed <= offset_) return false;
+    off_t want = committed - offset_ < off_t{sizeof buffer_} ? committed - offset_ : off_t{sizeof buffer_};
+    ssize_t got = pread(fd_, buffer_, static_cast<size_t>(want), offset_);
+    if (got <= 0) {
+      failed_ = true;
+      return false;
+    }
+    offset_ += got;
+    pos_ = 0;
+    end_ = static_cast<size_t>(got);
+    return true;
+  }
+
+  int fd_;
+  Await await_;
+  off_t offset_ = 0;
+  size_t pos_ = 0, end_ = 0;
+  bool failed_ = false;
+  char buffer_[1 << 16];
+};
+
+const char *const kAbandoned = "abandoned";
+
+bool getInt(SpoolReader &in, int &value) { return in.read(&value, sizeof value); }
+
+// The fields of a row record into line (text and runs in the buffers given);
+// false on a damaged spool.
+bool getLine(SpoolReader &in, PrintLine &line, char *text, UnderlineRun *runs) {
+  if (!getInt(in, line.length) || line.length < 0 || line.length > kMaxRowBytes) return false;
+  if (!in.read(text, static_cast<size_t>(line.length))) return false;
+  line.text = text;
+  if (!getInt(in, line.underlineWidth) || !getInt(in, line.runCount)) return false;
+  if (line.runCount < 0 || line.runCount > kMaxUnderlineRuns) return false;
+  line.runs = runs;
+  return in.read(runs, sizeof *runs * static_cast<size_t>(line.runCount));
+}
+
+// Replay the spool into renderer, page by page, until its end or until stop
+// is set (kAbandoned). nullptr when all went well, "" on a damaged spool.
+const char *replay(SpoolReader &in, PageRenderer &renderer, const std::atomic<bool> &stop) {
+  char text[kMaxRowBytes];
+  UnderlineRun runs[kMaxUnderlineRuns];
+  bool open = false;
+  int row = 0;
+  for (char kind; in.read(&kind, 1);) {
+    if (stop) return kAbandoned;
+    int value = 0;
+    PrintLine line;
+    switch (kind) {
+      case 'B':
+        if (!getInt(in, value)) return "";
+        if (open) renderer.endPage(row);
+        renderer.beginPage(value);
+        open = true;
+        row = 0;
+        break;
+      case 'H':
+      case 'T':
+      case 'L':
+        if (!getLine(in, line, text, runs)) return "";
+        renderer.row(row++, line);
+        break;
+      case 'F':
+        if (!getInt(in, value)) return "";
+        row += value;
+        break;
+      case 'E':
+        if (open) renderer.endPage(row);
+        open = false;
+        break;
+      default:
+        return "";
+    }
+  }
+  if (in.failed()) return "";
+  if (open) renderer.endPage(row);  // the page open at the end of the job
+  return nullptr;
+}
+
+// The sink of PDF and HTML. Once the first page is complete, a second
+// thread starts rendering the pages as they come, with the measures known
+// so far, into a temporary file that is copied to the output at the end.
+// Should a later row be wider (or a page longer), that work is abandoned
+// and the whole spool is replayed with the final measures at the end.
 class SpooledPages : public PageSink {
  public:
-  SpooledPages(std::unique_ptr<PageRenderer> renderer, FILE *spool)
-      : renderer_(std::move(renderer)), spool_(spool) {
+  SpooledPages(RendererMaker make, FILE *out, FILE *spool) : make_(std::move(make)), out_(out), spool_(spool) {
     std::setvbuf(spool_, buffer_, _IOFBF, sizeof buffer_);
   }
   ~SpooledPages() override {
-    if (spool_) std::fclose(spool_);
+    abandon();
+    if (worker_.joinable()) worker_.join();
+    if (speculation_) std::fclose(speculation_);
+    std::fclose(spool_);
   }
 
   void beginPage(int pageNo) override {
@@ -54,7 +173,10 @@ class SpooledPages : public PageSink {
     rows_ = 0;
   }
   void headerRow(const PrintLine &line, bool isTitle) override {
-    if (isTitle && measures_.title.empty()) measures_.title = trimmed(line.text, line.length);
+    if (isTitle && measures_.title.empty()) {
+      measures_.title = trimmed(line.text, line.length);
+      measuresGrew();
+    }
     putLine(isTitle ? 'T' : 'H', line);
   }
   void bodyLine(const PrintLine &line) override { putLine('L', line); }
@@ -63,22 +185,40 @@ class SpooledPages : public PageSink {
     putInt(count);
     countRows(count);
   }
-  void endPage() override { put('E'); }
+  void endPage() override {
+    put('E');
+    commitPage();
+  }
   void formFeed() override {}  // form feeds concern the text report only
 
   const char *finish() override {
     if (finished_) return nullptr;
     finished_ = true;
-    if (std::fflush(spool_) != 0 || std::ferror(spool_)) return spoolError();
-    std::rewind(spool_);
-    if (const char *why = renderer_->start(measures_)) return why;
-    if (const char *why = replay()) return why;
+    bool spooled = std::fflush(spool_) == 0 && !std::ferror(spool_);
+    if (worker_.joinable()) {
+      if (!spooled) abandon();
+      publish(true);
+      worker_.join();
+      if (!abandoned_) return workerWhy_ ? spoolError(workerWhy_) : copySpeculation();
+    }
+    if (!spooled) return spoolError("");
+    renderer_ = make_();
+    if (const char *why = renderer_->start(measures_, out_)) return why;
+    SpoolReader reader(fileno(spool_), [this](off_t) { return written_; });
+    const std::atomic<bool> never = false;
+    if (const char *why = replay(reader, *renderer_, never)) return spoolError(why);
     return renderer_->end();
   }
 
  private:
-  void put(char kind) { std::fputc(kind, spool_); }
-  void putInt(int value) { std::fwrite(&value, sizeof value, 1, spool_); }
+  void put(char kind) {
+    std::fputc(kind, spool_);
+    written_ += 1;
+  }
+  void putInt(int value) {
+    std::fwrite(&value, sizeof value, 1, spool_);
+    written_ += sizeof value;
+  }
 
   // One record, gathered first so that it is one write.
   void putLine(char kind, const PrintLine &line) {
@@ -97,80 +237,121 @@ class SpooledPages : public PageSink {
     add(&runCount, sizeof runCount);
     add(line.runs, sizeof *line.runs * static_cast<size_t>(runCount));
     std::fwrite(record, 1, size, spool_);
+    written_ += static_cast<off_t>(size);
     int columns = displayColumns(line.text, length);
-    if (columns > measures_.columns) measures_.columns = columns;
+    if (columns > measures_.columns) {
+      measures_.columns = columns;
+      measuresGrew();
+    }
     countRows(1);
   }
 
   void countRows(int count) {
     rows_ += count;
-    if (rows_ > measures_.rows) measures_.rows = rows_;
-  }
-
-  bool getInt(int &value) { return std::fread(&value, sizeof value, 1, spool_) == 1; }
-
-  // Read the fields of a row record into line; false on a damaged spool.
-  bool getLine(PrintLine &line) {
-    if (!getInt(line.length) || line.length < 0 || line.length > kMaxRowBytes) return false;
-    if (std::fread(text_, 1, static_cast<size_t>(line.length), spool_) != static_cast<size_t>(line.length))
-      return false;
-    line.text = text_;
-    if (!getInt(line.underlineWidth) || !getInt(line.runCount)) return false;
-    if (line.runCount < 0 || line.runCount > kMaxUnderlineRuns) return false;
-    line.runs = runs_;
-    size_t runs = static_cast<size_t>(line.runCount);
-    return std::fread(runs_, sizeof *runs_, runs, spool_) == runs;
-  }
-
-  const char *replay() {
-    bool open = false;
-    int row = 0;
-    for (int kind; (kind = std::fgetc(spool_)) != EOF;) {
-      int value = 0;
-      PrintLine line;
-      switch (kind) {
-        case 'B':
-          if (!getInt(value)) return spoolError();
-          if (open) renderer_->endPage(row);
-          renderer_->beginPage(value);
-          open = true;
-          row = 0;
-          break;
-        case 'H':
-        case 'T':
-        case 'L':
-          if (!getLine(line)) return spoolError();
-          renderer_->row(row++, line);
-          break;
-        case 'F':
-          if (!getInt(value)) return spoolError();
-          row += value;
-          break;
-        case 'E':
-          if (open) renderer_->endPage(row);
-          open = false;
-          break;
-        default:
-          return spoolError();
-      }
+    if (rows_ > measures_.rows) {
+      measures_.rows = rows_;
+      measuresGrew();
     }
-    if (std::ferror(spool_)) return spoolError();
-    if (open) renderer_->endPage(row);  // the page open at the end of the job
-    return nullptr;
   }
 
-  const char *spoolError() {
+  // The speculative rendering no longer fits the report.
+  void measuresGrew() {
+    if (worker_.joinable()) abandon();
+  }
+
+  // A complete page becomes readable; the first one starts the renderer thread.
+  void commitPage() {
+    if (abandoned_) return;
+    if (std::fflush(spool_) != 0) {
+      abandon();
+      return;
+    }
+    if (worker_.joinable()) {
+      publish(false);
+    } else if (!finished_) {
+      startSpeculation();
+    }
+  }
+
+  void startSpeculation() {
+    speculation_ = std::tmpfile();
+    if (speculation_ == nullptr) {
+      abandoned_ = true;  // render at the end instead
+      return;
+    }
+    committed_ = written_;
+    worker_ = std::thread([this, measures = measures_] { workerWhy_ = renderAhead(measures); });
+  }
+
+  // The renderer thread: the pages committed so far and those to come.
+  const char *renderAhead(const ReportMeasures &measures) {
+    speculativeRenderer_ = make_();
+    if (const char *why = speculativeRenderer_->start(measures, speculation_)) return why;
+    SpoolReader reader(fileno(spool_), [this](off_t want) { return awaitBytes(want); });
+    if (const char *why = replay(reader, *speculativeRenderer_, abandoned_)) return why;
+    if (const char *why = speculativeRenderer_->end()) return why;
+    return std::fflush(speculation_) == 0 ? nullptr : std::strerror(errno);
+  }
+
+  off_t awaitBytes(off_t want) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    committed_changed_.wait(lock, [&] { return committed_ >= want || ended_ || abandoned_; });
+    return abandoned_ ? 0 : committed_;
+  }
+
+  void publish(bool end) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      committed_ = written_;
+      ended_ = ended_ || end;
+    }
+    committed_changed_.notify_all();
+  }
+
+  void abandon() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+    }
+    committed_changed_.notify_all();
+  }
+
+  // The speculative document, complete, into the output file.
+  const char *copySpeculation() {
+    std::rewind(speculation_);
+    std::vector<char> chunk(1 << 16);
+    for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), speculation_)) > 0;)
+      if (std::fwrite(chunk.data(), 1, got, out_) != got) return std::strerror(errno);
+    return std::ferror(speculation_) ? spoolError("") : nullptr;
+  }
+
+  // A renderer's own message, or the system's reason for a spool failure.
+  const char *spoolError(const char *why) {
+    if (why != nullptr && *why != '\0' && why != kAbandoned) return why;
     std::snprintf(why_, sizeof why_, "page spool: %s", std::strerror(errno ? errno : EIO));
     return why_;
   }
 
-  std::unique_ptr<PageRenderer> renderer_;
+  RendererMaker make_;
+  FILE *out_;
   FILE *spool_;
   ReportMeasures measures_;
   int rows_ = 0;                        // rows of the page being spooled
+  off_t written_ = 0;                   // bytes handed to the spool
   bool finished_ = false;
-  char text_[kMaxRowBytes];
-  UnderlineRun runs_[kMaxUnderlineRuns];
+  std::unique_ptr<PageRenderer> renderer_;
+
+  // The renderer thread and what it shares with the job.
+  std::thread worker_;
+  FILE *speculation_ = nullptr;         // its document
+  std::unique_ptr<PageRenderer> speculativeRenderer_;
+  const char *workerWhy_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable committed_changed_;
+  off_t committed_ = 0;                 // spool bytes of complete pages, flushed
+  bool ended_ = false;                  // no more pages will come
+  std::atomic<bool> abandoned_ = false;
+
   char why_[160] = {};
   char buffer_[1 << 16];
 };
@@ -196,11 +377,11 @@ PaperLayout layoutPaper(bool letter, const ReportMeasures &m, double advanceEm) 
   return p;
 }
 
-std::unique_ptr<PageSink> makeSpooledPages(std::unique_ptr<PageRenderer> renderer, const char *&why) {
+std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why) {
   FILE *spool = std::tmpfile();
   if (spool == nullptr) {
     why = "cannot create a temporary file for the pages";
     return nullptr;
   }
-  return std::make_unique<SpooledPages>(std::move(renderer), spool);
+  return std::make_unique<SpooledPages>(std::move(make), out, spool);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,8 +35,8 @@ PaperLayout layoutPaper(bool letter, const ReportMeasures &m, double advanceEm);
 class PageRenderer {
  public:
   virtual ~PageRenderer() = default;
-  // Before the first page; an error text or nullptr.
-  virtual const char *start(const ReportMeasures &m) = 0;
+  // Before the first page, with the file to write; an error text or nullptr.
+  virtual const char *start(const ReportMeasures &m, FILE *out) = 0;
   virtual void beginPage(int pageNo) = 0;
   // Row index (0-based) of the open page; fill lines are not replayed.
   virtual void row(int index, const PrintLine &line) = 0;
@@ -45,6 +46,9 @@ class PageRenderer {
   virtual const char *end() = 0;
 };
 
-// A page sink that spools into a temporary file and replays into renderer;
-// nullptr with why set when no temporary file can be made.
-std::unique_ptr<PageSink> makeSpooledPages(std::unique_ptr<PageRenderer> renderer, const char *&why);
+// A page sink that spools into a temporary file and has the pages rendered
+// into out by renderers that make() gives (one, or two when a rendering
+// started early has to be done again); nullptr with why set when no
+// temporary file can be made.
+using RendererMaker = std::function<std::unique_ptr<PageRenderer>()>;
+std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why);

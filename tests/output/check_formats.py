@@ -65,16 +65,20 @@ def pdf_info(pdf):
 
 
 def column_pitch(pdf, page):
-    """A column's width in points: a word's box width over its length."""
+    """A column's width in points (a word's box width over its length), and
+    whether every word lies within the sheet."""
     out = subprocess.run(["pdftotext", "-bbox", "-f", str(page), "-l", str(page), pdf, "-"],
                          capture_output=True, text=True).stdout
-    words = re.findall(r'xMin="([\d.]+)"[^>]*xMax="([\d.]+)"[^>]*>([^<]+)</word>', out)
-    x0, x1, word = max(((a, b, html.unescape(w)) for a, b, w in words), key=lambda w: len(w[2]))
-    return (float(x1) - float(x0)) / len(word)
+    width = float(re.search(r'<page width="([\d.]+)"', out).group(1))
+    words = [(float(a), float(b), html.unescape(w))
+             for a, b, w in re.findall(r'xMin="([\d.]+)"[^>]*xMax="([\d.]+)"[^>]*>([^<]+)</word>', out)]
+    x0, x1, word = max(words, key=lambda w: len(w[2]))
+    return (x1 - x0) / len(word), all(b <= width for _, b, _ in words)
 
 
 def pdf_page_lines(pdf, page):
-    pitch = column_pitch(pdf, page)
+    pitch, inside = column_pitch(pdf, page)
+    check(inside, f"{pdf}: page {page} runs past the sheet's edge")
     out = subprocess.run(["pdftotext", "-fixed", "%.6f" % pitch, "-f", str(page), "-l", str(page),
                           pdf, "-"], capture_output=True, text=True).stdout
     return trimmed(out.rstrip("\f").split("\n"))
@@ -170,6 +174,21 @@ INTO GREEK, CYRILLIC, LATIN
 .N
 .TE
 """
+# The first page is narrow, the second wide: the rendering begun with the
+# first page's measures is done again.
+WIDENING_RPF = """\
+.TTL 30 Widening .
+.DT 0 1 30 .
+.DT 1 1 110 .
+.T 0
+narrow first page .N
+.TE
+.NP
+.T 1
+a line of the second page that is much wider than anything on the first page,
+one hundred and ten positions wide: it decides the font size of every page.
+.TE
+"""
 UTF8_SQL = """\
 CREATE TABLE words (greek VARCHAR2(40), cyrillic VARCHAR2(40), latin VARCHAR2(40));
 INSERT INTO words VALUES ('Ελληνικά κείμενο', 'Кириллический текст', 'Fußgänger Ærø naïve & <x>');
@@ -191,6 +210,9 @@ def main():
         f.write(UTF8_RPT)
     subprocess.run(["sqlite3", os.path.join(WORK, "demo.db")], input=UTF8_SQL.encode(), check=True)
 
+    with open(os.path.join(WORK, "widening.rpf"), "w") as f:
+        f.write(WIDENING_RPF)
+    formats("widening", ["widening.rpf"], [], "Widening")
     formats("sample_rpt", ["sample.rpt"], ["scott/tiger@demo.db"], "Kelvordantix Demo Company")
     formats("sample_rpf", ["sample.rpf"], [], "Kelvordantix")
     formats("report_pages", ["report_pages.rpf"], [], "Quarterly Sales")
