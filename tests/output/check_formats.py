@@ -247,6 +247,18 @@ def main():
     check("612 x 792" in pdf_info(os.path.join(WORK, "letter.pdf")).get("Page size", ""), "--paper=letter")
     check("(A4)" in pdf_info(os.path.join(WORK, "report_pages.pdf")).get("Page size", ""), "A4 by default")
 
+    # A browser's print gives one sheet per report page (when one is installed).
+    browser = next((b for b in ("chromium", "chromium-browser", "google-chrome") if shutil.which(b)), None)
+    if browser:
+        printed = os.path.join(WORK, "printed.pdf")
+        subprocess.run([browser, "--headless", "--disable-gpu", "--no-sandbox", "--print-to-pdf=" + printed,
+                        "--no-pdf-header-footer", "file://" + os.path.join(WORK, "report_pages.html")],
+                       capture_output=True, timeout=120)
+        pages = len(text_pages(open(os.path.join(WORK, "report_pages.txt"), "rb").read()))
+        check(pdf_info(printed).get("Pages") == str(pages), "browser print: one sheet per page")
+    else:
+        print("no headless browser: print check skipped")
+
     # Failures end the job with a message and exit status 1.
     failure("unwritable", ["report_pages.rpf", "no/such/dir/x.pdf"], "Output File Open Fail")
     failure("full device pdf", ["--format=pdf", "report_pages.rpf", "/dev/full"], "Output File Write Fail: /dev/full:")
