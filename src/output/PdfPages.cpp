@@ -21,7 +21,7 @@
 namespace {
 
 constexpr const char *kFontFamily = "DejaVu Sans Mono";
-constexpr double kUnderlineDrop = 0.18;  // below the baseline, in ems
+constexpr double kUnderlineDrop = 0.11;  // below the baseline, in ems
 constexpr double kUnderlineWeight = 0.06;
 
 // The DejaVu Sans Mono font file as fontconfig finds it; nullptr when the
