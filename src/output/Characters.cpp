@@ -27,5 +27,17 @@ LineChar decodeLineChar(const char *text, int length) {
 }
 
 int encodeUtf8(char32_t c, char *out) {
-  return static_cast<int>(utf8proc_encode_char(static_cast<utf8proc_int32_t>(c), reinterpret_cast<utf8proc_uint8_t *>(out)));
+  auto *bytes = reinterpret_cast<utf8proc_uint8_t *>(out);
+  return static_cast<int>(utf8proc_encode_char(static_cast<utf8proc_int32_t>(c), bytes));
+}
+
+std::string validUtf8(const char *text, int length) {
+  std::string valid;
+  for (int i = 0; i < length;) {
+    LineChar c = nextLineChar(text + i, length - i);
+    char utf8[4];
+    valid.append(utf8, static_cast<size_t>(encodeUtf8(c.code, utf8)));
+    i += c.used;
+  }
+  return valid;
 }

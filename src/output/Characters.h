@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The character at text[0] (length bytes left): its code point, the bytes
 // it takes (used) and the display columns it fills (0 for a combining mark,
@@ -24,3 +25,6 @@ inline LineChar nextLineChar(const char *text, int length) {
 
 // Append c to out as UTF-8; the number of bytes written (1 to 4).
 int encodeUtf8(char32_t c, char *out);
+
+// The characters of text as valid UTF-8 (document titles must be).
+std::string validUtf8(const char *text, int length);

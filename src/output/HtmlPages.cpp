@@ -37,7 +37,7 @@ class HtmlRenderer : public PageRenderer {
   const char *start(const ReportMeasures &m, FILE *out) override {
     out_ = out;
     PaperLayout p = layoutPaper(info_.letter, m, kAdvanceEm);
-    std::string title = m.title.empty() ? info_.fallbackTitle : m.title;
+    std::string title = documentTitle(m, info_);
     std::fputs("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>", out_);
     writeEscaped(out_, title.data(), title.size());
     std::fprintf(out_, "</title>\n<meta name=\"generator\" content=\"kelvordantix %s\">\n", KELVORDANTIX_VERSION);

@@ -60,7 +60,7 @@ class PdfRenderer : public PageRenderer {
     paper_ = layoutPaper(info_.letter, m, columnEms());
     surface_ = cairo_pdf_surface_create_for_stream(writeToFile, this, paper_.width, paper_.height);
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return failure(cairo_surface_status(surface_));
-    std::string title = m.title.empty() ? info_.fallbackTitle : m.title;
+    std::string title = documentTitle(m, info_);
     cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_TITLE, title.c_str());
     cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_CREATOR, "kelvordantix " KELVORDANTIX_VERSION);
     cr_ = cairo_create(surface_);

@@ -37,11 +37,12 @@ int displayColumns(const char *text, int length) {
   return columns;
 }
 
-std::string trimmed(const char *text, int length) {
+// A title row as the document's title: blanks trimmed, valid UTF-8.
+std::string titleOf(const char *text, int length) {
   int first = 0;
   while (first < length && text[first] == ' ') ++first;
   while (length > first && text[length - 1] == ' ') --length;
-  return std::string(text + first, static_cast<size_t>(length - first));
+  return validUtf8(text + first, length - first);
 }
 
 // Reads the spool by offset, so that a renderer thread can read while the
@@ -174,7 +175,7 @@ class SpooledPages : public PageSink {
   }
   void headerRow(const PrintLine &line, bool isTitle) override {
     if (isTitle && measures_.title.empty()) {
-      measures_.title = trimmed(line.text, line.length);
+      measures_.title = titleOf(line.text, line.length);
       measuresGrew();
     }
     putLine(isTitle ? 'T' : 'H', line);
@@ -375,6 +376,11 @@ PaperLayout layoutPaper(bool letter, const ReportMeasures &m, double advanceEm) 
   p.pitch = p.fontSize * kPitchEm;
   p.advance = p.fontSize * advanceEm;
   return p;
+}
+
+std::string documentTitle(const ReportMeasures &m, const DocumentInfo &info) {
+  if (!m.title.empty()) return m.title;
+  return validUtf8(info.fallbackTitle, static_cast<int>(std::strlen(info.fallbackTitle)));
 }
 
 std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why) {

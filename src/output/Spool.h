@@ -32,6 +32,9 @@ struct PaperLayout {
 // (advanceEm: a column's width in ems of the monospaced font).
 PaperLayout layoutPaper(bool letter, const ReportMeasures &m, double advanceEm);
 
+// The first title row, or else the fallback title, as valid UTF-8.
+std::string documentTitle(const ReportMeasures &m, const DocumentInfo &info);
+
 class PageRenderer {
  public:
   virtual ~PageRenderer() = default;
