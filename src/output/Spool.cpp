@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -35,6 +36,18 @@ int displayColumns(const char *text, int length) {
     i += c.used;
   }
   return columns;
+}
+
+// An anonymous temporary file in TMPDIR (else /tmp), gone when closed.
+FILE *temporaryFile() {
+  const char *dir = std::getenv("TMPDIR");
+  std::string path = std::string(dir && *dir ? dir : "/tmp") + "/kelvordantix-XXXXXX";
+  int fd = mkstemp(path.data());
+  if (fd < 0) return nullptr;
+  unlink(path.c_str());
+  FILE *file = fdopen(fd, "w+b");
+  if (file == nullptr) close(fd);
+  return file;
 }
 
 // A title row as the document's title: blanks trimmed, valid UTF-8.
@@ -275,7 +288,7 @@ class SpooledPages : public PageSink {
   }
 
   void startSpeculation() {
-    speculation_ = std::tmpfile();
+    speculation_ = temporaryFile();
     if (speculation_ == nullptr) {
       abandoned_ = true;  // render at the end instead
       return;
@@ -384,9 +397,9 @@ std::string documentTitle(const ReportMeasures &m, const DocumentInfo &info) {
 }
 
 std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why) {
-  FILE *spool = std::tmpfile();
+  FILE *spool = temporaryFile();
   if (spool == nullptr) {
-    why = "cannot create a temporary file for the pages";
+    why = "cannot create a temporary file for the pages (TMPDIR, else /tmp)";
     return nullptr;
   }
   return std::make_unique<SpooledPages>(std::move(make), out, spool);

@@ -268,6 +268,8 @@ def main():
         f.write("<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n")
     failure("no font", ["report_pages.rpf", "nofont.pdf"], "DejaVu Sans Mono not found",
             dict(os.environ, FONTCONFIG_FILE=empty))
+    failure("no spool", ["report_pages.rpf", "nospool.html"], "cannot create a temporary file",
+            dict(os.environ, TMPDIR=os.path.join(WORK, "no-such-dir")))
     failure("unformatted run", ["sample.rpt", "raw.pdf", "scott/tiger@demo.db", "1"], "needs formatted pages")
 
     print(f"{len(failures)} failures")
