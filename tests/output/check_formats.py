@@ -259,6 +259,16 @@ def main():
     else:
         print("no headless browser: print check skipped")
 
+    # "-" is standard output for every format.
+    for fmt, marker in (("pdf", b"%PDF-"), ("html", b"<!DOCTYPE html>")):
+        result = run(["-q", "--format=" + fmt, "report_pages.rpf", "-"])
+        check(result.returncode == 0 and result.stdout.startswith(marker), f"{fmt} to standard output")
+    piped = os.path.join(WORK, "piped.pdf")
+    with open(piped, "wb") as f:
+        f.write(run(["-q", "--format=pdf", "report_pages.rpf", "-"]).stdout)
+    check(pdf_info(piped).get("Pages") == pdf_info(os.path.join(WORK, "report_pages.pdf")).get("Pages"),
+          "PDF to standard output: its pages")
+
     # Failures end the job with a message and exit status 1.
     failure("unwritable", ["report_pages.rpf", "no/such/dir/x.pdf"], "Output File Open Fail")
     failure("full device pdf", ["--format=pdf", "report_pages.rpf", "/dev/full"], "Output File Write Fail: /dev/full:")
