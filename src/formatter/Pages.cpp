@@ -156,6 +156,8 @@ void writePageRow(Job &job, PageRow row, const char *text, int length, bool unde
   }
 }
 
+FILE *dumpStream(Job &job) { return chooseFormat(job) == PageFormat::Text ? job.job.output : job.job.err; }
+
 int pageCount(const Job &job) { return job.rpf.pagesBegun; }
 
 // .B

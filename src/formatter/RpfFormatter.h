@@ -12,6 +12,8 @@
 // is never a blank, a command prefix or a terminator.
 #pragma once
 
+#include <cstdio>
+
 struct Job;
 
 constexpr int kRpfInputSize = 2000;     // rpfLine: 1,999 characters at most
@@ -142,6 +144,9 @@ void takeWord(Job &job);
 
 void openColumn(Job &job, int column);
 void dumpFormatterState(Job &job);
+// Where that dump goes: the text report, or standard error when the report
+// is a PDF or HTML document (which the dump would spoil).
+FILE *dumpStream(Job &job);
 
 // --- Filling (Filling.cpp) --------------------------------------------------
 

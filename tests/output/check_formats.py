@@ -280,6 +280,10 @@ def main():
             dict(os.environ, FONTCONFIG_FILE=empty))
     failure("no spool", ["report_pages.rpf", "nospool.html"], "cannot create a temporary file",
             dict(os.environ, TMPDIR=os.path.join(WORK, "no-such-dir")))
+    shutil.copy(os.path.join(SOURCE, "tests/cases/formatter/flexi_fail.rpf"), WORK)
+    failure("layout failure", ["flexi_fail.rpf", "layout.pdf"], "CurTno=")
+    check(open(os.path.join(WORK, "layout.pdf"), "rb").read().startswith(b"%PDF-"),
+          "layout failure: the state dump stays out of the PDF")
     failure("unformatted run", ["sample.rpt", "raw.pdf", "scott/tiger@demo.db", "1"], "needs formatted pages")
 
     print(f"{len(failures)} failures")
