@@ -8,6 +8,7 @@
 
 #include "checker/Checker.h"
 #include "driver/Job.h"
+#include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
 
@@ -158,6 +159,7 @@ static void openFiles(Job &job, char **argv) {
   s.output = openOutput(job, s.outputName);
   if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, errno);
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
+  openPageSink(job);
 }
 
 // The connect string's password (typed, or from the environment) is kept

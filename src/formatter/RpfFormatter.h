@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,9 @@ void takeWord(Job &job);
 
 void openColumn(Job &job, int column);
 void dumpFormatterState(Job &job);
+// Where that dump goes: the text report, or standard error when the report
+// is a PDF or HTML document (which the dump would spoil).
+FILE *dumpStream(Job &job);
 
 // --- Filling (Filling.cpp) --------------------------------------------------
 
@@ -248,6 +252,10 @@ void beginPage(Job &job);
 void advanceLine(Job &job);
 void endPage(Job &job);
 void reserveHeaderLines(Job &job);
+// One row of a written page to the job's page sink (PageSink.h); with
+// underlined, the UnderlineBuffer's row goes with it.
+enum class PageRow { Header, Title, Body };
+void writePageRow(Job &job, PageRow row, const char *text, int length, bool underlined);
 // Pages begun during the job, printed by finishJob.
 int pageCount(const Job &job);
 void execB(Job &job);
@@ -279,6 +287,7 @@ void clearUnderline(Job &job);
 // Underscores under the inked stretch within positions start..end. ink has
 // one character per display column, a blank where nothing is printed.
 void markUnderline(Job &job, const char *ink, int start, int end);
-// The underline row of line group line i, if it has underline fields; end
-// is the last position printed.
-void printUnderline(Job &job, int line, int end);
+// The underline row of line group line i, printed up to position end, into
+// the UnderlineBuffer (display columns); false when the line has no
+// underline fields.
+bool markLineUnderline(Job &job, int line, int end);

@@ -165,18 +165,14 @@ void centreTitle(Job &job, char *title, int bytes) {
 
 void printTitleLine(Job &job, const char *title) {
   RpfFormatter &rpf = job.rpf;
-  FILE *out = job.job.output;
   size_t bytes = std::strlen(title);
   if (rpf.TitleUnderline) {
     char ink[kLinePositions + 1];
     inkColumns(title, static_cast<int>(bytes), ink, kLinePositions);
     clearUnderline(job);
     markUnderline(job, ink, 1, rpf.TitleWidth);
-    std::fwrite(rpf.UnderlineBuffer + 1, 1, static_cast<size_t>(rpf.underlineLength), out);
-    std::fputc('\r', out);
   }
-  std::fwrite(title, 1, bytes, out);
-  std::fputc('\n', out);
+  writePageRow(job, PageRow::Title, title, static_cast<int>(bytes), rpf.TitleUnderline != 0);
 }
 
 void clearUnderline(Job &job) {
@@ -202,14 +198,14 @@ void markUnderline(Job &job, const char *ink, int start, int end) {
   if (end > rpf.underlineLength) rpf.underlineLength = end;
 }
 
-// The underline row of group line i, printed up to position end. Which
+// The underline row of group line i, printed up to position end, into the
+// UnderlineBuffer; false when the line has no underline fields. Which
 // positions of each recorded field get underscores is decided by the
 // printed text, so escape-marked blanks count as blanks here; a wide
 // character is underlined over both its columns.
-void printUnderline(Job &job, int i, int end) {
-  RpfFormatter &rpf = job.rpf;
-  const GroupLine &line = rpf.LineGroup[i];
-  if (line.UnderlineCount == 0) return;
+bool markLineUnderline(Job &job, int i, int end) {
+  const GroupLine &line = job.rpf.LineGroup[i];
+  if (line.UnderlineCount == 0) return false;
   char ink[kLinePositions + 1];
   for (int p = 1; p <= end; ++p) {
     const LineCell &cell = line.cells[p];
@@ -219,6 +215,5 @@ void printUnderline(Job &job, int i, int end) {
   clearUnderline(job);
   for (int k = 0; k < line.UnderlineCount; ++k)
     markUnderline(job, ink, line.fields[k].start, line.fields[k].end);
-  std::fwrite(rpf.UnderlineBuffer + 1, 1, static_cast<size_t>(rpf.underlineLength), job.job.output);
-  std::fputc('\r', job.job.output);
+  return true;
 }
