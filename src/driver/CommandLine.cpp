@@ -9,6 +9,7 @@
 
 #include "checker/Checker.h"
 #include "driver/Job.h"
+#include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
 
@@ -108,7 +109,7 @@ static int readInputLine(Job &job) {
       line[n] = 0;
       return 1;
     }
-    line[n++] = (c >= 32 && c <= 126) ? static_cast<char>(c) : ' ';
+    line[n++] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';  // UTF-8 bytes are kept
     if (n > kMaxLineChars) {
       line[n] = 0;
       std::fputs("line too big\n", job.job.err);
@@ -159,6 +160,7 @@ static void openFiles(Job &job, char **argv) {
   s.output = openOutput(job, s.outputName);
   if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, errno);
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
+  openPageSink(job);
 }
 
 // The connect string's password (typed, or from the environment) is kept

@@ -88,6 +88,7 @@ int dispatchStatement(Job &job, int macroSlot) {
   countWords(l.lineBuffer);
   int length = static_cast<int>(std::strlen(l.lineBuffer));
   decodeLine(job, l.decoded, l.lineBuffer, length, l.tokenBuffer, true);
+  l.decoded.offset = -1;                // not a line of ScriptText
   return runLine(job, l.decoded, macroSlot);
 }
 
@@ -135,7 +136,14 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     callMacro(job, line.macroSlot);
     return 0;
   }
-  // A text line: output as written.
+  // A text line: output as written. The formatter prepares each line of
+  // the script once, keyed by the offset after the line, as the line
+  // reader would have left the cursor.
+  if (job.job.runMode != RunMode::RptOnly) {
+    if (line.offset >= 0) job.script.cursor = line.offset + line.length + 1;
+    feedScriptRpfLine(job, l.lineBuffer);
+    return 0;
+  }
   std::memcpy(q.rpfLine, l.lineBuffer, line.length + 1);
   emitRptLine(job);
   return 0;

@@ -62,8 +62,9 @@ struct ScriptLine {
   const char *text;                     // the line as written, not terminated (in ScriptText)
   const char *words;                    // its words cut apart, each zero-terminated, one after
                                         // another; the first folded to upper case
-  int offset;                           // byte offset of the line in ScriptText (for messages
-                                        // and the trace; jumps use record indices)
+  int offset;                           // byte offset of the line in ScriptText (the trace, the
+                                        // formatter's key); -1 for a line from elsewhere
+                                        // (lineBuffer); jumps use record indices
   short length;                         // characters of text (at most kMaxLineChars)
   short wordsLength;                    // bytes of words, terminators included
   short wordCount;                      // words of the line, as countWords counts them
@@ -157,7 +158,8 @@ int readScriptLine(Job &job, char *buffer);
 // Words separated by blanks; control characters become blanks in place.
 int countWords(char *text);
 void foldUpper(char *text);
-// Copy text into a buffer of size bytes, cut to fit; zero-terminated.
+// Copy text into a buffer of size bytes, cut to fit between characters;
+// zero-terminated.
 void copyText(char *to, int size, const char *from);
 // Read the leading number of a word as the "%d" and "%lg" conversions do
 // (leading white space, sign, digits; the rest ignored). False when no
