@@ -177,7 +177,7 @@ void fetchRow(Job &job, int level) {
       switch (variable.kind) {
         case VariableKind::Text: {
           char number[kValueTextSize];
-          std::snprintf(number, sizeof number, "%20.14g", static_cast<double>(value));
+          formatGeneral(number, sizeof number, static_cast<double>(value), 20, 14);
           squeezeBlanks(number);
           storeText(variable, number);
           break;
