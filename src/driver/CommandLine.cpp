@@ -220,6 +220,7 @@ static void runScript(Job &job) {
 }
 
 static void runRpf(Job &job) {
+  writeUnlocked(job);
   while (readInputLine(job)) {
     feedRpfLine(job, job.sql.rpfLine);
     if (job.job.progress.enabled) showProgress(job);
