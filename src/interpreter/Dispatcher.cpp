@@ -129,6 +129,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   }
   if (line.kind == ScriptLineKind::Statement) {
     loadTokens(job, line);
+    l.record = line.offset >= 0 ? static_cast<int>(&line - job.script.lines.data()) : -1;
     kStatements[line.statement].handler(job, macroSlot);
     return 0;
   }
@@ -162,6 +163,15 @@ void runLines(Job &job, int macroSlot, int first, int endLine) {
 void emitRptLine(Job &job) {
   if (job.job.runMode == RunMode::RptOnly) {
     std::fputs(job.sql.rpfLine, job.job.output);
+    std::putc('\n', job.job.output);
+  } else {
+    feedRpfLine(job, job.sql.rpfLine);
+  }
+}
+
+void emitRptLine(Job &job, int length) {
+  if (job.job.runMode == RunMode::RptOnly) {
+    std::fwrite(job.sql.rpfLine, 1, static_cast<size_t>(length), job.job.output);
     std::putc('\n', job.job.output);
   } else {
     feedRpfLine(job, job.sql.rpfLine);

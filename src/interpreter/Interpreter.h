@@ -75,6 +75,8 @@ struct ScriptLine {
   short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
   short owner;                          // slot of the macro whose body holds the line (as
                                         // the pre-pass saw it), 0 at the top level
+  short variableCount;                  // .PRINT: names resolved on its first run, 0 before
+  int variables;                        // .PRINT: first of them in ScriptText::variableIndices
 };
 
 // The whole input, filtered on loading, read line by line from cursor by
@@ -92,6 +94,10 @@ struct ScriptText {
   int lineCount = 0;                    // records decoded
   char words[kScriptSize + 1];
   int nextLine = 0;                     // program counter: index of the next record to run
+  // Variable indices that records resolved on their first run (a record's
+  // run of them starts at its `variables`). An index stays valid: variables
+  // are never removed, and the first declaration of a name is the one found.
+  std::vector<short> variableIndices;
 };
 
 // The current line and the statement tokeniser. The tokeniser hands out
@@ -104,6 +110,8 @@ struct LineState {
   char *tokenNext = nullptr;            // the next word to hand out
   char *tokenEnd = nullptr;             // just after the last word of the copy
   ScriptLine decoded = {};              // record of a line dispatched from lineBuffer
+  int record = -1;                      // index of the script record whose handler runs;
+                                        // -1 for a line from lineBuffer
 };
 
 struct Macro {
@@ -160,7 +168,8 @@ int countWords(char *text);
 void foldUpper(char *text);
 // Copy text into a buffer of size bytes, cut to fit between characters;
 // zero-terminated.
-void copyText(char *to, int size, const char *from);
+// Returns the bytes copied.
+int copyText(char *to, int size, const char *from);
 // Read the leading number of a word as the "%d" and "%lg" conversions do
 // (leading white space, sign, digits; the rest ignored). False when no
 // number can be read. Integers beyond 32 bits are clamped to the range.
@@ -222,6 +231,8 @@ void runLines(Job &job, int macroSlot, int first, int endLine);
 int takeScriptLine(Job &job, char *buffer);
 // Output sink for rpfLine.
 void emitRptLine(Job &job);
+// The same for an rpfLine whose length is known.
+void emitRptLine(Job &job, int length);
 // Append text and one blank to sqlBuffer (refused past its size).
 void appendSql(Job &job, const char *text);
 

@@ -38,6 +38,7 @@ void runPrepass(Job &job) {
   int lastEnd = 0, lastEndLine = 0;
   bool bodyStarts = false;              // the last non-blank line was a .DEFINE
   s.cursor = 0;
+  s.variableIndices.clear();
   s.lineCount = 0;
   // Every line ends in a newline (loading closes the last one).
   s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));

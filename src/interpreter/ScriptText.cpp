@@ -73,12 +73,13 @@ void foldUpper(char *text) {
 }
 
 // A cut never falls inside a UTF-8 character (a .PRINT of a long value).
-void copyText(char *to, int size, const char *from) {
+int copyText(char *to, int size, const char *from) {
   constexpr size_t kCutLookahead = 64;
   size_t length = strnlen(from, static_cast<size_t>(size - 1) + kCutLookahead);
   length = static_cast<size_t>(fitBytes(from, static_cast<int>(length), size - 1));
   std::memcpy(to, from, length);
   to[length] = 0;
+  return static_cast<int>(length);
 }
 
 static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }

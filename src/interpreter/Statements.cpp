@@ -73,6 +73,8 @@ void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *
   line.length = static_cast<short>(length);
   line.wordsLength = static_cast<short>(cutWords(text, length, words));
   line.wordCount = 0;
+  line.variableCount = 0;
+  line.variables = 0;
   for (int i = 0; i < line.wordsLength; ++i)
     if (words[i] == 0) ++line.wordCount;
   if (line.wordCount == 0) {

@@ -1,4 +1,5 @@
 // The print statement and the picture editing of numbers.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -132,18 +133,26 @@ void applyPicture(const Variable &variable, char *out) {
 }
 
 // One item into rpfLine: two blanks for null, a text as it is (cut to the
-// line), a number by its picture.
-static void printItem(Job &job, const Variable &variable) {
+// line), a number by its picture (which always fits the line). Returns
+// the line's length.
+static int printItem(Job &job, const Variable &variable) {
   char *line = job.sql.rpfLine;
-  if (variable.isNull) {
-    copyText(line, kRpfLineSize, "  ");
-  } else if (variable.kind == VariableKind::Text) {
-    copyText(line, kRpfLineSize, variable.textValue);
-  } else {
-    char edited[kNumberTextSize];
-    applyPicture(variable, edited);
-    copyText(line, kRpfLineSize, edited);
-  }
+  static_assert(kNumberTextSize <= kRpfLineSize);
+  if (variable.isNull) return copyText(line, kRpfLineSize, "  ");
+  if (variable.kind == VariableKind::Text) return copyText(line, kRpfLineSize, variable.textValue);
+  applyPicture(variable, line);
+  return static_cast<int>(std::strlen(line));
+}
+
+// The items of a .PRINT whose names its record resolved on an earlier run.
+// They are copied out first: the formatter may run other records, which
+// can add to the store of resolved indices.
+static void printResolved(Job &job, const ScriptLine &record) {
+  short indices[kMaxPrintItems];
+  const short *stored = job.script.variableIndices.data() + record.variables;
+  int count = record.variableCount;
+  std::copy(stored, stored + count, indices);
+  for (int i = 0; i < count; ++i) emitRptLine(job, printItem(job, job.vars.entries[indices[i]]));
 }
 
 // .PRINT name ...
@@ -151,6 +160,11 @@ static void printItem(Job &job, const Variable &variable) {
 // emitted: the formatter and anything it triggers may reuse the buffers.
 void execPrint(Job &job) {
   if (job.line.wordCount < 2) failWith(job, ".PRINT Invalid\n", job.line.lineBuffer);
+  int record = job.line.record;
+  if (record >= 0 && job.script.lines[record].variableCount > 0) {
+    printResolved(job, job.script.lines[record]);
+    return;
+  }
   char statement[kMaxLineChars + 1];
   copyText(statement, sizeof statement, job.line.lineBuffer);
   char names[kTokenBufferSize];
@@ -167,10 +181,17 @@ void execPrint(Job &job) {
   }
   if (itemCount == 0) failWith(job, ".PRINT Invalid\n", statement);
 
+  short indices[kMaxPrintItems];
   for (int i = 0; i < itemCount; ++i) {
     int index = findVariable(job, items[i]);
     if (index < 0) failWith(job, "Variable name Wrong\n", statement);
-    printItem(job, job.vars.entries[index]);
-    emitRptLine(job);
+    indices[i] = static_cast<short>(index);
+    emitRptLine(job, printItem(job, job.vars.entries[index]));
   }
+  if (record < 0) return;
+  // Every name resolved: later runs of the record take the indices.
+  ScriptText &s = job.script;
+  s.lines[record].variables = static_cast<int>(s.variableIndices.size());
+  s.variableIndices.insert(s.variableIndices.end(), indices, indices + itemCount);
+  s.lines[record].variableCount = static_cast<short>(itemCount);
 }
