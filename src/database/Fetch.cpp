@@ -97,6 +97,18 @@ void parseInto(Job &job) {
 // reeditDate: the server gives dates as mm/dd/yyyy hh:mi:ss; a report shows
 // dd/mm/yyyy. The time part is dropped, the first two numbers change places
 // and each number has at least two digits.
+// strtol's reading of a decimal number, without the call for the plain
+// digits (after at most one blank) that a date holds.
+static long readDateNumber(const char *p, char **end) {
+  const char *q = p + (*p == ' ' ? 1 : 0);
+  long value = 0;
+  int digits = 0;
+  while (digits < 9 && *q >= '0' && *q <= '9') value = value * 10 + (*q++ - '0'), ++digits;
+  if (digits == 0 || (*q >= '0' && *q <= '9')) return std::strtol(p, end, 10);
+  *end = const_cast<char *>(q);
+  return value;
+}
+
 bool reeditDate(const char *text, char *out) {
   char work[kDateTextSize];
   int length = 0;
@@ -120,7 +132,7 @@ bool reeditDate(const char *text, char *out) {
   const char *p = work;
   for (int &number : numbers) {
     char *end = nullptr;
-    long value = std::strtol(p, &end, 10);
+    long value = readDateNumber(p, &end);
     if (end == p) return false;
     number = clampToInt(value);
     p = end;

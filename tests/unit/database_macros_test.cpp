@@ -202,6 +202,10 @@ TEST(ReeditDate, DayBeforeMonthWithTwoDigits) {
       {"12/31/1999", "31/12/1999"},
       {"12/17/1980 00:00:00", "17/12/1980"},
       {"1/2/3/4", "02/01/03"},
+      {"007/0012/02024", "12/07/2024"},             // leading zeros
+      {"123456789/1234567890/1", "1234567890/123456789/01"},  // nine and ten digits
+      {"99999999999/1/1", "01/2147483647/01"},      // beyond int: clamped
+      {"+3/-4/5", "-04/03/05"},
       {" 1/2/3", nullptr},             // cut at its first blank: empty
       {"12/31", nullptr},
       {"a/b/c", nullptr},
