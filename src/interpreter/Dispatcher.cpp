@@ -146,7 +146,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     return 0;
   }
   std::memcpy(q.rpfLine, l.lineBuffer, line.length + 1);
-  emitRptLine(job);
+  emitRptLine(job, line.length);
   return 0;
 }
 

@@ -68,6 +68,7 @@ struct ScriptLine {
   short length;                         // characters of text (at most kMaxLineChars)
   short wordsLength;                    // bytes of words, terminators included
   short wordCount;                      // words of the line, as countWords counts them
+  short firstLength;                    // bytes of the first word, its terminator not counted
   ScriptLineKind kind;                  // what the line is
   SqlWord sqlWord;                      // the SQL keyword it begins with, if any
   bool into;                            // first word INTO: an INTO list while a SELECT is collected

@@ -73,6 +73,7 @@ void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *
   line.length = static_cast<short>(length);
   line.wordsLength = static_cast<short>(cutWords(text, length, words));
   line.wordCount = 0;
+  line.firstLength = 0;
   line.variableCount = 0;
   line.variables = 0;
   for (int i = 0; i < line.wordsLength; ++i)
@@ -83,6 +84,7 @@ void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *
     return;
   }
   foldUpper(words);
+  line.firstLength = static_cast<short>(std::strlen(words));
   classify(line, words);
   if (resolveMacros) resolveMacroCall(job, line);
 }
@@ -97,6 +99,6 @@ void loadTokens(Job &job, const ScriptLine &line) {
   if (line.words != l.tokenBuffer) std::memcpy(l.tokenBuffer, line.words, line.wordsLength);
   l.tokenEnd = l.tokenBuffer + line.wordsLength;
   l.tokenNext = l.tokenBuffer;
-  if (line.wordCount > 0) l.tokenNext += std::strlen(l.tokenBuffer) + 1;
+  if (line.wordCount > 0) l.tokenNext += line.firstLength + 1;
   l.wordCount = line.wordCount;
 }
