@@ -55,10 +55,33 @@ void parseOutfileSwitches(Job &job) {
   if (rest != name) std::memmove(name, rest, std::strlen(rest) + 1);
 }
 
+// A PostgreSQL database (a libpq URI, or "pg:" and keywords) runs to the
+// end of the argument, blanks and "@" included; before its "@" stand the
+// user and password, either of them empty or left out.
+static bool splitPgConnectString(char *copy, ConnectParts &parts) {
+  static const char *const kStarts[] = {"@postgresql://", "@postgres://", "@pg:"};
+  char *at = nullptr;
+  for (const char *start : kStarts) {
+    char *found = strcasestr(copy, start);
+    if (found && (!at || found < at)) at = found;
+  }
+  if (!at) return false;
+  *at = 0;
+  parts.database = at + 1;
+  parts.user = copy;
+  char *slash = std::strchr(copy, '/');
+  if (slash) {
+    *slash = 0;
+    parts.password = slash + 1;
+  }
+  return true;
+}
+
 // user/password@database, split as strtok would: the user up to the first
 // "/", the password up to the next "@", the database up to white space.
 ConnectParts splitConnectString(char *copy) {
   ConnectParts parts;
+  if (splitPgConnectString(copy, parts)) return parts;
   char *save = nullptr;
   parts.user = strtok_r(copy, "/", &save);
   if (parts.user) parts.password = strtok_r(nullptr, "@", &save);

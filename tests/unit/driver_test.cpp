@@ -60,6 +60,11 @@ TEST(ConnectString, Split) {
       {"scott", "scott", nullptr, nullptr},
       {"scott/tiger", "scott", "tiger", nullptr},
       {"/p@db", "p@db", nullptr, nullptr},
+      // PostgreSQL databases run to the end, blanks and "@" included.
+      {"@postgresql://reports@db/sales", "", nullptr, "postgresql://reports@db/sales"},
+      {"scott/ti/g@r@pg:host=db dbname=sales", "scott", "ti/g@r", "pg:host=db dbname=sales"},
+      {"scott@POSTGRES://db", "scott", nullptr, "POSTGRES://db"},
+      {"/@pg:", "", "", "pg:"},
   };
   for (auto &c : cases) {
     char copy[100];
