@@ -57,11 +57,11 @@ connect_environment() {
       PGPASSWORD=tiger PGDATABASE=kcase
 }
 
-# No password written: ~/.pgpass gives it.
+# No password written, the user in the URI: ~/.pgpass gives the password.
 connect_pgpass() {
   printf '127.0.0.1:%s:kcase:scott:tiger\n' "$PG_PORT" > "$1/.pgpass"
   chmod 600 "$1/.pgpass"
-  connect_run "$1" "08/12/26 scott kcase " "scott@postgresql://127.0.0.1:$PG_PORT/kcase"
+  connect_run "$1" "08/12/26 scott kcase " "@postgresql://scott@127.0.0.1:$PG_PORT/kcase"
 }
 
 connect_wrong_password() {
