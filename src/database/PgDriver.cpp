@@ -294,7 +294,9 @@ class PgCursor final : public DbCursor {
     }
   }
 
-  // A new batch replaces the last; a batch shorter than asked is the last.
+  // A new batch replaces the last; a batch shorter than asked is the last,
+  // and the server cursor is then closed at once (a commit need not keep
+  // it; a rewind declares a new one).
   void takeBatch(PGresult *result, int asked) {
     if (batch_) PQclear(batch_);
     batch_ = result;
@@ -302,6 +304,7 @@ class PgCursor final : public DbCursor {
     row_ = -1;
     firstBatch_ = false;
     exhausted_ = rows_ < asked;
+    if (exhausted_) closeServerCursor();
     long bytes = 0;
     int columns = PQnfields(result);
     for (int r = 0; r < rows_; ++r) {
