@@ -1,11 +1,14 @@
 # Two commands do all the set-up on a fresh Debian machine:
 #   make demo   installs what is missing, builds, and runs the sample report
 #   make test   builds and runs every test, also under the sanitizers
+# Installing: make install PREFIX=DIR (default /usr/local); make package
+# builds a Debian package in build/.
 JOBS ?= 2
+PREFIX ?= /usr/local
 BUILD := build
 SANBUILD := build-san
 
-.PHONY: all deps build demo test test-plain test-sanitize clean
+.PHONY: all deps build demo test test-plain test-sanitize install package clean
 
 all: build
 
@@ -31,6 +34,12 @@ test-sanitize: deps
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORDANTIX_SANITIZE=ON
 	cmake --build $(SANBUILD) -j$(JOBS)
 	ctest --test-dir $(SANBUILD) -j$(JOBS) --output-on-failure
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD) examples/demo.db examples/sample.out

@@ -8,6 +8,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -39,24 +40,35 @@ struct OdbcLink {
   std::vector<OdbcCursor *> live;       // cursors whose statement handle is allocated
   long errorNumber = 0;
   char errorText[kErrorTextSize] = {};
+  char product[kOdbcNameSize] = "ODBC";  // SQL_DBMS_NAME in upper case
 
   // Keep the first diagnostic record of a handle: the native error number
   // where the driver gives one, else 1 (ODBC errors without a server number
-  // still count as errors), and the message without trailing line ends.
-  void recordError(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[8] = {};
-    SQLINTEGER native = 0;
-    SQLCHAR message[kErrorTextSize] = {};
-    SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
-    if (!SQL_SUCCEEDED(rc)) {
-      setError(1, "unknown ODBC error");
-      return;
+  // still count as errors), and the message after its SQLSTATE in brackets.
+  // With all set every record is kept, one a line (a failed connection's
+  // reason is often in the second).
+  void recordError(SQLSMALLINT type, SQLHANDLE handle, bool all = false) {
+    errorNumber = 0;
+    errorText[0] = 0;
+    size_t used = 0;
+    for (SQLSMALLINT record = 1; used < sizeof errorText - 1; ++record) {
+      SQLCHAR state[8] = {};
+      SQLINTEGER native = 0;
+      SQLCHAR message[kErrorTextSize] = {};
+      SQLSMALLINT length = 0;
+      SQLRETURN rc = SQLGetDiagRec(type, handle, record, state, &native, message, sizeof message, &length);
+      if (!SQL_SUCCEEDED(rc)) break;
+      if (record == 1) errorNumber = native != 0 ? native : 1;
+      char *text = reinterpret_cast<char *>(message);
+      size_t n = std::strlen(text);
+      while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = 0;
+      int written = std::snprintf(errorText + used, sizeof errorText - used, "%s[%s] %s", record == 1 ? "" : "\n",
+                                  reinterpret_cast<char *>(state), text);
+      if (written < 0) break;
+      used = std::min(sizeof errorText - 1, used + static_cast<size_t>(written));
+      if (!all) break;
     }
-    errorNumber = native != 0 ? native : 1;
-    std::snprintf(errorText, sizeof errorText, "%s", reinterpret_cast<char *>(message));
-    size_t n = std::strlen(errorText);
-    while (n > 0 && (errorText[n - 1] == '\n' || errorText[n - 1] == '\r')) errorText[--n] = 0;
+    if (errorNumber == 0) setError(1, "unknown ODBC error");
   }
   void setError(long number, const char *text) {
     errorNumber = number;
@@ -314,7 +326,7 @@ class OdbcDriver final : public DbDriver {
     }
     SQLSetEnvAttr(link.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, link.env, &link.dbc))) {
-      link.recordError(SQL_HANDLE_ENV, link.env);
+      link.recordError(SQL_HANDLE_ENV, link.env, true);
       link.dbc = SQL_NULL_HDBC;
       close();
       return 1;
@@ -340,15 +352,19 @@ class OdbcDriver final : public DbDriver {
       std::snprintf(dsn, sizeof dsn, "%s", database);
       std::snprintf(uid, sizeof uid, "%s", user);
       std::snprintf(pwd, sizeof pwd, "%s", password);
-      rc = SQLConnect(link.dbc, reinterpret_cast<SQLCHAR *>(dsn), SQL_NTS, reinterpret_cast<SQLCHAR *>(uid), SQL_NTS,
-                      reinterpret_cast<SQLCHAR *>(pwd), SQL_NTS);
+      // An empty user or password is not sent, so that the data source's
+      // stored one (or the driver's own sources, like PGPASSWORD) applies.
+      rc = SQLConnect(link.dbc, reinterpret_cast<SQLCHAR *>(dsn), SQL_NTS, uid[0] ? reinterpret_cast<SQLCHAR *>(uid) : nullptr,
+                      uid[0] ? SQL_NTS : 0, pwd[0] ? reinterpret_cast<SQLCHAR *>(pwd) : nullptr, pwd[0] ? SQL_NTS : 0);
+      explicit_bzero(pwd, sizeof pwd);
     }
     if (!SQL_SUCCEEDED(rc)) {
-      link.recordError(SQL_HANDLE_DBC, link.dbc);
+      link.recordError(SQL_HANDLE_DBC, link.dbc, true);
       close();
       return 1;
     }
     link.connected = true;
+    readProductName();
     rc = SQLSetConnectAttr(link.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
     if (!SQL_SUCCEEDED(rc)) {
       link.recordError(SQL_HANDLE_DBC, link.dbc);
@@ -399,6 +415,7 @@ class OdbcDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *productName() override { return link_->product; }
 
  private:
   // A statement handle on which sql was executed, or SQL_NULL_HSTMT with
@@ -434,6 +451,17 @@ class OdbcDriver final : public DbDriver {
       return 1;
     }
     return 0;
+  }
+
+  // The server's product name as the driver reports it, in upper case.
+  void readProductName() {
+    OdbcLink &link = *link_;
+    SQLCHAR name[kOdbcNameSize] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(link.dbc, SQL_DBMS_NAME, name, sizeof name, &length)) || name[0] == 0) return;
+    int i = 0;
+    for (; i < kOdbcNameSize - 1 && name[i]; ++i) link.product[i] = static_cast<char>(std::toupper(name[i]));
+    link.product[i] = 0;
   }
 
   int notConnected() {

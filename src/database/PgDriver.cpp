@@ -606,6 +606,7 @@ class PgDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *productName() override { return "POSTGRESQL"; }
 
  private:
   void endTransaction() {

@@ -72,11 +72,11 @@ EOF
     return 1
   {
     echo 'Kelvordantix: job.rpt Job Started ...'
-    echo 'Kelvordantix: ORACLE Error Number 1'
+    echo 'Kelvordantix: POSTGRESQL Error Number 1'
     if [ "${driver:-odbc}" = libpq ]; then
       echo '[22P02] invalid input syntax for type numeric: "not a number"'
     else
-      echo 'ERROR: invalid input syntax for type numeric: "not a number";'
+      echo '[22P02] ERROR: invalid input syntax for type numeric: "not a number";'
       echo 'Error while executing the query'
     fi
     echo "INSERT INTO t VALUES ('not a number') "
@@ -210,7 +210,7 @@ EOF
   local lines
   lines=$(wc -l < "$work/stderr.txt")
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
-    sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: ORACLE Error Number -\?[0-9]\+' &&
+    sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
     tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
     [ "$lines" -ge 7 ] || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }

@@ -11,7 +11,8 @@
 # tests/pg/libpq-cases/ comes first, and tests/pg/libpq-skip.list names
 # more cases to leave out. Shared setup SQL is otherwise translated to
 # PostgreSQL's type names. The PostgreSQL-only cases of the override
-# folders (their own NAME.rpt) and tests/pg/faults.sh run as well.
+# folders (their own NAME.rpt) and tests/pg/faults.sh run as well, then
+# tests/pg/credentials.sh (ODBC) or tests/pg/libpq_connect.sh (libpq).
 # Exit status: 0 all passed, 1 a failure, 77 PostgreSQL is not installed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -75,6 +76,18 @@ if [ "$driver" = libpq ]; then
     rm -rf "$root/connect/$test"; mkdir -p "$root/connect/$test"
     pg_new_case && "connect_$test" "$root/connect/$test" || failed=1
     record "connect $test"
+  done
+else
+  source "$here/credentials.sh"
+  cred_sources || { echo "could not add the data sources"; exit 1; }
+  for test in "${PG_CREDENTIALS[@]}"; do
+    # shellcheck disable=SC2053
+    [[ $test == $pattern ]] || continue
+    echo "=== credentials $test"
+    failed=0
+    rm -rf "$root/pg/$test"; mkdir -p "$root/pg/$test"
+    "cred_$test" "$root/pg/$test" || failed=1
+    record "credentials $test"
   done
 fi
 
