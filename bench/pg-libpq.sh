@@ -3,7 +3,8 @@
 # through libpq and through psqlODBC, against psql -At printing the same
 # rows with the server's to_char for the date. One throwaway server (as the
 # tests start it), interleaved rounds; per run the median, min and max wall
-# seconds, the peak RSS of the client, and the ratio of medians to psql.
+# seconds, the median CPU seconds of the client (not the server's), its
+# peak RSS, and the ratio of medians to psql.
 #   bench/pg-libpq.sh [BINARY] [ROWS]      RUNS=N rounds (default 5)
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -90,35 +91,36 @@ if [ -n "$PG_ODBC_DRIVER" ]; then
 fi
 export PGPASSWORD=tiger
 
-walls=() rss=()
+walls=() cpus=() rss=()
 run_one() {  # index
   local start end
   start=$(date +%s%N)
-  (cd "$work" && "$time_bin" -f '%M' -o "$work/time.txt" bash -c "${commands[$1]}") ||
+  (cd "$work" && "$time_bin" -f '%M %U %S' -o "$work/time.txt" bash -c "${commands[$1]}") ||
     { echo "${names[$1]} failed:" >&2; cat "$work/time.txt" >&2; }
   end=$(date +%s%N)
   walls[$1]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", (b - a) / 1e9 }') "
-  local kib
-  kib=$(tail -n 1 "$work/time.txt")
+  local kib user sys
+  read -r kib user sys < <(tail -n 1 "$work/time.txt")
+  cpus[$1]+="$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }') "
   [ -z "${rss[$1]:-}" ] || [ "$kib" -gt "${rss[$1]}" ] && rss[$1]=$kib
 }
 median() { tr ' ' '\n' | grep . | sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
 for i in "${!names[@]}"; do run_one "$i"; done   # warm-up
-walls=() rss=()
+walls=() cpus=() rss=()
 for ((round = 1; round <= runs; round++)); do
   for i in "${!names[@]}"; do run_one "$i"; done
   echo "  round $round/$runs done" >&2
 done
 
 echo "== $rows rows, $runs rounds"
-printf '%-14s %8s %8s %8s %9s %6s %9s\n' run med_s min_s max_s rss_MiB ratio lines
+printf '%-14s %8s %8s %8s %8s %9s %6s %9s\n' run med_s min_s max_s cpu_s rss_MiB ratio lines
 reference=$(median <<< "${walls[0]}")
 for i in "${!names[@]}"; do
   med=$(median <<< "${walls[$i]}")
-  printf '%-14s %8.3f %8.3f %8.3f %9.1f %6.2f %9d\n' "${names[$i]}" "$med" \
+  printf '%-14s %8.3f %8.3f %8.3f %8.2f %9.1f %6.2f %9d\n' "${names[$i]}" "$med" \
       "$(tr ' ' '\n' <<< "${walls[$i]}" | grep . | sort -g | head -n 1)" \
-      "$(tr ' ' '\n' <<< "${walls[$i]}" | grep . | sort -g | tail -n 1)" \
+      "$(tr ' ' '\n' <<< "${walls[$i]}" | grep . | sort -g | tail -n 1)" "$(median <<< "${cpus[$i]}")" \
       "$(awk -v k="${rss[$i]}" 'BEGIN { print k / 1024 }')" "$(awk -v a="$med" -v b="$reference" 'BEGIN { print a / b }')" \
       "$(wc -l < "$work/${outputs[$i]}")"
 done
