@@ -16,7 +16,7 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +48,7 @@ constexpr char kSessionSql[] =
 class PgCursor;
 
 void ignoreNotice(void *, const char *) {}
+double readReal(const char *text, int length);
 
 // The connection, shared by the driver and its cursors so that either may
 // go first: closing releases every live cursor's batches, and a cursor
@@ -253,7 +254,7 @@ class PgCursor final : public DbCursor {
     if (isNull(column)) return 0.0;
     const char *value = PQgetvalue(batch_, row_, column);
     if (oids_[static_cast<size_t>(column)] == kOidBool) return value[0] == 't' ? 1.0 : 0.0;
-    return std::strtod(value, nullptr);
+    return readReal(value, PQgetlength(batch_, row_, column));
   }
 
   // An integer's text is read exactly; other numbers are cut towards zero
@@ -262,11 +263,11 @@ class PgCursor final : public DbCursor {
     if (isNull(column)) return 0;
     const char *value = PQgetvalue(batch_, row_, column);
     if (oids_[static_cast<size_t>(column)] == kOidBool) return value[0] == 't' ? 1 : 0;
-    char *end = nullptr;
-    errno = 0;
-    long long whole = std::strtoll(value, &end, 10);
-    if (errno == 0 && end != value && *end == 0) return static_cast<long>(whole);
-    double number = std::strtod(value, nullptr);
+    int length = PQgetlength(batch_, row_, column);
+    long whole = 0;
+    auto [end, error] = std::from_chars(value, value + length, whole);
+    if (error == std::errc() && end == value + length) return whole;
+    double number = readReal(value, length);
     if (!(number == number)) return 0;
     if (number >= static_cast<double>(LONG_MAX)) return LONG_MAX;
     if (number <= static_cast<double>(LONG_MIN)) return LONG_MIN;
@@ -621,6 +622,15 @@ class PgDriver final : public DbDriver {
 
   std::shared_ptr<PgLink> link_;
 };
+
+// The server's text of a number (it writes no leading blank or "+"):
+// exactly as from_chars reads it, else as strtod does.
+double readReal(const char *text, int length) {
+  double number = 0.0;
+  auto [end, error] = std::from_chars(text, text + length, number);
+  if (error == std::errc() && end == text + length) return number;
+  return std::strtod(text, nullptr);
+}
 
 // The text's length without a time zone offset at its end (+01, -05:30).
 int withoutZone(const char *text, int length) {
