@@ -534,6 +534,41 @@ class PgDriver final : public DbDriver {
     return cursor;
   }
 
+  // Prepared as the unnamed statement, never executed; the columns by
+  // their type OIDs. The driver's waiting statements go first, so that the
+  // statement is prepared inside the transaction.
+  int describe(const char *sql, std::vector<short> *columnTypes) override {
+    columnTypes->clear();
+    PgLink &link = *link_;
+    if (!link.conn) return notConnected();
+    if (!link.settle()) return 1;
+    link.command.clear();
+    int before = link.takePending();
+    if (before > 0) {
+      PGresult *result = link.exchange(before, before - 1);
+      if (!result) return 1;
+      PQclear(result);
+    }
+    link.clearError();
+    std::string text;
+    if (!link.hasDual && dualForm(sql) != DualForm::None) {
+      rewriteDual(sql, text);
+    } else {
+      text = sql;
+    }
+    PGresult *prepared = PQprepare(link.conn, "", text.c_str(), 0, nullptr);
+    bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+    if (!ok) link.recordError(prepared);
+    PQclear(prepared);
+    if (!ok) return 1;
+    PGresult *described = PQdescribePrepared(link.conn, "");
+    ok = PQresultStatus(described) == PGRES_COMMAND_OK;
+    if (!ok) link.recordError(described);
+    for (int i = 0; ok && i < PQnfields(described); ++i) columnTypes->push_back(pgServerTypeOfOid(PQftype(described, i)));
+    PQclear(described);
+    return ok ? 0 : 1;
+  }
+
   // The transaction begins with the next statement sent.
   int begin() override {
     if (!link_->conn) return notConnected();
