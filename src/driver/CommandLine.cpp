@@ -132,7 +132,7 @@ static int readInputLine(Job &job) {
       line[n] = 0;
       return 1;
     }
-    line[n++] = (c >= 32 && c <= 126) ? static_cast<char>(c) : ' ';
+    line[n++] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';  // UTF-8 bytes are kept
     if (n > kMaxLineChars) {
       line[n] = 0;
       std::fputs("line too big\n", job.job.err);

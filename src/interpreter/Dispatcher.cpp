@@ -122,7 +122,12 @@ int dispatchStatement(Job &job, int macroSlot) {
       return 0;
     }
   }
-  // A text line: output as written.
+  // A text line: output as written. The formatter prepares each line of
+  // the script once.
+  if (job.job.runMode != RunMode::RptOnly) {
+    feedScriptRpfLine(job, l.lineBuffer);
+    return 0;
+  }
   std::memcpy(q.rpfLine, l.lineBuffer, std::strlen(l.lineBuffer) + 1);
   emitRptLine(job);
   return 0;

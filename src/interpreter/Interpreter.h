@@ -78,7 +78,8 @@ int readScriptLine(Job &job, char *buffer);
 // Words separated by blanks; control characters become blanks in place.
 int countWords(char *text);
 void foldUpper(char *text);
-// Copy text into a buffer of size bytes, cut to fit; zero-terminated.
+// Copy text into a buffer of size bytes, cut to fit between characters;
+// zero-terminated.
 void copyText(char *to, int size, const char *from);
 // Read the leading number of a word as the "%d" and "%lg" conversions do
 // (leading white space, sign, digits; the rest ignored). False when no
