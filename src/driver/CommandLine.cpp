@@ -64,6 +64,29 @@ void parseOutfileSwitches(Job &job) {
   if (rest != name) std::memmove(name, rest, std::strlen(rest) + 1);
 }
 
+// A PostgreSQL database (a libpq URI, or "pg:" and keywords) runs to the
+// end of the argument, blanks and "@" included (a URI may name its own
+// user@host); before its "@" stand the user and password, either of them
+// empty or left out.
+static bool splitPgConnectString(char *copy, ConnectParts &parts) {
+  static const char *const kStarts[] = {"@postgresql://", "@postgres://", "@pg:"};
+  char *at = nullptr;
+  for (const char *start : kStarts) {
+    char *found = strcasestr(copy, start);
+    if (found && (!at || found < at)) at = found;
+  }
+  if (!at) return false;
+  *at = 0;
+  parts.database = at + 1;
+  char *slash = std::strchr(copy, '/');
+  if (slash) {
+    *slash = 0;
+    if (slash[1] != 0) parts.password = slash + 1;
+  }
+  if (copy[0] != 0) parts.user = copy;
+  return true;
+}
+
 // The database piece of a connect string: up to white space, or the whole
 // rest for an ODBC connect string ("odbc:" holding "="), whose values may
 // hold blanks (DRIVER={PostgreSQL Unicode}).
@@ -81,6 +104,7 @@ static char *databasePiece(char *rest) {
 // password at all (every string that connected before keeps its meaning).
 ConnectParts splitConnectString(char *copy) {
   ConnectParts parts;
+  if (splitPgConnectString(copy, parts)) return parts;
   char *slash = std::strchr(copy, '/');
   char *at = std::strchr(copy, '@');
   if (at != nullptr && (slash == nullptr || std::strchr(slash, '@') == nullptr)) {

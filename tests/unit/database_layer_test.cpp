@@ -70,6 +70,12 @@ TEST_F(DatabaseTest, DriverChoiceFollowsTheDatabaseName) {
   EXPECT_STREQ(driverDatabaseName("sqlite:a.db"), "a.db");
   EXPECT_STREQ(driverDatabaseName("odbc:PG"), "PG");
   EXPECT_STREQ(driverDatabaseName("orcl"), "orcl");
+  EXPECT_STREQ(driverDatabaseName("pg:host=db dbname=x"), "host=db dbname=x");
+  EXPECT_STREQ(driverDatabaseName("postgresql://db/x"), "postgresql://db/x");
+#ifndef KELVORDANTIX_HAVE_LIBPQ
+  EXPECT_EQ(selectDriver("pg:"), nullptr);
+  EXPECT_EQ(selectDriver("postgres://db/x"), nullptr);
+#endif
 #ifndef KELVORDANTIX_HAVE_ODBC
   EXPECT_EQ(selectDriver("orcl"), nullptr);
   EXPECT_EQ(selectDriver("odbc:x.db"), nullptr);
