@@ -76,8 +76,9 @@ struct ScriptLine {
   short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
   short owner;                          // slot of the macro whose body holds the line (as
                                         // the pre-pass saw it), 0 at the top level
-  short variableCount;                  // .PRINT: names resolved on its first run, 0 before
-  int variables;                        // .PRINT: first of them in ScriptText::variableIndices
+  short variableCount;                  // .PRINT, .SET, .ADD...: variable names resolved on
+                                        // its first run (.PRINT: all, else the target), 0 before
+  int variables;                        // first of them in ScriptText::variableIndices
 };
 
 // The whole input, filtered on loading, read line by line from cursor by

@@ -68,7 +68,7 @@ void execCalc(Job &job, char operation) {
   char *word1 = nextToken(job);
   char *word2 = nextToken(job);
   if (word2 == nullptr) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
-  int index = requireVariable(job, targetName, job.line.lineBuffer);
+  int index = requireTargetVariable(job, targetName, job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
   if (target.kind == VariableKind::Text) failWith(job, "Variable Type Wrong\n", job.line.lineBuffer);
   target.isNull = 0;

@@ -36,7 +36,7 @@ void execSet(Job &job) {
   if (job.line.wordCount < 3) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
   char *name = nextToken(job);
   if (name == nullptr) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
-  int index = requireVariable(job, name, job.line.lineBuffer);
+  int index = requireTargetVariable(job, name, job.line.lineBuffer);
   Variable &variable = job.vars.entries[index];
   variable.isNull = 0;
   const char *value = nullptr;

@@ -34,6 +34,19 @@ int requireVariable(Job &job, char *word, const char *line) {
   return index;
 }
 
+int requireTargetVariable(Job &job, char *word, const char *line) {
+  ScriptText &s = job.script;
+  int record = job.line.record;
+  if (record >= 0 && s.lines[record].variableCount > 0) return s.variableIndices[s.lines[record].variables];
+  int index = requireVariable(job, word, line);
+  if (record >= 0) {
+    s.lines[record].variables = static_cast<int>(s.variableIndices.size());
+    s.variableIndices.push_back(static_cast<short>(index));
+    s.lines[record].variableCount = 1;
+  }
+  return index;
+}
+
 // Copy text with its zero into a store; nullptr when it does not fit.
 static char *carve(char *store, int size, int &used, const char *text) {
   int length = static_cast<int>(std::strlen(text));

@@ -50,6 +50,10 @@ int findVariable(Job &job, const char *name);
 // The variable a statement word names: the word is folded to upper case; an
 // unknown name fails with "Variable name Wrong\n" and the line.
 int requireVariable(Job &job, char *word, const char *line);
+// The same for the variable a statement assigns to (its first word after
+// the statement's own): a script record resolves it on its first run and
+// keeps the index (the word is then left as it is, not folded).
+int requireTargetVariable(Job &job, char *word, const char *line);
 
 void execDeclare(Job &job);
 void execSet(Job &job);
