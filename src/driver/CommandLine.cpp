@@ -1,8 +1,11 @@
 // The job driver: the command line and its switches, the run modes, opening
 // the files, connecting, and the run loops of the three modes.
+#include <cerrno>
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/ReportFile.h"
+#include "driver/Signals.h"
 
 int readRunFlags(const char *word) {
   int flags = 0;
@@ -19,6 +22,7 @@ void parseOutfileSwitches(Job &job) {
   s.formFeedAtPageEnd = 0;
   s.firstPage = 0;
   s.lastPage = kDefaultLastPage;
+  s.pageRangeGiven = false;
   auto invalid = [&job]() {
     std::fputs("invalid outfile switches\n", job.job.err);
     abortJob(job);
@@ -39,6 +43,7 @@ void parseOutfileSwitches(Job &job) {
       case 'p':
         readPage(&s.firstPage);
         readPage(&s.lastPage);
+        s.pageRangeGiven = true;
         break;
       case 'I':
       case 'i':
@@ -90,9 +95,11 @@ static int readInputLine(Job &job) {
 
 static void openFiles(Job &job, char **argv) {
   JobState &s = job.job;
-  s.input = std::fopen(argv[1], "rb");
+  s.input = openInputFile(argv[1]);
   if (s.input == nullptr) {
+    bool directory = errno == EISDIR;
     std::fputs("Input File Open Fail\n", s.err);
+    if (directory) std::fprintf(s.err, "%s: %s\n", argv[1], std::strerror(EISDIR));
     abortJob(job);
   }
   if (std::strlen(argv[2]) >= sizeof s.outputName) {
@@ -101,9 +108,12 @@ static void openFiles(Job &job, char **argv) {
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
-  s.output = std::fopen(s.outputName, "w");
+  s.output = openReportFile(job, argv[1]);
   if (s.output == nullptr) {
+    bool refused = s.report.failure != nullptr || errno == EISDIR;
+    const char *cause = reportOpenFailure(job);
     std::fputs("Output File Open Fail\n", s.err);
+    if (refused) std::fprintf(s.err, "%s: %s\n", s.outputName, cause);
     abortJob(job);
   }
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
@@ -183,10 +193,12 @@ int runJob(Job &job, int argc, char **argv) {
       std::fputs(kUsageLine, job.job.err);
       abortJob(job);
     }
+    startWatchdog(job, job.job.options.timeoutSeconds);
     // The positional arguments, behind the program name.
     argv[first - 1] = argv[0];
     startJob(job, argc - first + 1, argv + first - 1);
   } catch (const JobEnd &end) {
+    stopWatchdog();
     std::fflush(job.job.err);
     std::fflush(job.job.trace);
     return end.status;

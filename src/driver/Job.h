@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "database/Database.h"
+#include "driver/ReportFile.h"
 #include "formatter/RpfFormatter.h"
 #include "interpreter/Interpreter.h"
 #include "variables/Variables.h"
@@ -48,6 +49,8 @@ struct JobState {
   int formFeedFirst = 0;                // switch I
   int firstPage = 0;                    // switch P
   int lastPage = kDefaultLastPage;
+  bool pageRangeGiven = false;          // switch P given: pages outside it are not written
+  ReportFile report;                    // where the report file is written
   FILE *err = stderr;                   // messages
   FILE *trace = stdout;                 // trace and dumps
   FILE *console = stdin;                // answers to .ASK and the zero-divisor question

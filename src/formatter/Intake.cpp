@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ const RpfCommand *findRpfCommand(const Job &job) {
 // characters blanked; the marks themselves are not visible in it.
 void feedRpfLine(Job &job, const char *line) {
   RpfFormatter &rpf = job.rpf;
+  checkStop(job);
   if (std::strlen(line) > static_cast<size_t>(kMaxRpfLineChars))
     failWith(job, "RPF line too long\n", line);
   if (markEscapes(rpf, line) == 0) return;

@@ -71,7 +71,7 @@ void beginPage(Job &job) {
   if (rpf.PageLine != 0) return;
   if (rpf.PageNo < INT_MAX) ++rpf.PageNo;
   if (rpf.pagesBegun < INT_MAX) ++rpf.pagesBegun;
-  if (rpf.PageNo > job.job.lastPage || rpf.PageNo < job.job.firstPage) {
+  if (job.job.pageRangeGiven && (rpf.PageNo > job.job.lastPage || rpf.PageNo < job.job.firstPage)) {
     rpf.PageSuppressed = 1;
     rpf.PageLine = rpf.TopLines;
     return;

@@ -3,7 +3,9 @@
 // to the report through emitRptLine.
 #include <cstring>
 
+#include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 namespace {
 
@@ -58,7 +60,7 @@ void startCollecting(Job &job) {
 
 void appendSql(Job &job, const char *text) {
   SqlState &q = job.sql;
-  int length = static_cast<int>(std::strlen(text));
+  int length = sqlLineLength(q.sqlBuffer, text);
   if (q.sqlLength + length + 1 > kSqlBufferSize - 1)
     failWith(job, "SQL statement too long\n", job.line.lineBuffer);
   std::memcpy(q.sqlBuffer + q.sqlLength, text, length);
@@ -70,6 +72,7 @@ void appendSql(Job &job, const char *text) {
 int dispatchStatement(Job &job, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
+  checkStop(job);
   l.wordCount = countWords(l.lineBuffer);
   if (l.wordCount == 0) return 0;
   ++q.macroLineNo;
