@@ -1,12 +1,17 @@
 // The watchdog: one thread that waits for the stop signals and the job's
 // time limit. Nothing here runs in a signal handler: the signals stay
-// blocked and are taken with sigtimedwait, so the thread may lock, call the
-// database's interrupt and write freely.
+// blocked and are read from a signalfd, so the thread may lock, call the
+// database's interrupt and write freely. An eventfd wakes it when the job
+// ends, so the end of a job never waits for it.
 #include "driver/Signals.h"
 
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -29,6 +34,8 @@ constexpr int kPathSize = 4096;
 struct Watchdog {
   bool signalsCaught = false;           // catchStopSignals was called
   std::thread thread;
+  int wakeFd = -1;                      // eventfd: written when the job has ended
+  int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
   std::atomic<bool> leaving{false};     // the job has ended
   std::atomic<bool> stopped{false};     // a stop was requested
   std::atomic<bool> settling{false};    // abortJob has begun
@@ -88,22 +95,37 @@ void writeAll(const char *text) {
   _exit(1);
 }
 
+// The signal that is waiting on the watchdog's signal descriptor, or 0.
+int takeSignal(int fd) {
+  signalfd_siginfo info;
+  if (read(fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return 0;
+  return static_cast<int>(info.ssi_signo);
+}
+
+// Milliseconds poll may wait: until the deadline, or a round while a
+// stopped job is awaited; -1 for ever.
+int waitTime(std::chrono::steady_clock::time_point deadline, bool limited) {
+  if (watchdog.stopped.load()) return kPollMilliseconds;
+  if (!limited) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
+}
+
 void watch(int timeoutSeconds) {
   using Clock = std::chrono::steady_clock;
-  const sigset_t set = stopSignalSet();
   const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
   Clock::time_point giveUp{};
-  while (!watchdog.leaving.load()) {
-    timespec poll{0, kPollMilliseconds * 1000000L};
-    int number = watchdog.signalsCaught ? sigtimedwait(&set, nullptr, &poll) : -1;
-    if (!watchdog.signalsCaught) std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
-    if (watchdog.leaving.load()) break;
+  pollfd fds[2] = {{watchdog.wakeFd, POLLIN, 0}, {watchdog.signalFd, POLLIN, 0}};
+  for (;;) {
+    int ready = poll(fds, watchdog.signalFd >= 0 ? 2 : 1, waitTime(deadline, timeoutSeconds > 0));
+    if (watchdog.leaving.load()) return;
+    int number = (ready > 0 && (fds[1].revents & POLLIN)) ? takeSignal(watchdog.signalFd) : 0;
     if (!watchdog.stopped.load()) {
       char reason[kReasonSize / 2];
       if (number > 0) {
         std::snprintf(reason, sizeof reason, "signal %s", signalName(number));
       } else if (timeoutSeconds > 0 && Clock::now() >= deadline) {
-        std::snprintf(reason, sizeof reason, "timeout of %d seconds", timeoutSeconds);
+        std::snprintf(reason, sizeof reason, "--timeout=%d reached", timeoutSeconds);
       } else {
         continue;
       }
@@ -134,13 +156,26 @@ void startWatchdog(Job &job, int timeoutSeconds) {
   watchdog.reason[0] = 0;
   watchdog.job = &job;
   if (timeoutSeconds <= 0 && !watchdog.signalsCaught) return;
+  watchdog.wakeFd = eventfd(0, EFD_CLOEXEC);
+  if (watchdog.wakeFd < 0) return;
+  if (watchdog.signalsCaught) {
+    sigset_t set = stopSignalSet();
+    watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
+  }
   watchdog.thread = std::thread(watch, timeoutSeconds);
 }
 
 void stopWatchdog() {
   if (!watchdog.thread.joinable()) return;
   watchdog.leaving.store(true);
+  uint64_t one = 1;
+  if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
+    // An eventfd write fails only on overflow; the thread is awake then.
+  }
   watchdog.thread.join();
+  close(watchdog.wakeFd);
+  if (watchdog.signalFd >= 0) close(watchdog.signalFd);
+  watchdog.wakeFd = watchdog.signalFd = -1;
 }
 
 bool stopRequested() { return watchdog.stopped.load(std::memory_order_acquire); }
