@@ -1,11 +1,14 @@
 # Two commands do all the set-up on a fresh Debian machine:
 #   make demo   installs what is missing, builds, and runs the sample report
-#   make test   builds and runs every test, also under the sanitizers
+#   make test   builds and runs every test, also under the sanitizers, and
+#               each fuzz target for a short time (skipped without clang)
+#   make fuzz   runs each fuzz target for FUZZ_SECONDS
 JOBS ?= 2
 BUILD := build
 SANBUILD := build-san
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build demo test test-plain test-sanitize clean
+.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz clean
 
 all: build
 
@@ -22,7 +25,7 @@ demo: build
 	cd examples && ../$(BUILD)/kelvordantix sample.rpt sample.out scott/tiger@demo.db
 	@echo "The report is in examples/sample.out"
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize test-fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
@@ -32,5 +35,12 @@ test-sanitize: deps
 	cmake --build $(SANBUILD) -j$(JOBS)
 	ctest --test-dir $(SANBUILD) -j$(JOBS) --output-on-failure
 
+# Each libFuzzer target for about 20 s, so that a regression shows.
+test-fuzz: deps
+	JOBS=$(JOBS) bash scripts/fuzz.sh 20
+
+fuzz: deps
+	JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SANBUILD) examples/demo.db examples/sample.out
+	rm -rf $(BUILD) $(SANBUILD) build-fuzz examples/demo.db examples/sample.out
