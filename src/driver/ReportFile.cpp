@@ -58,6 +58,17 @@ bool sameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b
 
 }  // namespace
 
+void reserveStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int opened = open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
 FILE *openInputFile(const char *name) {
   FILE *file = std::fopen(name, "rb");
   if (file == nullptr) return nullptr;

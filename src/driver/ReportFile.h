@@ -15,6 +15,11 @@ struct ReportFile {
   const char *failure = nullptr;        // why the last open failed, when errno does not say
 };
 
+// A standard stream the process was started without is opened on
+// /dev/null for reading only: no file the job opens takes its number (the
+// trace would be written into it), and writes to it fail as they should.
+void reserveStandardStreams();
+
 // Open the input for binary reading; nullptr with errno set when it cannot
 // be read, a directory included (EISDIR).
 FILE *openInputFile(const char *name);
