@@ -41,6 +41,7 @@ struct Watchdog {
   std::atomic<bool> settling{false};    // abortJob has begun
   char reason[kReasonSize] = {};        // written once, before stopped is raised
   const Job *job = nullptr;
+  int harnessLimitMs = 0;               // limitJobsMilliseconds
   std::mutex pathLock;
   char temporary[kPathSize] = {};       // the temporary report, or empty
 };
@@ -111,20 +112,20 @@ int waitTime(std::chrono::steady_clock::time_point deadline, bool limited) {
   return left.count() < 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
 }
 
-void watch(int timeoutSeconds) {
+void watch(int timeoutSeconds, long long limitMs) {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   Clock::time_point giveUp{};
   pollfd fds[2] = {{watchdog.wakeFd, POLLIN, 0}, {watchdog.signalFd, POLLIN, 0}};
   for (;;) {
-    int ready = poll(fds, watchdog.signalFd >= 0 ? 2 : 1, waitTime(deadline, timeoutSeconds > 0));
+    int ready = poll(fds, watchdog.signalFd >= 0 ? 2 : 1, waitTime(deadline, limitMs > 0));
     if (watchdog.leaving.load()) return;
     int number = (ready > 0 && (fds[1].revents & POLLIN)) ? takeSignal(watchdog.signalFd) : 0;
     if (!watchdog.stopped.load()) {
       char reason[kReasonSize / 2];
       if (number > 0) {
         std::snprintf(reason, sizeof reason, "signal %s", signalName(number));
-      } else if (timeoutSeconds > 0 && Clock::now() >= deadline) {
+      } else if (limitMs > 0 && Clock::now() >= deadline) {
         std::snprintf(reason, sizeof reason, "--timeout=%d reached", timeoutSeconds);
       } else {
         continue;
@@ -155,15 +156,18 @@ void startWatchdog(Job &job, int timeoutSeconds) {
   watchdog.leaving.store(false);
   watchdog.reason[0] = 0;
   watchdog.job = &job;
-  if (timeoutSeconds <= 0 && !watchdog.signalsCaught) return;
+  long long limitMs = watchdog.harnessLimitMs > 0 ? watchdog.harnessLimitMs : timeoutSeconds * 1000LL;
+  if (limitMs <= 0 && !watchdog.signalsCaught) return;
   watchdog.wakeFd = eventfd(0, EFD_CLOEXEC);
   if (watchdog.wakeFd < 0) return;
   if (watchdog.signalsCaught) {
     sigset_t set = stopSignalSet();
     watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
   }
-  watchdog.thread = std::thread(watch, timeoutSeconds);
+  watchdog.thread = std::thread(watch, timeoutSeconds, limitMs);
 }
+
+void limitJobsMilliseconds(int milliseconds) { watchdog.harnessLimitMs = milliseconds; }
 
 void stopWatchdog() {
   if (!watchdog.thread.joinable()) return;

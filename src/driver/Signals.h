@@ -19,6 +19,9 @@ void catchStopSignals();
 // Watch a job: its time limit (0: none) and, after catchStopSignals, the
 // signals. Without either no thread is started.
 void startWatchdog(Job &job, int timeoutSeconds);
+// For in-process harnesses (the fuzz targets): a time limit in milliseconds
+// for every job that follows, in place of --timeout; 0 gives it back.
+void limitJobsMilliseconds(int milliseconds);
 // The job has ended: the watchdog goes.
 void stopWatchdog();
 
