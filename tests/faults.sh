@@ -40,10 +40,12 @@ wait_for() {  # file pattern
   return 1
 }
 
-# SIGTERM while the job loops after committing one row and writing another:
-# the committed row stays, the other is rolled back. The job reads one .ASK
-# answer from a FIFO first, so the signal comes when it is surely running.
-current=sigterm_mid_report
+# A signal while the job loops after committing one row and writing
+# another: the committed row stays, the other is rolled back. The job reads
+# one .ASK answer from a FIFO first, so the signal comes when it is surely
+# running. (SIGINT is ignored by background jobs of a script.)
+for signal in TERM HUP; do
+current=sig${signal,,}_mid_report
 fresh
 cat > job.rpt <<'RPT'
 .DECLARE N 9
@@ -67,12 +69,44 @@ exec 7<>answers
 job=$!
 wait_for err.txt "Go?"
 echo go >&7
-kill -TERM $job
+kill -$signal $job
 wait $job
 expect "exit status" 1 $?
 exec 7>&-
 expect "rows kept" "1" "$(sqlite3 test.db 'SELECT group_concat(n) FROM t')"
+expect "messages" "Job Stopped: signal SIG$signal"$'\nKelvordantix: job.rpt Job Aborted ...' "$(tail -n 2 err.txt)"
+report_kept
+done
+
+# A signal while the job waits for the console: the job cannot come back,
+# so the program ends itself (at once on a second signal, else after the
+# grace time) with the same lines; the rollback is SQLite's, when the file
+# is next opened.
+current=signal_at_the_console
+fresh
+cat > job.rpt <<'RPT'
+.DECLARE GO A2
+.DEFINE INS
+INSERT INTO t VALUES (1, NULL)
+..
+.INS
+written before the signal
+.ASK "Go?" GO
+RPT
+mkfifo answers
+exec 7<>answers
+"$binary" job.rpt out.txt scott/tiger@test.db 1 < answers > std.txt 2> err.txt &
+job=$!
+wait_for err.txt "Go?"
+kill -TERM $job
+sleep 0.5
+kill -TERM $job 2> /dev/null
+wait $job
+expect "exit status" 1 $?
+exec 7>&-
+expect "rows" 0 "$(count "")"
 expect "messages" $'Job Stopped: signal SIGTERM\nKelvordantix: job.rpt Job Aborted ...' "$(tail -n 2 err.txt)"
+rm -f test.db-journal
 report_kept
 
 # Another process reads the database (a shared lock) until told to stop:

@@ -170,16 +170,20 @@ void startWatchdog(Job &job, int timeoutSeconds) {
 void limitJobsMilliseconds(int milliseconds) { watchdog.harnessLimitMs = milliseconds; }
 
 void stopWatchdog() {
-  if (!watchdog.thread.joinable()) return;
-  watchdog.leaving.store(true);
-  uint64_t one = 1;
-  if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
-    // An eventfd write fails only on overflow; the thread is awake then.
+  if (watchdog.thread.joinable()) {
+    watchdog.leaving.store(true);
+    uint64_t one = 1;
+    if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
+      // An eventfd write fails only on overflow; the thread is awake then.
+    }
+    watchdog.thread.join();
+    close(watchdog.wakeFd);
+    if (watchdog.signalFd >= 0) close(watchdog.signalFd);
+    watchdog.wakeFd = watchdog.signalFd = -1;
   }
-  watchdog.thread.join();
-  close(watchdog.wakeFd);
-  if (watchdog.signalFd >= 0) close(watchdog.signalFd);
-  watchdog.wakeFd = watchdog.signalFd = -1;
+  // A stop belongs to the job that has ended.
+  watchdog.stopped.store(false);
+  watchdog.settling.store(false);
 }
 
 bool stopRequested() { return watchdog.stopped.load(std::memory_order_acquire); }
