@@ -4,7 +4,7 @@
 # helpers of pg_server.sh at hand. A job that must wait for the test reads
 # its .ASK answers from a FIFO that the test writes only when it has looked.
 # server_killed stops and restarts the server, so it comes last.
-PG_FAULTS=(error_rolls_back commit_visible commit_refused sigterm_mid_report server_killed)
+PG_FAULTS=(error_rolls_back commit_visible commit_refused sigterm_mid_report timeout_frozen_query server_killed)
 
 # The one value a query gives.
 fault_value() { pg_psql -At -c "$1" 2>&1; }
@@ -169,6 +169,35 @@ EOF
   fault_expect "report" "the report before" "$(cat "$work/out.txt")" || return 1
   fault_expect "files" "answers job.rpt out.txt stderr.txt stdout.txt" "$(ls -A "$work" | tr '\n' ' ' | sed 's/ $//')" || return 1
   fault_expect "messages" $'Job Stopped: signal SIGTERM\nKelvordantix: job.rpt Job Aborted ...' "$(tail -n 2 "$work/stderr.txt")"
+}
+
+# A query that never comes back (a frozen backend, here pg_sleep) under
+# --timeout: the job ends with the timeout named and exit status 1, and
+# what it did not commit is gone.
+fault_timeout_frozen_query() {
+  local work=$1
+  pg_psql -c "CREATE TABLE t (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DEFINE INS
+INSERT INTO t VALUES (1)
+..
+.DEFINE SLEEP
+SELECT 1 FROM (SELECT pg_sleep(600)) AS s
+INTO N
+..
+.INS
+.SLEEP
+EOF
+  (cd "$work" && timeout 60 "$binary" --timeout=1 job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  local status=$?
+  # The backend sleeps on after its client has gone.
+  fault_value "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity
+               WHERE query LIKE '%pg_sleep(600)%' AND pid <> pg_backend_pid()" > /dev/null
+  fault_expect "exit status" 1 $status || return 1
+  fault_expect "messages" $'Job Stopped: --timeout=1 reached\nKelvordantix: job.rpt Job Aborted ...' \
+    "$(tail -n 2 "$work/stderr.txt")" || return 1
+  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")"
 }
 
 # The server dies in the middle of a report: the job ends with the server
