@@ -3,12 +3,15 @@
 #   make test   builds and runs every test, also under the sanitizers, and
 #               each fuzz target for a short time (skipped without clang)
 #   make fuzz   runs each fuzz target for FUZZ_SECONDS
+# Installing: make install PREFIX=DIR (default /usr/local); make package
+# builds a Debian package in build/.
 JOBS ?= 2
+PREFIX ?= /usr/local
 BUILD := build
 SANBUILD := build-san
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz clean
+.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz install package clean
 
 all: build
 
@@ -41,6 +44,12 @@ test-fuzz: deps
 
 fuzz: deps
 	JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD) build-fuzz examples/demo.db examples/sample.out

@@ -3,7 +3,7 @@
 # they are missing. Runs apt-get as root, or through sudo.
 set -eu
 packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
-          unixodbc-dev odbc-postgresql libsqliteodbc postgresql clang)
+          unixodbc-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

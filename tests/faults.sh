@@ -133,7 +133,7 @@ printf "COMMIT;\n.quit\n" >&8
 wait $holder
 exec 8>&-
 rm -f lock.out
-expect "messages" $'Kelvordantix: ORACLE Error Number 5\ndatabase is locked\nCOMMIT\nKelvordantix: job.rpt Job Aborted ...' \
+expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nCOMMIT\nKelvordantix: job.rpt Job Aborted ...' \
   "$(tail -n 4 err.txt)"
 expect "rows" 0 "$(count "")"
 report_kept
@@ -155,7 +155,7 @@ printf "ROLLBACK;\n.quit\n" >&8
 wait $holder
 exec 8>&-
 rm -f lock.out
-expect "messages" $'Kelvordantix: ORACLE Error Number 5\ndatabase is locked\nINSERT INTO t VALUES (1, NULL) \nKelvordantix: job.rpt Job Aborted ...' \
+expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nINSERT INTO t VALUES (1, NULL) \nKelvordantix: job.rpt Job Aborted ...' \
   "$(tail -n 4 err.txt)"
 report_kept
 
@@ -180,7 +180,7 @@ INTO N
 RPT
 "$binary" job.rpt out.txt scott/tiger@test.db 1 < /dev/null > std.txt 2> err.txt
 expect "exit status" 1 $?
-grep -q "^Kelvordantix: ORACLE Error Number 11" err.txt || fail "no corruption error: $(cat err.txt)"
+grep -q "^Kelvordantix: SQLITE Error Number 11" err.txt || fail "no corruption error: $(cat err.txt)"
 report_kept
 
 # The trace cannot be written: the job fails and its work is rolled back.

@@ -92,8 +92,11 @@ int ODatabase::Open(const char *database, const char *user, const char *password
   std::unique_ptr<DbDriver> driver = selectDriver(database);
   if (!driver) {
     connectErrorNumber_ = -1;
-    std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database driver for \"%s\"",
-                  database ? database : "");
+    if (database == nullptr || database[0] == 0) {
+      std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database named in the connect string");
+    } else {
+      std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database driver for \"%s\"", database);
+    }
     return 1;
   }
   if (driver->connect(driverDatabaseName(database), user ? user : "", password ? password : "") != 0) {
@@ -139,6 +142,8 @@ long ODatabase::ServerErrorNumber() const {
 const char *ODatabase::GetServerErrorText() const {
   return driver_ ? driver_->errorText() : connectErrorText_;
 }
+
+const char *ODatabase::ProductName() const { return driver_ ? driver_->productName() : "ORACLE"; }
 
 // --- ODynaset -------------------------------------------------------------------
 

@@ -15,7 +15,7 @@ constexpr short kServerTypeDate = 12;
 constexpr short kServerTypeOther = 0;   // anything the program does not convert
 
 constexpr int kSqlTextSize = 2000;      // statement text kept for GetSQL
-constexpr int kErrorTextSize = 512;     // server error text kept by a driver
+constexpr int kErrorTextSize = 1024;    // server error text kept by a driver
 
 // Outcome of stepping a cursor.
 enum class StepResult { Row, Done, Error };
@@ -48,6 +48,10 @@ class DbDriver {
  public:
   virtual ~DbDriver() = default;
   // 0 on success. The database name comes without its "sqlite:" or "odbc:".
+  // An empty user or password is not sent, so that the data source's own
+  // credentials apply. After a failure errorText() is the reason as a user
+  // can act on it, naming the database (file, data source or server); it
+  // may hold several lines.
   virtual int connect(const char *database, const char *user, const char *password) = 0;
   virtual int execute(const char *sql) = 0;
   // A new cursor, before its first row; nullptr on a server error.
@@ -64,6 +68,9 @@ class DbDriver {
   // Make the call in progress (or the next) fail soon; called from another
   // thread while the connection is open. A driver that cannot does nothing.
   virtual void interrupt() {}
+  // The database product in upper case, as server error lines name it
+  // ("SQLITE", "POSTGRESQL", "ORACLE"); asked only after a connect succeeded.
+  virtual const char *productName() = 0;
 };
 
 // Interrupt every open connection (from any thread): a job that was asked
@@ -115,6 +122,8 @@ class ODatabase {
   bool IsOpen() const { return driver_ != nullptr; }
   long ServerErrorNumber() const;
   const char *GetServerErrorText() const;
+  // The connected database's product name ("ORACLE" when not connected).
+  const char *ProductName() const;
   DbDriver *driver() const { return driver_.get(); }
 
  private:

@@ -47,6 +47,9 @@ void execExecute(Job &job);
 void substituteVariables(Job &job);
 // The server's error number and text and sqlBuffer; rollback, close, abort.
 [[noreturn]] void reportServerError(Job &job);
+// "Kelvordantix: PRODUCT Error Number N", the server's text and the
+// statement: every server error is shown this way (ServerError.cpp).
+void printServerError(Job &job, const char *statement);
 // Close the newest query level and give back its INTO entries.
 void closeLevel(Job &job);
 // Close every open result set, so that the link can be closed safely.

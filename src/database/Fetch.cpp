@@ -124,6 +124,7 @@ bool reeditDate(const char *text, char *out) {
 // three numbers separated by "/" (a DATE column of SQLite may hold any
 // text) is stored as the server gave it rather than ending the job.
 void fetchRow(Job &job, int level) {
+  noteRowFetched(job);
   QueryStack &queries = job.queries;
   ODynaset &set = job.db.levelSets[level];
   OValue &value = job.db.fieldValue;

@@ -202,10 +202,7 @@ void substituteVariables(Job &job) {
 // roll back a second time.
 void reportServerError(Job &job) {
   ODatabase &database = job.db.database;
-  std::fprintf(job.job.err, "Kelvordantix: ORACLE Error Number %d\n", static_cast<int>(database.ServerErrorNumber()));
-  const char *text = database.GetServerErrorText();
-  std::fprintf(job.job.err, "%s\n", text ? text : "");
-  std::fprintf(job.job.err, "%s\n", job.sql.sqlBuffer);
+  printServerError(job, job.sql.sqlBuffer);
   closeAllQueries(job);
   if (database.IsOpen()) {
     job.db.session.Rollback(0);

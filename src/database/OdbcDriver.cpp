@@ -2,12 +2,15 @@
 // autocommit off so that the job's work is one chain of transactions ended
 // by SQLEndTran. Result sets are statement handles fetched forward; each has
 // a handle of its own, so the nested queries of a report stay open together
-// on the one connection. Whether rows stream from the server or arrive at
-// once is the ODBC driver's affair (psqlODBC streams with UseDeclareFetch).
+// on the one connection. Rows come in row arrays into bound buffers, many
+// a call, where the driver allows it; a value too long for its buffer is
+// read whole with SQLGetData. Whether rows stream from the server or arrive
+// at once is the ODBC driver's affair (psqlODBC streams with UseDeclareFetch).
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -29,6 +32,13 @@ constexpr SQLULEN kOdbcLoginTimeoutSeconds = 30;
 // Longest DSN, user or password passed to SQLConnect.
 constexpr int kOdbcNameSize = 256;
 
+// How a connection's cursors fetch, from what its driver allows for
+// SQLGetData: with bound columns in a row array when a value too long for
+// its buffer can still be read (SQL_GD_BLOCK and SQL_GD_BOUND); bound
+// columns one row at a time with SQL_GD_BOUND alone; else one SQLGetData
+// a value, which every driver allows.
+enum class FetchMode { RowArray, BoundRow, GetData };
+
 class OdbcCursor;
 
 // The connection, shared by the driver and its cursors so that either may
@@ -39,26 +49,38 @@ struct OdbcLink {
   SQLHDBC dbc = SQL_NULL_HDBC;
   bool connected = false;
   std::vector<OdbcCursor *> live;       // cursors whose statement handle is allocated
+  FetchMode fetchMode = FetchMode::GetData;
   long errorNumber = 0;
   char errorText[kErrorTextSize] = {};
+  char product[kOdbcNameSize] = "ODBC";  // SQL_DBMS_NAME in upper case
 
   // Keep the first diagnostic record of a handle: the native error number
   // where the driver gives one, else 1 (ODBC errors without a server number
-  // still count as errors), and the message without trailing line ends.
-  void recordError(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[8] = {};
-    SQLINTEGER native = 0;
-    SQLCHAR message[kErrorTextSize] = {};
-    SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
-    if (!SQL_SUCCEEDED(rc)) {
-      setError(1, "unknown ODBC error");
-      return;
+  // still count as errors), and the message after its SQLSTATE in brackets.
+  // With all set every record is kept, one a line (a failed connection's
+  // reason is often in the second).
+  void recordError(SQLSMALLINT type, SQLHANDLE handle, bool all = false) {
+    errorNumber = 0;
+    errorText[0] = 0;
+    size_t used = 0;
+    for (SQLSMALLINT record = 1; used < sizeof errorText - 1; ++record) {
+      SQLCHAR state[8] = {};
+      SQLINTEGER native = 0;
+      SQLCHAR message[kErrorTextSize] = {};
+      SQLSMALLINT length = 0;
+      SQLRETURN rc = SQLGetDiagRec(type, handle, record, state, &native, message, sizeof message, &length);
+      if (!SQL_SUCCEEDED(rc)) break;
+      if (record == 1) errorNumber = native != 0 ? native : 1;
+      char *text = reinterpret_cast<char *>(message);
+      size_t n = std::strlen(text);
+      while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = 0;
+      int written = std::snprintf(errorText + used, sizeof errorText - used, "%s[%s] %s", record == 1 ? "" : "\n",
+                                  reinterpret_cast<char *>(state), text);
+      if (written < 0) break;
+      used = std::min(sizeof errorText - 1, used + static_cast<size_t>(written));
+      if (!all) break;
     }
-    errorNumber = native != 0 ? native : 1;
-    std::snprintf(errorText, sizeof errorText, "%s", reinterpret_cast<char *>(message));
-    size_t n = std::strlen(errorText);
-    while (n > 0 && (errorText[n - 1] == '\n' || errorText[n - 1] == '\r')) errorText[--n] = 0;
+    if (errorNumber == 0) setError(1, "unknown ODBC error");
   }
   void setError(long number, const char *text) {
     errorNumber = number;
@@ -102,12 +124,50 @@ short serverTypeOfSqlType(SQLSMALLINT type) {
   }
 }
 
-// One column of the current row, read when the row is fetched: its text
-// (dates already as "mm/dd/yyyy hh:mi:ss") and whether it is null. The
-// buffer keeps its capacity from row to row.
+// Rows fetched by one SQLFetch: enough to spread the cost of the call and of
+// the driver's bookkeeping over many rows, few enough that the buffers of a
+// wide row stay small.
+constexpr SQLULEN kFirstRowArraySize = 8;
+constexpr SQLULEN kMaxRowArraySize = 512;
+constexpr size_t kRowArrayBytes = 256 * 1024;
+// Bound buffer of one character value, its terminator included: character
+// columns take four bytes a declared character (UTF-8), numbers their
+// digits and room for sign, point and exponent. A value longer than its
+// buffer is read again whole with SQLGetData.
+constexpr SQLLEN kMaxBoundBytes = 256;
+constexpr SQLLEN kMinBoundBytes = 32;
+
+FetchMode fetchModeOf(SQLHDBC dbc) {
+  SQLUINTEGER extensions = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr))) {
+    return FetchMode::GetData;
+  }
+  if (!(extensions & SQL_GD_BOUND)) return FetchMode::GetData;
+  return (extensions & SQL_GD_BLOCK) ? FetchMode::RowArray : FetchMode::BoundRow;
+}
+
+// Bytes of one bound character value of a column of that SQL type and size.
+SQLLEN boundBytes(short serverType, SQLULEN size) {
+  SQLLEN bytes = kMaxBoundBytes;
+  if (size > 0 && size < static_cast<SQLULEN>(kMaxBoundBytes)) {
+    bytes = static_cast<SQLLEN>(size) * (serverType == kServerTypeNumber ? 1 : 4) + 8;
+  }
+  return std::clamp(bytes, kMinBoundBytes, kMaxBoundBytes);
+}
+
+// One column of the result: its bound buffers (one value a row of the row
+// array) and the value of the current row, found when the row is stepped
+// to. The text of a date, or of a value longer than its buffer, is made in
+// text; any other text is read in place from the buffer.
 struct OdbcColumn {
   short serverType = kServerTypeOther;
+  SQLLEN declaredBytes = 0;              // bound buffer bytes a value would take
+  bool bound = false;
+  SQLLEN width = 0;                      // bytes of one value in values
+  std::vector<char> values;              // row array of character values or timestamps
+  std::vector<SQLLEN> indicators;        // length or SQL_NULL_DATA, a row each
   bool null = true;
+  const char *current = "";              // text of the current row
   std::string text;
 };
 
@@ -117,6 +177,9 @@ class OdbcCursor final : public DbCursor {
       : link_(std::move(link)), stmt_(stmt), sql_(sql) {
     link_->live.push_back(this);
     describe();
+    if (link_->fetchMode != FetchMode::GetData && !columns_.empty() && !bindColumns(nextRowArraySize())) {
+      unbindColumns();
+    }
   }
   ~OdbcCursor() override {
     release();
@@ -133,15 +196,20 @@ class OdbcCursor final : public DbCursor {
     stmt_ = SQL_NULL_HSTMT;
   }
 
+  // The next row of the row array, fetching the next array when this one is
+  // used up. A fetch that fails after some rows of its array still gives
+  // those rows first, as a fetch of one row at a time would.
   StepResult step() override {
     if (stmt_ == SQL_NULL_HSTMT || columns_.empty()) return StepResult::Done;
     if (failedRewind_) {
       failedRewind_ = false;
       return StepResult::Error;
     }
-    SQLRETURN rc = SQLFetch(stmt_);
-    if (rc == SQL_NO_DATA) return StepResult::Done;
-    if (!SQL_SUCCEEDED(rc) || !readRow()) {
+    if (++row_ >= rowsFetched_) {
+      if (ending_ != Ending::None) return endStep();
+      if (!fetchRowArray()) return endStep();
+    }
+    if (!readRow(row_)) {
       link_->recordError(SQL_HANDLE_STMT, stmt_);
       return StepResult::Error;
     }
@@ -149,10 +217,12 @@ class OdbcCursor final : public DbCursor {
   }
 
   // A forward-only result is rewound by running its statement again; a
-  // failure then shows at the next step.
+  // failure then shows at the next step. Bindings and the row array stay.
   void rewind() override {
     if (stmt_ == SQL_NULL_HSTMT) return;
     SQLFreeStmt(stmt_, SQL_CLOSE);
+    row_ = rowsFetched_ = 0;
+    ending_ = Ending::None;
     SQLRETURN rc = SQLExecDirect(stmt_, sqlText(), SQL_NTS);
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
       link_->recordError(SQL_HANDLE_STMT, stmt_);
@@ -164,21 +234,18 @@ class OdbcCursor final : public DbCursor {
   short serverType(int column) override { return columns_[static_cast<size_t>(column)].serverType; }
   bool isNull(int column) override { return stmt_ == SQL_NULL_HSTMT || columns_[static_cast<size_t>(column)].null; }
 
-  const char *text(int column) override {
-    const OdbcColumn &c = columns_[static_cast<size_t>(column)];
-    return stmt_ == SQL_NULL_HSTMT || c.null ? "" : c.text.c_str();
-  }
+  const char *text(int column) override { return isNull(column) ? "" : columns_[static_cast<size_t>(column)].current; }
 
   double real(int column) override {
     if (isNull(column)) return 0.0;
-    return std::strtod(columns_[static_cast<size_t>(column)].text.c_str(), nullptr);
+    return std::strtod(columns_[static_cast<size_t>(column)].current, nullptr);
   }
 
   // An integer's text is read exactly; other numbers are cut towards zero
   // and clamped to the range of long.
   long integer(int column) override {
     if (isNull(column)) return 0;
-    const char *text = columns_[static_cast<size_t>(column)].text.c_str();
+    const char *text = columns_[static_cast<size_t>(column)].current;
     char *end = nullptr;
     errno = 0;
     long long whole = std::strtoll(text, &end, 10);
@@ -191,6 +258,9 @@ class OdbcCursor final : public DbCursor {
   }
 
  private:
+  // How the rows of the result end once the fetched ones are given.
+  enum class Ending { None, Done, Error };
+
   SQLCHAR *sqlText() { return reinterpret_cast<SQLCHAR *>(sql_.data()); }
 
   // Column types are those the driver describes; a statement that returns
@@ -205,19 +275,168 @@ class OdbcCursor final : public DbCursor {
       SQLULEN size = 0;
       SQLRETURN rc = SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name, &nameLength, &type,
                                     &size, &digits, &nullable);
-      columns_[static_cast<size_t>(i)].serverType = SQL_SUCCEEDED(rc) ? serverTypeOfSqlType(type) : kServerTypeOther;
+      OdbcColumn &column = columns_[static_cast<size_t>(i)];
+      column.serverType = SQL_SUCCEEDED(rc) ? serverTypeOfSqlType(type) : kServerTypeOther;
+      column.declaredBytes = column.serverType == kServerTypeDate ? static_cast<SQLLEN>(sizeof(SQL_TIMESTAMP_STRUCT))
+                                                                  : boundBytes(column.serverType, size);
     }
   }
 
-  // Every column of the fetched row, in order (drivers need not allow
+  // Buffers for a row array of so many rows, bound column by column, with
+  // the count of rows each fetch gives and their status; false when the
+  // driver refuses any of it. Called again to grow the array.
+  bool bindColumns(SQLULEN rows) {
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) ||
+        !SQL_SUCCEEDED(SQLGetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, &rows, 0, nullptr)) || rows < 1) {
+      return false;
+    }
+    rowStatus_.assign(rows, SQL_ROW_NOROW);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0))) {
+      return false;
+    }
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      OdbcColumn &column = columns_[i];
+      column.width = column.declaredBytes;
+      column.values.resize(rows * static_cast<size_t>(column.width));
+      column.indicators.resize(rows);
+      SQLSMALLINT type = column.serverType == kServerTypeDate ? SQL_C_TYPE_TIMESTAMP : SQL_C_CHAR;
+      if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), type, column.values.data(), column.width,
+                                    column.indicators.data()))) {
+        return false;
+      }
+      column.bound = true;
+    }
+    bound_ = true;
+    return true;
+  }
+
+  // The row array a fetch should use: a few rows at first (most results of
+  // .IF and of nested lookups have one row), then eight times more a fetch
+  // up to what the bytes of a row allow.
+  SQLULEN nextRowArraySize() const {
+    if (link_->fetchMode != FetchMode::RowArray) return 1;
+    size_t rowBytes = 0;
+    for (const OdbcColumn &column : columns_) rowBytes += static_cast<size_t>(column.declaredBytes) + sizeof(SQLLEN);
+    SQLULEN largest = std::clamp<SQLULEN>(kRowArrayBytes / rowBytes, 1, kMaxRowArraySize);
+    SQLULEN now = bound_ ? rowStatus_.size() : kFirstRowArraySize / 8;
+    return std::min(largest, now * 8);
+  }
+
+  // Back to one row a fetch and one SQLGetData a value.
+  void unbindColumns() {
+    SQLFreeStmt(stmt_, SQL_UNBIND);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(1)), 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    rowStatus_.assign(1, SQL_ROW_SUCCESS);
+    bound_ = false;
+    for (OdbcColumn &column : columns_) {
+      column.bound = false;
+      column.values.clear();
+      column.indicators.clear();
+    }
+  }
+
+  // The next row array; false when none follows (the end, or an error that
+  // came with no row, kept in ending_). A fetch that fails part way marks
+  // the rows it did read as such (psqlODBC does, counting none): those are
+  // given, then the error.
+  bool fetchRowArray() {
+    row_ = 0;
+    rowsFetched_ = 0;
+    if (bound_ && rowStatus_.size() < nextRowArraySize() && !bindColumns(nextRowArraySize())) {
+      keepError();
+      ending_ = Ending::Error;
+      return false;
+    }
+    std::fill(rowStatus_.begin(), rowStatus_.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
+    SQLRETURN rc = SQLFetch(stmt_);
+    if (rc == SQL_NO_DATA) {
+      ending_ = Ending::Done;
+      return false;
+    }
+    SQLULEN good = 0;
+    if (!bound_) {
+      good = SQL_SUCCEEDED(rc) ? 1 : 0;
+    } else {
+      while (good < rowStatus_.size() &&
+             (rowStatus_[good] == SQL_ROW_SUCCESS || rowStatus_[good] == SQL_ROW_SUCCESS_WITH_INFO)) {
+        ++good;
+      }
+      // A driver that leaves the statuses alone is taken at its count.
+      if (SQL_SUCCEEDED(rc) && (good > rowsFetched_ || rowStatus_[0] == SQL_ROW_NOROW)) good = rowsFetched_;
+    }
+    if (!SQL_SUCCEEDED(rc) || (bound_ && good < rowsFetched_)) {
+      keepError();
+      ending_ = Ending::Error;
+    }
+    rowsFetched_ = good;
+    return rowsFetched_ > 0;
+  }
+
+  // The error of a failed fetch, kept until the rows before it are given.
+  void keepError() {
+    link_->recordError(SQL_HANDLE_STMT, stmt_);
+    keptNumber_ = link_->errorNumber;
+    keptText_ = link_->errorText;
+  }
+
+  StepResult endStep() {
+    if (ending_ != Ending::Error) return StepResult::Done;
+    link_->setError(keptNumber_, keptText_.c_str());
+    return StepResult::Error;
+  }
+
+  // Every column of a fetched row, in order (drivers need not allow
   // SQLGetData out of order).
-  bool readRow() {
+  bool readRow(SQLULEN row) {
     for (size_t i = 0; i < columns_.size(); ++i) {
       OdbcColumn &column = columns_[i];
       auto number = static_cast<SQLUSMALLINT>(i + 1);
-      bool ok = column.serverType == kServerTypeDate ? readDate(number, column) : readText(number, column);
+      bool ok = column.bound                             ? readBound(number, row, column)
+                : column.serverType == kServerTypeDate ? readDate(number, column)
+                                                       : readText(number, column);
       if (!ok) return false;
     }
+    return true;
+  }
+
+  // A value from its bound buffer; a character value the buffer cut short
+  // is read again whole.
+  bool readBound(SQLUSMALLINT number, SQLULEN row, OdbcColumn &column) {
+    SQLLEN indicator = column.indicators[row];
+    column.null = indicator == SQL_NULL_DATA;
+    if (column.null) return true;
+    char *value = column.values.data() + row * static_cast<size_t>(column.width);
+    if (column.serverType == kServerTypeDate) {
+      SQL_TIMESTAMP_STRUCT stamp;
+      std::memcpy(&stamp, value, sizeof stamp);
+      setDate(stamp, column);
+      return true;
+    }
+    if (indicator != SQL_NO_TOTAL && indicator < column.width) {
+      column.current = value;
+      return true;
+    }
+    return readLong(number, row, column, indicator);
+  }
+
+  // A character value longer than its buffer, by SQLGetData on its row. A
+  // driver that goes on after the bound piece instead of starting afresh
+  // (the rest is shorter than the whole by that piece) gets the piece put
+  // back in front.
+  bool readLong(SQLUSMALLINT number, SQLULEN row, OdbcColumn &column, SQLLEN whole) {
+    if (rowStatus_.size() > 1 &&
+        !SQL_SUCCEEDED(SQLSetPos(stmt_, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+      return false;
+    }
+    if (!readText(number, column)) return false;
+    size_t piece = static_cast<size_t>(column.width - 1);
+    if (whole >= 0 && column.text.size() + piece == static_cast<size_t>(whole)) {
+      column.text.insert(0, column.values.data() + row * static_cast<size_t>(column.width), piece);
+    }
+    column.current = column.text.c_str();
     return true;
   }
 
@@ -227,7 +446,11 @@ class OdbcCursor final : public DbCursor {
     SQLRETURN rc = SQLGetData(stmt_, number, SQL_C_TYPE_TIMESTAMP, &stamp, sizeof stamp, &indicator);
     if (!SQL_SUCCEEDED(rc)) return false;
     column.null = indicator == SQL_NULL_DATA;
-    if (column.null) return true;
+    if (!column.null) setDate(stamp, column);
+    return true;
+  }
+
+  static void setDate(const SQL_TIMESTAMP_STRUCT &stamp, OdbcColumn &column) {
     DateParts date;
     date.year = stamp.year;
     date.month = stamp.month;
@@ -238,18 +461,19 @@ class OdbcCursor final : public DbCursor {
     char text[kSqliteDateTextSize];
     formatDateText(date, text);
     column.text.assign(text);
-    return true;
+    column.current = column.text.c_str();
   }
 
   // Character data piece by piece until the driver has given it all.
   bool readText(SQLUSMALLINT number, OdbcColumn &column) {
     column.text.clear();
     column.null = false;
+    column.current = "";
     char piece[kOdbcChunkSize];
     for (;;) {
       SQLLEN indicator = 0;
       SQLRETURN rc = SQLGetData(stmt_, number, SQL_C_CHAR, piece, sizeof piece, &indicator);
-      if (rc == SQL_NO_DATA) return true;
+      if (rc == SQL_NO_DATA) break;
       if (!SQL_SUCCEEDED(rc)) return false;
       if (indicator == SQL_NULL_DATA) {
         column.null = true;
@@ -262,14 +486,23 @@ class OdbcCursor final : public DbCursor {
                       : rc == SQL_SUCCESS_WITH_INFO ? sizeof piece - 1
                                                     : strnlen(piece, sizeof piece - 1);
       column.text.append(piece, length);
-      if (fits || rc == SQL_SUCCESS) return true;
+      if (fits || rc == SQL_SUCCESS) break;
     }
+    column.current = column.text.c_str();
+    return true;
   }
 
   std::shared_ptr<OdbcLink> link_;
   SQLHSTMT stmt_;
   std::string sql_;                      // run again by rewind
   std::vector<OdbcColumn> columns_;
+  bool bound_ = false;                   // columns bound: a row array of rowStatus_.size() rows
+  std::vector<SQLUSMALLINT> rowStatus_ = std::vector<SQLUSMALLINT>(1, SQL_ROW_SUCCESS);  // a status a row
+  SQLULEN rowsFetched_ = 0;              // rows the last fetch gave
+  SQLULEN row_ = 0;                      // the current row in the array
+  Ending ending_ = Ending::None;          // set when the last fetch ended the rows
+  long keptNumber_ = 0;                  // the error of that fetch
+  std::string keptText_;
   bool failedRewind_ = false;            // the re-run failed: the next step reports it
 };
 
@@ -316,7 +549,7 @@ class OdbcDriver final : public DbDriver {
     }
     SQLSetEnvAttr(link.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, link.env, &link.dbc))) {
-      link.recordError(SQL_HANDLE_ENV, link.env);
+      link.recordError(SQL_HANDLE_ENV, link.env, true);
       link.dbc = SQL_NULL_HDBC;
       close();
       return 1;
@@ -344,15 +577,20 @@ class OdbcDriver final : public DbDriver {
       std::snprintf(dsn, sizeof dsn, "%s", database);
       std::snprintf(uid, sizeof uid, "%s", user);
       std::snprintf(pwd, sizeof pwd, "%s", password);
-      rc = SQLConnect(link.dbc, reinterpret_cast<SQLCHAR *>(dsn), SQL_NTS, reinterpret_cast<SQLCHAR *>(uid), SQL_NTS,
-                      reinterpret_cast<SQLCHAR *>(pwd), SQL_NTS);
+      // An empty user or password is not sent, so that the data source's
+      // stored one (or the driver's own sources, like PGPASSWORD) applies.
+      rc = SQLConnect(link.dbc, reinterpret_cast<SQLCHAR *>(dsn), SQL_NTS, uid[0] ? reinterpret_cast<SQLCHAR *>(uid) : nullptr,
+                      uid[0] ? SQL_NTS : 0, pwd[0] ? reinterpret_cast<SQLCHAR *>(pwd) : nullptr, pwd[0] ? SQL_NTS : 0);
+      explicit_bzero(pwd, sizeof pwd);
     }
     if (!SQL_SUCCEEDED(rc)) {
-      link.recordError(SQL_HANDLE_DBC, link.dbc);
+      link.recordError(SQL_HANDLE_DBC, link.dbc, true);
       close();
       return 1;
     }
     link.connected = true;
+    readProductName();
+    link.fetchMode = fetchModeOf(link.dbc);
     rc = SQLSetConnectAttr(link.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
     if (!SQL_SUCCEEDED(rc)) {
       link.recordError(SQL_HANDLE_DBC, link.dbc);
@@ -403,6 +641,7 @@ class OdbcDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *productName() override { return link_->product; }
 
  private:
   // A statement handle on which sql was executed, or SQL_NULL_HSTMT with
@@ -438,6 +677,17 @@ class OdbcDriver final : public DbDriver {
       return 1;
     }
     return 0;
+  }
+
+  // The server's product name as the driver reports it, in upper case.
+  void readProductName() {
+    OdbcLink &link = *link_;
+    SQLCHAR name[kOdbcNameSize] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(link.dbc, SQL_DBMS_NAME, name, sizeof name, &length)) || name[0] == 0) return;
+    int i = 0;
+    for (; i < kOdbcNameSize - 1 && name[i]; ++i) link.product[i] = static_cast<char>(std::toupper(name[i]));
+    link.product[i] = 0;
   }
 
   int notConnected() {

@@ -296,10 +296,21 @@ class SqliteDriver final : public DbDriver {
     if (rc == SQLITE_OK) rc = prepareConnection();
     if (rc != SQLITE_OK) {
       link_->recordError(rc);
+      nameConnectFailure(database);
       close();
       return 1;
     }
     return 0;
+  }
+
+  // The reason a connection failed, with the file it was for and the
+  // system's word on it: "x.db: unable to open database file (No such
+  // file or directory)".
+  void nameConnectFailure(const char *database) {
+    std::string reason = std::string(database) + ": " + link_->errorText;
+    int system = link_->db ? sqlite3_system_errno(link_->db) : 0;
+    if (system != 0) reason += std::string(" (") + std::strerror(system) + ")";
+    std::snprintf(link_->errorText, sizeof link_->errorText, "%s", reason.c_str());
   }
 
   // Every statement of the text in turn; rows a statement returns are
@@ -384,6 +395,7 @@ class SqliteDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *productName() override { return "SQLITE"; }
 
   // sqlite3_interrupt may be called from any thread while the connection
   // is open.

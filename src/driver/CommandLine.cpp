@@ -1,11 +1,16 @@
 // The job driver: the command line and its switches, the run modes, opening
 // the files, connecting, and the run loops of the three modes.
+#include <strings.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
 #include "driver/Job.h"
 #include "driver/ReportFile.h"
 #include "driver/Signals.h"
+
+constexpr int kPasswordSize = 256;      // a password typed at the terminal
 
 int readRunFlags(const char *word) {
   int flags = 0;
@@ -60,16 +65,39 @@ void parseOutfileSwitches(Job &job) {
   if (rest != name) std::memmove(name, rest, std::strlen(rest) + 1);
 }
 
+// The database piece of a connect string: up to white space, or the whole
+// rest for an ODBC connect string ("odbc:" holding "="), whose values may
+// hold blanks (DRIVER={PostgreSQL Unicode}).
+static char *databasePiece(char *rest) {
+  rest += std::strspn(rest, " \t\n");
+  if (*rest == 0) return nullptr;
+  if (strncasecmp(rest, "odbc:", 5) == 0 && std::strchr(rest, '=') != nullptr) return rest;
+  char *save = nullptr;
+  return strtok_r(rest, " \t\n", &save);
+}
+
 // user/password@database, split as strtok would: the user up to the first
 // "/", the password up to the next "@", the database up to white space.
+// Without an "@" after the first "/", user@database and @database name no
+// password at all (every string that connected before keeps its meaning).
 ConnectParts splitConnectString(char *copy) {
   ConnectParts parts;
+  char *slash = std::strchr(copy, '/');
+  char *at = std::strchr(copy, '@');
+  if (at != nullptr && (slash == nullptr || std::strchr(slash, '@') == nullptr)) {
+    *at = 0;
+    if (copy[0] != 0) parts.user = copy;
+    parts.database = databasePiece(at + 1);
+    return parts;
+  }
   char *save = nullptr;
   parts.user = strtok_r(copy, "/", &save);
   if (parts.user) parts.password = strtok_r(nullptr, "@", &save);
-  if (parts.password) parts.database = strtok_r(nullptr, " \t\n", &save);
+  if (parts.password) parts.database = databasePiece(save);
   return parts;
 }
+
+bool namesStandardStream(const char *name) { return std::strcmp(name, "-") == 0; }
 
 // One line of the formatter-only input into rpfLine; 0 at the end of the
 // file. A last line without a newline is delivered too.
@@ -93,32 +121,51 @@ static int readInputLine(Job &job) {
   return n > 0;
 }
 
+// A failed open: the prescribed message, then the file and the reason.
+[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, const char *reason) {
+  std::fputs(message, job.job.err);
+  std::fprintf(job.job.err, "%s: %s\n", name[0] ? name : "\"\"", reason);
+  abortJob(job);
+}
+
+// "-" is standard input: the whole script comes from there, so .ASK and the
+// zero-divisor question read the terminal, and without one find the end of
+// their input at once.
+static FILE *openInput(Job &job, const char *name) {
+  if (!namesStandardStream(name)) return openInputFile(name);
+  JobState &s = job.job;
+  s.terminal = std::fopen("/dev/tty", "r");
+  if (s.terminal == nullptr) s.terminal = std::fopen("/dev/null", "r");
+  if (s.terminal != nullptr) s.console = s.terminal;
+  return stdin;
+}
+
+// "-" is standard output; the trace and the dumps then go to standard error
+// so that they never mix with the report. A file is written beside its
+// target and put in its place when the job succeeds (ReportFile.cpp).
+static FILE *openOutput(Job &job, const char *name, const char *inputName) {
+  if (!namesStandardStream(name)) return openReportFile(job, inputName);
+  job.job.trace = job.job.err;
+  return stdout;
+}
+
 static void openFiles(Job &job, char **argv) {
   JobState &s = job.job;
-  s.input = openInputFile(argv[1]);
-  if (s.input == nullptr) {
-    bool directory = errno == EISDIR;
-    std::fputs("Input File Open Fail\n", s.err);
-    if (directory) std::fprintf(s.err, "%s: %s\n", argv[1], std::strerror(EISDIR));
-    abortJob(job);
-  }
+  s.input = openInput(job, argv[1]);
+  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], std::strerror(errno));
   if (std::strlen(argv[2]) >= sizeof s.outputName) {
     std::fputs("Output file name too long\n", s.err);
     abortJob(job);
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
-  s.output = openReportFile(job, argv[1]);
-  if (s.output == nullptr) {
-    bool refused = s.report.failure != nullptr || errno == EISDIR;
-    const char *cause = reportOpenFailure(job);
-    std::fputs("Output File Open Fail\n", s.err);
-    if (refused) std::fprintf(s.err, "%s: %s\n", s.outputName, cause);
-    abortJob(job);
-  }
+  s.output = openOutput(job, s.outputName, argv[1]);
+  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job));
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
 }
 
+// The connect string's password (typed, or from the environment) is kept
+// only as long as the connection takes.
 static void connect(Job &job, const char *connectString) {
   char *copy = job.line.tokenBuffer;
   if (std::strlen(connectString) >= sizeof job.line.tokenBuffer) {
@@ -127,9 +174,17 @@ static void connect(Job &job, const char *connectString) {
   }
   std::strcpy(copy, connectString);
   ConnectParts parts = splitConnectString(copy);
+  char typed[kPasswordSize] = {};
+  const char *password = nullptr;
+  if (!resolvePassword(parts.password, parts.user, typed, sizeof typed, &password)) {
+    std::fprintf(job.job.err, "Connect Fail\n%s\n", typed);
+    abortJob(job);
+  }
   OStartup(1);
-  if (job.db.database.Open(parts.database, parts.user, parts.password, 0) != 0) {
-    std::fputs("Connect Fail\n", job.job.err);
+  int failed = job.db.database.Open(parts.database, parts.user, password, 0);
+  explicit_bzero(typed, sizeof typed);  // a plain memset of a dead buffer may be left out
+  if (failed != 0) {
+    std::fprintf(job.job.err, "Connect Fail\n%s\n", job.db.database.GetServerErrorText());
     abortJob(job);
   }
   job.db.session = job.db.database.GetSession();
@@ -159,7 +214,10 @@ static void runScript(Job &job) {
 }
 
 static void runRpf(Job &job) {
-  while (readInputLine(job)) feedRpfLine(job, job.sql.rpfLine);
+  while (readInputLine(job)) {
+    feedRpfLine(job, job.sql.rpfLine);
+    if (job.job.progress.enabled) showProgress(job);
+  }
   flushRpf(job);
   finishJob(job);
 }
@@ -174,8 +232,9 @@ static void startJob(Job &job, int argc, char **argv) {
   }
   if (arguments == 4) s.runFlags = readRunFlags(argv[4]);
   s.jobName = argv[1];
-  std::fprintf(s.err, "Kelvordantix: %s Job Started ...\n", s.jobName);
+  if (!s.options.quiet) std::fprintf(s.err, "Kelvordantix: %s Job Started ...\n", s.jobName);
   openFiles(job, argv);
+  startProgress(job, s.output == stdout && isatty(STDOUT_FILENO));
   if (arguments == 2) {
     s.runMode = RunMode::RpfOnly;
     runRpf(job);
@@ -190,7 +249,7 @@ int runJob(Job &job, int argc, char **argv) {
     int first = parseOptions(job, argc, argv);
     if (first == kOptionsExitSuccess) return 0;
     if (first == kOptionsUsageError) {
-      std::fputs(kUsageLine, job.job.err);
+      printUsageText(job.job.err);
       abortJob(job);
     }
     startWatchdog(job, job.job.options.timeoutSeconds);
@@ -199,8 +258,11 @@ int runJob(Job &job, int argc, char **argv) {
     startJob(job, argc - first + 1, argv + first - 1);
   } catch (const JobEnd &end) {
     stopWatchdog();
+    endProgress(job);
     std::fflush(job.job.err);
     std::fflush(job.job.trace);
+    if (job.job.terminal) std::fclose(job.job.terminal);
+    job.job.terminal = nullptr;
     return end.status;
   }
   return 0;  // not reached: every job ends in finishJob or abortJob

@@ -84,8 +84,7 @@ void finishJob(Job &job) {
   if (job.job.runMode != RunMode::RpfOnly && job.db.connected) {
     // A commit the server refuses loses the job's work: that is a failure.
     if (job.db.session.Commit(0) != 0) {
-      std::fprintf(job.job.err, "Kelvordantix: ORACLE Error Number %ld\n%s\nCOMMIT\n",
-                   job.db.database.ServerErrorNumber(), job.db.database.GetServerErrorText());
+      printServerError(job, "COMMIT");
       abortJob(job);
     }
     job.db.database.Close();
@@ -93,7 +92,9 @@ void finishJob(Job &job) {
   }
   closeFiles(job);
   installReport(job);
-  std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));
-  std::fprintf(job.job.err, "Kelvordantix: %s Job Over ... Jai Hind! \n", shownName(job));
+  if (!job.job.options.quiet) {
+    std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));
+    std::fprintf(job.job.err, "Kelvordantix: %s Job Over ... Jai Hind! \n", shownName(job));
+  }
   throw JobEnd{0};
 }

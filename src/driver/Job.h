@@ -7,6 +7,7 @@
 
 #include "database/Database.h"
 #include "driver/ReportFile.h"
+#include "driver/Progress.h"
 #include "formatter/RpfFormatter.h"
 #include "interpreter/Interpreter.h"
 #include "variables/Variables.h"
@@ -54,6 +55,8 @@ struct JobState {
   FILE *err = stderr;                   // messages
   FILE *trace = stdout;                 // trace and dumps
   FILE *console = stdin;                // answers to .ASK and the zero-divisor question
+  FILE *terminal = nullptr;             // the console opened on /dev/tty (script from stdin)
+  Progress progress;                    // the status line on a terminal
   char outputBuffer[1 << 16];           // stdio buffer of the report file
 };
 
@@ -92,15 +95,39 @@ constexpr int kOptionsExitSuccess = -1;  // --help, --version printed
 constexpr int kOptionsUsageError = -2;   // an unknown or malformed option
 int parseOptions(Job &job, int argc, char **argv);
 extern const char *const kUsageLine;
+// The synopsis and a pointer to --help, after an option error.
+void printUsageText(FILE *to);
 
 // Argument handling, exposed for the unit tests.
 void parseOutfileSwitches(Job &job);
 struct ConnectParts {
   const char *user = nullptr;
-  const char *password = nullptr;
+  const char *password = nullptr;       // absent: none written (user@conn, @conn)
   const char *database = nullptr;
 };
 ConnectParts splitConnectString(char *copy);
+// The file name that stands for standard input or output.
+bool namesStandardStream(const char *name);
+
+// Credentials (Credentials.cpp): the password to send for the one written
+// (nullptr: none). "-" is read from the terminal into typed (size bytes)
+// without echo; none written takes KELVORDANTIX_PASSWORD when it is set.
+// False when the terminal cannot be read, with the reason in typed.
+bool resolvePassword(const char *written, const char *user, char *typed, int size, const char **password);
+
+// The progress line (Progress.cpp). startProgress shows it only on a
+// terminal, without --quiet, and not when the report (reportOnTerminal)
+// or the trace goes to the same terminal; it then routes the job's
+// messages through a stream that erases the line first. endProgress erases
+// it and restores the streams.
+void startProgress(Job &job, bool reportOnTerminal);
+void showProgress(Job &job);
+void endProgress(Job &job);
+// A row was fetched: counted, and the line redrawn when it is due.
+inline void noteRowFetched(Job &job) {
+  ++job.job.progress.rows;
+  if (job.job.progress.enabled) showProgress(job);
+}
 int readRunFlags(const char *word);
 
 // Diagnostic dumps to the trace stream.

@@ -13,22 +13,50 @@
 
 const char *const kUsageLine = "Usage: Kelvordantix inpfile outfile  user/password@conn \n";
 
-static void printHelp(FILE *to) {
-  std::fputs(
-      "Usage: kelvordantix [OPTION]... inpfile outfile [user/password@conn [n]]\n"
-      "Run an RPT report script against a database and set its output into a\n"
-      "paginated report; with only inpfile and outfile, format RPF text.\n"
-      "\n"
-      "Options:\n"
-      "  -h, --help            show this help and exit\n"
-      "      --version         show the version and exit\n"
-      "  -q, --quiet           no start, page count and end messages\n"
-      "      --check           check the script, run nothing\n"
-      "      --timeout=SECONDS end the job when it runs longer\n"
-      "      --format=FORMAT   text, pdf or html (default: by the output name)\n"
-      "      --paper=SIZE      a4 or letter (PDF)\n",
-      to);
-}
+static const char kSynopsis[] =
+    "Usage: kelvordantix [OPTION]... inpfile outfile [user/password@conn [n]]\n";
+
+static const char kHelpText[] =
+    "Run an RPT report script against a database and set its output into a\n"
+    "paginated plain-text report; with only inpfile and outfile, format RPF text.\n"
+    "\n"
+    "Modes:\n"
+    "  inpfile outfile             RpfOnly: inpfile is RPF text, no database\n"
+    "  inpfile outfile conn        Combined: run the script, format its output\n"
+    "  inpfile outfile conn 1      RptOnly: write the script's output unformatted\n"
+    "  inpfile outfile conn n      Combined, with the trace and dumps of n's bits\n"
+    "A file name '-' is standard input or standard output.\n"
+    "\n"
+    "Bits of n (on standard output, or standard error when the report goes there):\n"
+    "  2   trace statements, macro starts and SQL     8   dump the macros\n"
+    "  4   dump the variables                         16  dump the labels\n"
+    "\n"
+    "Switches in front of outfile, each ended by a colon:\n"
+    "  F:                end each page with a form feed\n"
+    "  I:                write a form feed before the first page\n"
+    "  P:first:last:     write only pages first to last\n"
+    "\n"
+    "Connections (conn):\n"
+    "  user/password@DB  connect as user with password; a password '-' is read\n"
+    "                    from the terminal without echo\n"
+    "  user@DB, @DB      send no password: the data source's own, PGPASSWORD,\n"
+    "                    ~/.pgpass or KELVORDANTIX_PASSWORD apply\n"
+    "  DB is sqlite:FILE or FILE.db (.sqlite, .sqlite3) for SQLite; odbc:DSN or\n"
+    "  any other name for an ODBC data source; odbc:KEY=VALUE;... for an ODBC\n"
+    "  connect string, taken whole with its blanks.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n"
+    "  -q, --quiet           no start, page count and end messages, no progress\n"
+    "      --check           check the script, run nothing\n"
+    "      --timeout=SECONDS end the job when it runs longer\n"
+    "      --format=FORMAT   text, pdf or html (default: by the output name)\n"
+    "      --paper=SIZE      a4 or letter (PDF)\n"
+    "  --                    end of the options\n"
+    "\n"
+    "Exit status: 0 the job is over (its work committed); 1 the job was aborted\n"
+    "(its work rolled back) or the command line is wrong.\n";
 
 static bool readFormat(const char *word, OutputFormat *format) {
   if (std::strcmp(word, "text") == 0) *format = OutputFormat::Text;
@@ -53,6 +81,20 @@ static bool readSeconds(const char *word, int *seconds) {
   return true;
 }
 
+// What was wrong with the option getopt_long stopped at, GNU-style.
+static void printOptionError(FILE *err, int c, char **argv, const option *options, int index) {
+  const char *word = argv[optind - 1];
+  if (c == '?' && optopt > 0 && optopt < 256) {
+    std::fprintf(err, "kelvordantix: invalid option -- '%c'\n", optopt);
+  } else if (c == '?') {
+    std::fprintf(err, "kelvordantix: unrecognized option '%s'\n", word);
+  } else if (c == ':') {
+    std::fprintf(err, "kelvordantix: option '%s' requires an argument\n", word);
+  } else {
+    std::fprintf(err, "kelvordantix: invalid value '%s' for --%s\n", optarg, options[index].name);
+  }
+}
+
 int parseOptions(Job &job, int argc, char **argv) {
   enum { kVersion = 256, kCheck, kTimeout, kFormat, kPaper };
   static const option kOptions[] = {
@@ -64,17 +106,21 @@ int parseOptions(Job &job, int argc, char **argv) {
   JobOptions &o = job.job.options;
   o = JobOptions{};
   // "+": options end at the first positional argument, so that "-" and a
-  // negative optional number stay positional. optind = 0 re-initialises
-  // getopt for in-process jobs run one after another.
+  // negative optional number stay positional; ":" reports a missing value
+  // apart from an unknown option. optind = 0 re-initialises getopt for
+  // in-process jobs run one after another.
   optind = 0;
   opterr = 0;
   for (;;) {
-    int c = getopt_long(argc, argv, "+hq", kOptions, nullptr);
+    int index = -1;
+    optopt = 0;
+    int c = getopt_long(argc, argv, "+:hq", kOptions, &index);
     if (c == -1) break;
     bool ok = true;
     switch (c) {
       case 'h':
-        printHelp(stdout);
+        std::fputs(kSynopsis, stdout);
+        std::fputs(kHelpText, stdout);
         return kOptionsExitSuccess;
       case kVersion:
         std::fputs("kelvordantix " KELVORDANTIX_VERSION "\n", stdout);
@@ -97,7 +143,15 @@ int parseOptions(Job &job, int argc, char **argv) {
       default:
         ok = false;
     }
-    if (!ok) return kOptionsUsageError;
+    if (!ok) {
+      printOptionError(job.job.err, c, argv, kOptions, index);
+      return kOptionsUsageError;
+    }
   }
   return optind;
+}
+
+void printUsageText(FILE *to) {
+  std::fputs(kSynopsis, to);
+  std::fputs("Try 'kelvordantix --help' for more information.\n", to);
 }

@@ -1,8 +1,8 @@
 // The print statement and the picture editing of numbers.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 #include "driver/Job.h"
 
@@ -22,13 +22,51 @@ static void splitAtPoint(const char *text, int &before, int &after) {
   }
 }
 
+// Half a unit of the last of so many decimals (0.5, 0.05, ...), the double
+// nearest to it: for up to 21 decimals 5 / 10^(decimals+1) is a single
+// correctly rounded division of exact values, as reading the text would give.
+static double halfUnit(int decimals) {
+  static constexpr double kPowers[] = {1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                       1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16,
+                                       1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (decimals < static_cast<int>(std::size(kPowers))) return 5.0 / kPowers[decimals];
+  char half[kNumberTextSize + 4] = "0.";
+  std::memset(half + 2, '0', static_cast<size_t>(decimals));
+  half[2 + decimals] = '5';
+  half[3 + decimals] = 0;
+  return std::strtod(half, nullptr);
+}
+
+// The integer part's characters that found no position (the first unplaced
+// ones): a lone zero is no loss, nor the sign of a number that shows as
+// zero; any other character is part of the value that would be cut off.
+static bool losesCharacters(const char *number, int unplaced, bool showsZero) {
+  for (int i = 0; i < unplaced; ++i) {
+    if (number[i] == '0' || (number[i] == '-' && showsZero)) continue;
+    return true;
+  }
+  return false;
+}
+
+// Copies text into out (kNumberTextSize bytes) behind an optional "$".
+static void putItem(char *out, bool dollarSign, const char *text, int length) {
+  int at = dollarSign ? 1 : 0;
+  if (length > kNumberTextSize - 1 - at) length = kNumberTextSize - 1 - at;
+  out[0] = '$';
+  std::memcpy(out + at, text, static_cast<size_t>(length));
+  out[at + length] = 0;
+}
+
 // Edits the number text of a numeric variable by its picture:
 //   $ and B in front (looked for as $, B, $, B) set the dollar and
 //   blank-when-zero flags; before the first point 9 and 0 take digits from
 //   the right (9 blank and 0 "0" once the number is used up, literals blank
 //   then); after it 9 and 0 take decimals from the left (then "0").
 // A value with more decimals than the picture shows is rounded half away
-// from zero first. A picture longer than the work area is cut to it.
+// from zero first. A number whose digits or sign do not all find a
+// position fills the picture's width with '#' instead of losing them (a
+// picture without 9 or 0 shows no number and prints as it stands).
+// A picture longer than the work area is cut to it.
 void applyPicture(const Variable &variable, char *out) {
   char number[kNumberTextSize];
   numberText(variable, number);
@@ -42,6 +80,8 @@ void applyPicture(const Variable &variable, char *out) {
     (flag == '$' ? dollarSign : blankWhenZero) = true;
     ++picture;
   }
+  int pictureWidth = static_cast<int>(std::strlen(picture));
+  bool showsDigits = std::strpbrk(picture, "90") != nullptr;
 
   int positions = 0, decimals = 0;
   splitAtPoint(picture, positions, decimals);
@@ -49,16 +89,10 @@ void applyPicture(const Variable &variable, char *out) {
   splitAtPoint(number, integerChars, numberDecimals);
 
   if (numberDecimals > decimals && number[integerChars + 1 + decimals] > '4') {
-    // "0." then D zeros and "5": half a unit of the last shown decimal.
-    char half[kNumberTextSize + 4] = "0.";
-    std::memset(half + 2, '0', decimals);
-    half[2 + decimals] = '5';
-    half[3 + decimals] = 0;
-    double amount = std::strtod(half, nullptr);
+    double amount = halfUnit(decimals);
     double rounded = variable.realValue < 0 ? variable.realValue - amount
                                             : variable.realValue + amount;
-    std::snprintf(number, sizeof number, "%20.14g", rounded);
-    squeezeBlanks(number);
+    formatGeneral(number, sizeof number, rounded, 0, 14);
     splitAtPoint(number, integerChars, numberDecimals);
   }
 
@@ -84,10 +118,16 @@ void applyPicture(const Variable &variable, char *out) {
   }
   squeezeBlanks(picture);
 
-  if (blankWhenZero && std::strpbrk(picture, "123456789") == nullptr) {
-    std::snprintf(out, kNumberTextSize, " ");
+  bool showsZero = std::strpbrk(picture, "123456789") == nullptr;
+  if (showsDigits && losesCharacters(number, reader + 1, showsZero)) {
+    int width = pictureWidth + (dollarSign ? 1 : 0);
+    if (width > kNumberTextSize - 1) width = kNumberTextSize - 1;
+    std::memset(out, '#', static_cast<size_t>(width));
+    out[width] = 0;
+  } else if (blankWhenZero && showsZero) {
+    putItem(out, false, " ", 1);
   } else {
-    std::snprintf(out, kNumberTextSize, dollarSign ? "$%s" : "%s", picture);
+    putItem(out, dollarSign, picture, static_cast<int>(std::strlen(picture)));
   }
 }
 
@@ -96,7 +136,7 @@ void applyPicture(const Variable &variable, char *out) {
 static void printItem(Job &job, const Variable &variable) {
   char *line = job.sql.rpfLine;
   if (variable.isNull) {
-    std::snprintf(line, kRpfLineSize, "  ");
+    copyText(line, kRpfLineSize, "  ");
   } else if (variable.kind == VariableKind::Text) {
     copyText(line, kRpfLineSize, variable.textValue);
   } else {

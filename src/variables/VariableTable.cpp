@@ -129,19 +129,20 @@ void squeezeBlanks(char *text) {
   *out = 0;
 }
 
+// The text of "%12d" or "%20.14g" with its padding blanks dropped: the same
+// conversion without the width gives it directly.
 void numberText(const Variable &variable, char *out) {
   switch (variable.kind) {
     case VariableKind::Integer:
-      std::snprintf(out, kNumberTextSize, "%12d", variable.intValue);
+      formatInteger(out, kNumberTextSize, variable.intValue, 0);
       break;
     case VariableKind::Real:
-      std::snprintf(out, kNumberTextSize, "%20.14g", variable.realValue);
+      formatGeneral(out, kNumberTextSize, variable.realValue, 0, 14);
       break;
     case VariableKind::Text:
       out[0] = 0;
       break;
   }
-  squeezeBlanks(out);
 }
 
 int realToInt(double value) {

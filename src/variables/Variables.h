@@ -64,7 +64,16 @@ void squeezeBlanks(char *text);
 // "%12d" or "%20.14g" squeezed, into out (kNumberTextSize bytes).
 void numberText(const Variable &variable, char *out);
 // Edit a numeric variable by its picture into out (kNumberTextSize bytes).
+// A number whose digits or sign do not all find a place prints as '#'
+// filling the picture's width.
 void applyPicture(const Variable &variable, char *out);
+
+// The bytes printf gives for "%*d", "%*.*g" and "%*.*f" (C locale), into out
+// of size bytes with the terminating zero; returns the length, or -1 when
+// the text does not fit (out then holds no text to rely on).
+int formatInteger(char *out, int size, long long value, int width);
+int formatGeneral(char *out, int size, double value, int width, int precision);
+int formatFixed(char *out, int size, double value, int width, int decimals);
 // Store text in a Text variable, cut to its textLength.
 void storeText(Variable &variable, const char *text);
 // The same for a text of the given length (not zero-terminated).

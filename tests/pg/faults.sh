@@ -71,8 +71,8 @@ EOF
     return 1
   cat > "$work/expected.err" <<'EOF'
 Kelvordantix: job.rpt Job Started ...
-Kelvordantix: ORACLE Error Number 1
-ERROR: invalid input syntax for type numeric: "not a number";
+Kelvordantix: POSTGRESQL Error Number 1
+[22P02] ERROR: invalid input syntax for type numeric: "not a number";
 Error while executing the query
 INSERT INTO t VALUES ('not a number') 
 Kelvordantix: job.rpt Job Aborted ...
@@ -127,7 +127,7 @@ EOF
   fault_expect "exit status" 1 $? || return 1
   fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM c")" || return 1
   [ ! -e "$work/out.txt" ] || { echo "a report was written"; return 1; }
-  sed -n 2p "$work/stderr.txt" | grep -qx 'Kelvordantix: ORACLE Error Number -\?[0-9]\+' &&
+  sed -n 2p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'COMMIT' &&
     grep -q 'foreign key' "$work/stderr.txt" || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
 }
@@ -245,7 +245,7 @@ EOF
   local lines
   lines=$(wc -l < "$work/stderr.txt")
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
-    sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: ORACLE Error Number -\?[0-9]\+' &&
+    sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
     tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
     [ "$lines" -ge 7 ] || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }

@@ -8,7 +8,8 @@
 # case's stem takes the place of the shared one (setup SQL, expected output,
 # error, status, check); shared setup SQL is otherwise translated to
 # PostgreSQL's type names. The PostgreSQL-only cases of tests/pg/cases/
-# (their own NAME.rpt) and tests/pg/faults.sh run as well.
+# (their own NAME.rpt), tests/pg/faults.sh and tests/pg/credentials.sh run
+# as well.
 # Exit status: 0 all passed, 1 a failure, 77 PostgreSQL is not installed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -53,6 +54,18 @@ for fault in "${PG_FAULTS[@]}"; do
   rm -rf "$root/pg/$fault"; mkdir -p "$root/pg/$fault"
   pg_new_case && "fault_$fault" "$root/pg/$fault" || failed=1
   record "fault $fault"
+done
+
+source "$here/credentials.sh"
+cred_sources || { echo "could not add the data sources"; exit 1; }
+for test in "${PG_CREDENTIALS[@]}"; do
+  # shellcheck disable=SC2053
+  [[ $test == $pattern ]] || continue
+  echo "=== credentials $test"
+  failed=0
+  rm -rf "$root/pg/$test"; mkdir -p "$root/pg/$test"
+  "cred_$test" "$root/pg/$test" || failed=1
+  record "credentials $test"
 done
 
 summary PostgreSQL

@@ -80,7 +80,9 @@ TEST_F(DatabaseTest, MissingFileIsAFailedConnectionAndNotCreated) {
   EXPECT_NE(db.Open(path_.c_str(), "scott", "tiger", 0), 0);
   EXPECT_FALSE(db.IsOpen());
   EXPECT_NE(db.ServerErrorNumber(), 0);
-  EXPECT_STREQ(db.GetServerErrorText(), "unable to open database file");
+  // The reason names the file and the system's word on it.
+  EXPECT_EQ(std::string(db.GetServerErrorText()), path_ + ": unable to open database file (No such file or directory)");
+  EXPECT_STREQ(db.ProductName(), "ORACLE");  // no product before a connection
   EXPECT_NE(access(path_.c_str(), F_OK), 0);
   EXPECT_NE(db.Open("sqlite:", "", "", 0), 0);
   EXPECT_NE(db.Open(nullptr, nullptr, nullptr, 0), 0);

@@ -60,6 +60,17 @@ TEST(ConnectString, Split) {
       {"scott", "scott", nullptr, nullptr},
       {"scott/tiger", "scott", "tiger", nullptr},
       {"/p@db", "p@db", nullptr, nullptr},
+      // No "@" after a "/": no password is written.
+      {"scott@SALES", "scott", nullptr, "SALES"},
+      {"@SALES", nullptr, nullptr, "SALES"},
+      {"scott@/tmp/demo.db", "scott", nullptr, "/tmp/demo.db"},
+      {"scott@", "scott", nullptr, nullptr},
+      {"a@b/pw@db", "a@b", "pw", "db"},
+      {"scott/-@SALES", "scott", "-", "SALES"},
+      // An ODBC connect string is taken whole, blanks included.
+      {"u/p@odbc:DRIVER={PostgreSQL Unicode};Database=x y", "u", "p", "odbc:DRIVER={PostgreSQL Unicode};Database=x y"},
+      {"@ odbc:DSN=a b", nullptr, nullptr, "odbc:DSN=a b"},
+      {"u/p@odbc:NAME rest", "u", "p", "odbc:NAME"},
   };
   for (auto &c : cases) {
     char copy[100];
@@ -70,6 +81,20 @@ TEST(ConnectString, Split) {
     EXPECT_TRUE(same(p.password, c.password)) << c.in;
     EXPECT_TRUE(same(p.database, c.database)) << c.in;
   }
+}
+
+// A password is read from the environment only where none is written.
+TEST(ConnectString, PasswordSources) {
+  char typed[16];
+  const char *password = nullptr;
+  setenv("KELVORDANTIX_PASSWORD", "fromenv", 1);
+  EXPECT_TRUE(resolvePassword(nullptr, "scott", typed, sizeof typed, &password));
+  EXPECT_STREQ(password, "fromenv");
+  EXPECT_TRUE(resolvePassword("tiger", "scott", typed, sizeof typed, &password));
+  EXPECT_STREQ(password, "tiger");
+  unsetenv("KELVORDANTIX_PASSWORD");
+  EXPECT_TRUE(resolvePassword(nullptr, "scott", typed, sizeof typed, &password));
+  EXPECT_EQ(password, nullptr);
 }
 
 TEST(RunFlags, LeadingNumberOnly) {

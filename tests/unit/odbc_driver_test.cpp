@@ -185,6 +185,8 @@ TEST_F(OdbcTest, ErrorsAreKept) {
   EXPECT_NE(db.ExecuteSQL("INSERT INTO nosuch VALUES (1)"), 0);
   EXPECT_NE(db.ServerErrorNumber(), 0);
   EXPECT_NE(std::string(db.GetServerErrorText()).find("nosuch"), std::string::npos) << db.GetServerErrorText();
+  EXPECT_EQ(db.GetServerErrorText()[0], '[') << "the SQLSTATE comes first";
+  EXPECT_STREQ(db.ProductName(), "SQLITE");  // SQL_DBMS_NAME, upper case
   ODynaset set;
   EXPECT_NE(set.Open(db, "SELECT * FROM nowhere", 0), 0);
   EXPECT_NE(std::string(db.GetServerErrorText()).find("nowhere"), std::string::npos) << db.GetServerErrorText();
@@ -200,7 +202,7 @@ TEST_F(OdbcTest, UnknownDataSource) {
   EXPECT_NE(db.Open("odbc:KELVORDANTIX_NO_SUCH_DSN", "scott", "tiger", 0), 0);
   EXPECT_FALSE(db.IsOpen());
   EXPECT_NE(db.ServerErrorNumber(), 0);
-  EXPECT_STRNE(db.GetServerErrorText(), "");
+  EXPECT_EQ(std::string(db.GetServerErrorText()).rfind("[IM002] ", 0), 0u) << db.GetServerErrorText();
   EXPECT_NE(db.Open("odbc:DRIVER=/nonexistent/driver.so;Database=x", "", "", 0), 0);
   EXPECT_STRNE(db.GetServerErrorText(), "");
 }

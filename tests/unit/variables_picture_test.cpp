@@ -45,14 +45,12 @@ TEST(ApplyPicture, WorkedExamples) {
       {I, 12345, "99,999", "12,345"},
       {I, 123, "9,999", "123"},
       {I, -5, "9,999", "-5"},
-      {I, 12345, "999", "345"},
       {I, 0, "$B9999", " "},
       {R, 3.14159, "9999.99", "3.14"},
       {R, 2.345, "999.99", "2.35"},
       {R, 2.5, "999", "3"},
       {R, 0.5, "9999.99", "0.50"},
       {R, 3, "999.99", "3.00"},
-      {R, 99.996, "99.99", "00.00"},
       {R, 0, "B999.99", " "},
       {R, 12.5, "$9,999.99", "$12.50"},
       {R, 1234.5, "$9,999.99", "$1,234.50"},
@@ -82,7 +80,6 @@ TEST(ApplyPicture, PrefixFlags) {
   // Only four looks: a third $ stays in the picture as a literal.
   EXPECT_EQ(edit(I, 12, "$B$999"), "$12");
   EXPECT_EQ(edit(I, 12, "$$$999"), "$12");
-  EXPECT_EQ(edit(I, 1234, "$$$999"), "$$234");
 }
 
 TEST(ApplyPicture, PositionsAndLiterals) {
@@ -96,10 +93,32 @@ TEST(ApplyPicture, PositionsAndLiterals) {
   // Decimal literals always stay; extra decimals come out as zeros.
   EXPECT_EQ(edit(R, 1.5, "9.9-9"), "1.5-0");
   EXPECT_EQ(edit(R, 1.25, "9.9"), "1.3");
-  EXPECT_EQ(edit(R, 12.75, "9"), "3");   // rounds to 13, loses its leading digit
-  EXPECT_EQ(edit(I, 42, ".99"), ".00");  // no integer positions at all
   EXPECT_EQ(edit(I, 42, "N"), "N");      // no digit positions: only the literal
   EXPECT_EQ(edit(I, INT_MIN, "99999999999"), "-2147483648");
+}
+
+// A number that does not fit fills the picture's width (with its $) with
+// '#'; one that just fits, a lone leading zero and the sign of a value that
+// shows as zero are no overflow.
+TEST(ApplyPicture, TooWideFillsTheWidthWithHashes) {
+  EXPECT_EQ(edit(R, 3571071428.57, "999,999,999.99"), "##############");
+  EXPECT_EQ(edit(R, 999999999.99, "999,999,999.99"), "999,999,999.99");
+  EXPECT_EQ(edit(I, 12345, "999"), "###");
+  EXPECT_EQ(edit(I, -1234, "9,999"), "#####");   // only the sign has no place
+  EXPECT_EQ(edit(I, -999, "9999"), "-999");
+  EXPECT_EQ(edit(I, -5, "9"), "#");
+  EXPECT_EQ(edit(R, 99.996, "99.99"), "#####");  // rounds to 100.00
+  EXPECT_EQ(edit(R, 12.75, "9"), "#");           // rounds to 13
+  EXPECT_EQ(edit(I, 1234, "$$$999"), "#####");   // the third $ is a literal position
+  EXPECT_EQ(edit(R, 1234.5, "$999.99"), "#######");
+  EXPECT_EQ(edit(R, 1234.5, "B$999.99"), "#######");
+  EXPECT_EQ(edit(R, 1e20, "999"), "###");
+  EXPECT_EQ(edit(I, 42, ".99"), "###");          // no integer positions at all
+  EXPECT_EQ(edit(R, 0.5, ".99"), ".50");
+  EXPECT_EQ(edit(R, -0.004, "9.99"), "0.00");
+  EXPECT_EQ(edit(R, -0.5, ".99"), "###");        // the sign would be lost
+  std::string wide = "$9" + std::string(150, 'X');  // cut to the work area
+  EXPECT_EQ(edit(I, 12, wide.c_str()), std::string(kNumberTextSize - 1, '#'));
 }
 
 TEST(ApplyPicture, ExponentTextIsEditedAsCharacters) {
