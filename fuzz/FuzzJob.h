@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 namespace fuzz {
 
@@ -73,20 +74,26 @@ inline const Scratch &scratch() {
   return s;
 }
 
+// Long enough for any job of a fuzz input's size that does not run away (a
+// loop, millions of pages); the job is stopped after it.
+constexpr int kJobLimitMs = 500;
+
 // Run a job for argv (argv[0] the program name) with the console text as
 // standard input; messages, trace and dumps go nowhere.
 inline int runInProcess(std::vector<std::string> args, const std::string &console) {
   std::vector<char *> argv;
   for (std::string &a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  limitJobsMilliseconds(kJobLimitMs);
   auto job = std::make_unique<Job>();
   job->job.err = std::fopen("/dev/null", "w");
   job->job.trace = std::fopen("/dev/null", "w");
   std::string input = console;
   job->job.console = input.empty() ? std::fopen("/dev/null", "r") : fmemopen(input.data(), input.size(), "r");
+  FILE *err = job->job.err, *trace = job->job.trace;   // a job may send its trace to err
   int status = runJob(*job, static_cast<int>(args.size()), argv.data());
-  std::fclose(job->job.err);
-  std::fclose(job->job.trace);
+  std::fclose(err);
+  std::fclose(trace);
   std::fclose(job->job.console);
   if (job->job.output) std::fclose(job->job.output);   // a job always closes it: kept for safety
   return status;

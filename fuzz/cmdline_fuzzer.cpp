@@ -22,7 +22,8 @@ const char kScript[] = ".DECLARE N 99\n.SET N 7\n.PRINT N\nhello .N world\n";
 std::string confined(std::string piece) {
   // "-" is the process's standard input or output, which a job closes at
   // its end: one job per process, not one per fuzz input.
-  if (piece == "-") return "_";
+  size_t colon = piece.rfind(':');
+  if (piece.compare(colon == std::string::npos ? 0 : colon + 1, std::string::npos, "-") == 0) return "_";
   for (size_t at; (at = piece.find("../")) != std::string::npos;) piece.replace(at, 2, "__");
   for (size_t i = 0; i < piece.size(); ++i) {
     if (piece[i] != '/') continue;

@@ -6,10 +6,6 @@
 #include <cstdint>
 
 #include "FuzzJob.h"
-#include "driver/Signals.h"
-
-// Long enough for any script of the fixture's size that does not loop.
-constexpr int kJobLimitMs = 200;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
@@ -23,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   s.write("job.rpt", text, scriptSize);
   s.freshDatabase();
   // A script that loops for ever is stopped by the job's own time limit.
-  limitJobsMilliseconds(kJobLimitMs);
   fuzz::runInProcess({"kelvordantix", s.path("job.rpt"), "/dev/null",
                       "scott/tiger@sqlite:" + s.path("fuzz.db"), std::to_string(flags)},
                      console);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 namespace {
 
@@ -96,6 +97,9 @@ void advanceLine(Job &job) {
 void endPage(Job &job) {
   RpfFormatter &rpf = job.rpf;
   if (rpf.PageLine == 0) return;
+  // One RPF line can ask for millions of pages (S 2147483647): a job asked
+  // to stop stops within a page.
+  checkStop(job);
   FILE *out = job.job.output;
   if (!rpf.PageSuppressed && job.job.formFeedAtPageEnd) {
     std::fputc('\f', out);
