@@ -3,7 +3,8 @@
 # they are missing. Runs apt-get as root, or through sudo.
 set -eu
 packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
-          unixodbc-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev clang)
+          unixodbc-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
+          libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 // Server types of a column, as GetFieldServerType reports them.
 constexpr short kServerTypeChar = 1;
@@ -13,6 +14,7 @@ constexpr short kServerTypeFixedChar = 96;
 constexpr short kServerTypeNumber = 2;
 constexpr short kServerTypeDate = 12;
 constexpr short kServerTypeOther = 0;   // anything the program does not convert
+constexpr short kServerTypeByValue = -1; // describe: only the values will tell
 
 constexpr int kSqlTextSize = 2000;      // statement text kept for GetSQL
 constexpr int kErrorTextSize = 1024;    // server error text kept by a driver
@@ -56,6 +58,11 @@ class DbDriver {
   virtual int execute(const char *sql) = 0;
   // A new cursor, before its first row; nullptr on a server error.
   virtual std::unique_ptr<DbCursor> open(const char *sql) = 0;
+  // Prepare sql without running it (the check of a script): 0 with the
+  // server type of each result column in columnTypes (none for a statement
+  // that returns no rows; kServerTypeByValue where only the values will
+  // tell), or non-zero with the server's error kept. Nothing is executed.
+  virtual int describe(const char *sql, std::vector<short> *columnTypes) = 0;
   // Transactions. Commit and rollback with no transaction open succeed.
   virtual int begin() = 0;
   virtual int commit() = 0;

@@ -615,6 +615,35 @@ class OdbcDriver final : public DbDriver {
     return std::make_unique<OdbcCursor>(link_, stmt, sql);
   }
 
+  // Prepared, never executed; the columns as the driver describes them.
+  int describe(const char *sql, std::vector<short> *columnTypes) override {
+    columnTypes->clear();
+    OdbcLink &link = *link_;
+    if (!link.connected) return notConnected();
+    link.clearError();
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, link.dbc, &stmt))) {
+      link.recordError(SQL_HANDLE_DBC, link.dbc);
+      return 1;
+    }
+    std::string text(sql);
+    SQLSMALLINT count = 0;
+    bool ok = SQL_SUCCEEDED(SQLPrepare(stmt, reinterpret_cast<SQLCHAR *>(text.data()), SQL_NTS)) &&
+              SQL_SUCCEEDED(SQLNumResultCols(stmt, &count));
+    for (SQLSMALLINT i = 1; ok && i <= count; ++i) {
+      SQLCHAR name[2];
+      SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      ok = SQL_SUCCEEDED(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLength, &type,
+                                        &size, &digits, &nullable));
+      columnTypes->push_back(serverTypeOfSqlType(type));
+    }
+    if (!ok) link.recordError(SQL_HANDLE_STMT, stmt);
+    SQLFreeStmt(stmt, SQL_CLOSE);        // psqlODBC keeps a described result until closed
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return ok ? 0 : 1;
+  }
+
   // With autocommit off the driver begins a transaction with the first
   // statement after each end, so there is nothing to send here.
   int begin() override { return link_->connected ? 0 : notConnected(); }

@@ -369,6 +369,29 @@ class SqliteDriver final : public DbDriver {
     return std::make_unique<SqliteCursor>(link_, stmt);
   }
 
+  // Every statement of the text is prepared; the first one's columns are
+  // described by their declared types.
+  int describe(const char *sql, std::vector<short> *columnTypes) override {
+    columnTypes->clear();
+    if (!link_->db) return notConnected();
+    link_->clearError();
+    bool first = true;
+    for (const char *rest = sql; *rest;) {
+      sqlite3_stmt *stmt = nullptr;
+      int rc = sqlite3_prepare_v2(link_->db, rest, -1, &stmt, &rest);
+      if (rc != SQLITE_OK) {
+        link_->recordError(rc);
+        return 1;
+      }
+      if (!stmt) break;                  // only blanks or comments left
+      for (int i = 0; first && i < sqlite3_column_count(stmt); ++i)
+        columnTypes->push_back(serverTypeOfDeclared(sqlite3_column_decltype(stmt, i)));
+      first = false;
+      sqlite3_finalize(stmt);
+    }
+    return 0;
+  }
+
   int begin() override { return run("BEGIN"); }
 
   // With no transaction open (never begun, or ended by SQLite itself after

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "checker/Checker.h"
 #include "driver/Job.h"
 #include "driver/ReportFile.h"
 #include "driver/Signals.h"
+#include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
 
@@ -162,6 +164,7 @@ static void openFiles(Job &job, char **argv) {
   s.output = openOutput(job, s.outputName, argv[1]);
   if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job));
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
+  openPageSink(job);
 }
 
 // The connect string's password (typed, or from the environment) is kept
@@ -252,6 +255,8 @@ int runJob(Job &job, int argc, char **argv) {
       printUsageText(job.job.err);
       abortJob(job);
     }
+    // --check SCRIPT [user/password@conn]: the script is checked, not run.
+    if (job.job.options.check) return checkScript(job, argc - first, argv + first);
     startWatchdog(job, job.job.options.timeoutSeconds);
     // The positional arguments, behind the program name.
     argv[first - 1] = argv[0];

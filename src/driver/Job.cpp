@@ -19,6 +19,9 @@ static void rollBackOpenWork(Job &job) {
 }
 
 static void closeFiles(Job &job) {
+  // An aborted job's pages are rendered as far as they go.
+  if (job.job.pages) job.job.pages->finish();
+  job.job.pages.reset();
   if (job.job.output) std::fclose(job.job.output);
   if (job.job.input) std::fclose(job.job.input);
   job.job.output = nullptr;
@@ -39,6 +42,16 @@ void abortJob(Job &job) {
 void failWith(Job &job, const char *message, const char *line) {
   std::fputs(message, job.job.err);
   std::fprintf(job.job.err, "%s\n", line);
+  abortJob(job);
+}
+
+// PDF and HTML are written when the pages are complete; a renderer that
+// fails fails the job like a failed write.
+static void completePages(Job &job) {
+  if (!job.job.pages) return;
+  const char *why = job.job.pages->finish();
+  if (why == nullptr) return;
+  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, why);
   abortJob(job);
 }
 
@@ -78,6 +91,7 @@ void finishJob(Job &job) {
   // The report, the trace and the dumps are completed first, so that output
   // that cannot be written rolls the job's work back instead of committing it.
   flushRpf(job);
+  completePages(job);
   checkReportWritten(job);
   if (job.job.runMode != RunMode::RpfOnly) dumpTables(job);
   checkTraceWritten(job);

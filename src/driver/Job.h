@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
 #include "database/Database.h"
 #include "driver/ReportFile.h"
 #include "driver/Progress.h"
+#include "formatter/PageSink.h"
 #include "formatter/RpfFormatter.h"
 #include "interpreter/Interpreter.h"
 #include "variables/Variables.h"
@@ -45,6 +47,7 @@ struct JobState {
   const char *jobName = nullptr;        // first argument as typed
   FILE *input = nullptr;                // script or RPF input, binary
   FILE *output = nullptr;               // the report
+  std::unique_ptr<PageSink> pages;      // renders the formatter's pages into output
   char outputName[kOutputNameSize] = {};  // second argument, switches stripped
   int formFeedAtPageEnd = 0;            // switch F
   int formFeedFirst = 0;                // switch I

@@ -49,7 +49,7 @@ void openColumn(Job &job, int column) {
 // the lines show the characters without them.
 void dumpFormatterState(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  FILE *out = job.job.output;
+  FILE *out = dumpStream(job);
   std::fprintf(out, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%s\n",
                rpf.CurTno - 1, rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos, rpf.Word);
   for (int r = 0; r <= rpf.MaxTno && r < kTableRecords; ++r) {

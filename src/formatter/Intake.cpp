@@ -39,15 +39,10 @@ int markEscapes(RpfFormatter &rpf, const char *line) {
   return words;
 }
 
-using RpfHandler = void (*)(Job &);
-
-struct RpfCommand {
-  const char *name;
-  RpfHandler handler;                   // nullptr: a known name that is refused
-};
+}  // namespace
 
 // The command table, in the documented order; the refused names follow.
-constexpr RpfCommand kRpfCommands[] = {
+const RpfCommand kRpfCommands[] = {
     {"DT", execDT},     {"T", execT},       {"TE", execTE},     {"SP", execSP},
     {"S", execS},       {"B", execB},       {"NC", execNC},     {"N", execN},
     {"NP", execNP},     {"CS", execCS},     {"PAGE", execPAGE}, {"SPN", execSPN},
@@ -57,6 +52,9 @@ constexpr RpfCommand kRpfCommands[] = {
     {"L", nullptr},     {"F", nullptr},     {"HS", nullptr},    {"VS", nullptr},
     {"PAUSE", nullptr},
 };
+const int kRpfCommandCount = sizeof kRpfCommands / sizeof kRpfCommands[0];
+
+namespace {
 
 // The command named by the current Word, or nullptr. A marked character
 // anywhere in the name makes it text.

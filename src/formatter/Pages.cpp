@@ -6,28 +6,52 @@
 
 #include "driver/Job.h"
 #include "driver/Signals.h"
+#include "output/Output.h"
 
 namespace {
+
+// The sink of the job's pages; the plain-text report unless the driver
+// chose another when it opened the output file.
+PageSink &sink(Job &job) {
+  if (!job.job.pages) job.job.pages = makeTextPages(job.job.output);
+  return *job.job.pages;
+}
+
+// The stretches of underscores of the UnderlineBuffer, as runs.
+int underlineRuns(const RpfFormatter &rpf, UnderlineRun *runs) {
+  int count = 0;
+  for (int p = 1; p <= rpf.underlineLength && p <= kLinePositions; ++p) {
+    if (rpf.UnderlineBuffer[p] != '_') continue;
+    if (count > 0 && runs[count - 1].last == p - 1) {
+      runs[count - 1].last = p;
+    } else if (count < kMaxUnderlineRuns) {
+      runs[count++] = {p, p};
+    }
+  }
+  return count;
+}
 
 // Header row r of a page: page number, title or blank.
 void writeHeaderRow(Job &job, int row) {
   RpfFormatter &rpf = job.rpf;
   int titleRow = rpf.PageNoOn ? row - 2 : row;
   if (rpf.PageNoOn && row == 0) {
-    std::fprintf(job.job.output, "%*d\n", rpf.PageNoPos + 2, rpf.PageNo);
+    char number[kLinePositions + 16];
+    int length = std::snprintf(number, sizeof number, "%*d", rpf.PageNoPos + 2, rpf.PageNo);
+    writePageRow(job, PageRow::Header, number, length, false);
   } else if (titleRow == 0 && rpf.TitleLines >= 1) {
     printTitleLine(job, rpf.Title1);
   } else if (titleRow == 1 && rpf.TitleLines == 2) {
     printTitleLine(job, rpf.Title2);
   } else {
-    std::fputc('\n', job.job.output);
+    writePageRow(job, PageRow::Header, "", 0, false);
   }
 }
 
 // One blank line of B and S, counted like a body line.
 void writeBlankLine(Job &job) {
   beginPage(job);
-  if (!job.rpf.PageSuppressed) std::fputc('\n', job.job.output);
+  if (!job.rpf.PageSuppressed) writePageRow(job, PageRow::Body, "", 0, false);
   advanceLine(job);
 }
 
@@ -38,7 +62,6 @@ void writeBlankLine(Job &job) {
 // the spacing of SP; then start again at column 1 of the current table.
 void flushRpf(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  FILE *out = job.job.output;
   closeLine(job, false);
   for (int i = 0; i < kGroupLines; ++i) {
     GroupLine &line = rpf.LineGroup[i];
@@ -49,11 +72,7 @@ void flushRpf(Job &job) {
     while (end > 1 && text[end - 1] == ' ') --end;
     text[end] = '\0';
     beginPage(job);
-    if (!rpf.PageSuppressed) {
-      printUnderline(job, i, text);
-      std::fwrite(text, 1, static_cast<size_t>(end), out);
-      std::fputc('\n', out);
-    }
+    if (!rpf.PageSuppressed) writePageRow(job, PageRow::Body, text, end, markLineUnderline(job, i, text));
     advanceLine(job);
     for (int k = 0; k < rpf.ExtraSpacing; ++k) writeBlankLine(job);
     line.LineUsed = 0;
@@ -79,9 +98,10 @@ void beginPage(Job &job) {
   }
   rpf.PageSuppressed = 0;
   if (job.job.formFeedFirst) {
-    std::fputc('\f', job.job.output);
+    sink(job).formFeed();
     job.job.formFeedFirst = 0;
   }
+  sink(job).beginPage(rpf.PageNo);
   for (int row = 0; row < rpf.TopLines; ++row) writeHeaderRow(job, row);
   rpf.PageLine = rpf.TopLines;
 }
@@ -100,12 +120,16 @@ void endPage(Job &job) {
   // One RPF line can ask for millions of pages (S 2147483647): a job asked
   // to stop stops within a page.
   checkStop(job);
-  FILE *out = job.job.output;
-  if (!rpf.PageSuppressed && job.job.formFeedAtPageEnd) {
-    std::fputc('\f', out);
-  } else if (!rpf.PageSuppressed) {
-    for (int line = rpf.PageLine; line < rpf.BottomLine; ++line) std::fputc('\n', out);
-    for (int line = rpf.BottomLine; line < kPageLength; ++line) std::fputc('\n', out);
+  if (!rpf.PageSuppressed) {
+    PageSink &pages = sink(job);
+    if (job.job.formFeedAtPageEnd) {
+      pages.formFeed();
+    } else {
+      int toBottom = rpf.BottomLine > rpf.PageLine ? rpf.BottomLine - rpf.PageLine : 0;
+      int belowBottom = rpf.BottomLine < kPageLength ? kPageLength - rpf.BottomLine : 0;
+      pages.fillLines(toBottom + belowBottom);
+    }
+    pages.endPage();
   }
   rpf.PageLine = 0;
 }
@@ -116,6 +140,27 @@ void reserveHeaderLines(Job &job) {
   int needed = (rpf.PageNoOn ? 2 : 0) + (rpf.TitleLines >= 1 ? rpf.TitleLines + 1 : 0);
   if (rpf.TopLines < needed) rpf.TopLines = needed;
 }
+
+// Hand one row of a written page to the sink; an underlined row carries the
+// runs of the UnderlineBuffer and its length.
+void writePageRow(Job &job, PageRow row, const char *text, int length, bool underlined) {
+  UnderlineRun runs[kMaxUnderlineRuns];
+  PrintLine line;
+  line.text = text;
+  line.length = length;
+  if (underlined) {
+    line.runs = runs;
+    line.runCount = underlineRuns(job.rpf, runs);
+    line.underlineWidth = job.rpf.underlineLength;
+  }
+  if (row == PageRow::Body) {
+    sink(job).bodyLine(line);
+  } else {
+    sink(job).headerRow(line, row == PageRow::Title);
+  }
+}
+
+FILE *dumpStream(Job &job) { return chooseFormat(job) == PageFormat::Text ? job.job.output : job.job.err; }
 
 int pageCount(const Job &job) { return job.rpf.pagesBegun; }
 

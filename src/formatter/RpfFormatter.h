@@ -12,6 +12,8 @@
 // is never a blank, a command prefix or a terminator.
 #pragma once
 
+#include <cstdio>
+
 struct Job;
 
 constexpr int kRpfInputSize = 2000;     // rpfLine: 1,999 characters at most
@@ -116,6 +118,15 @@ struct RpfFormatter {
 
 // --- Intake (Intake.cpp) ----------------------------------------------------
 
+// One row of the command table: a name (upper case, without its prefix) and
+// its handler; nullptr for a known name that is refused.
+struct RpfCommand {
+  const char *name;
+  void (*handler)(Job &);
+};
+extern const RpfCommand kRpfCommands[];
+extern const int kRpfCommandCount;
+
 // Format one line of RPF text (at most 1,999 characters). May be given
 // job.sql.rpfLine itself: the line is copied before anything changes.
 void feedRpfLine(Job &job, const char *line);
@@ -142,6 +153,9 @@ void takeWord(Job &job);
 
 void openColumn(Job &job, int column);
 void dumpFormatterState(Job &job);
+// Where that dump goes: the text report, or standard error when the report
+// is a PDF or HTML document (which the dump would spoil).
+FILE *dumpStream(Job &job);
 
 // --- Filling (Filling.cpp) --------------------------------------------------
 
@@ -168,6 +182,10 @@ void beginPage(Job &job);
 void advanceLine(Job &job);
 void endPage(Job &job);
 void reserveHeaderLines(Job &job);
+// One row of a written page to the job's page sink (PageSink.h); with
+// underlined, the UnderlineBuffer's row goes with it.
+enum class PageRow { Header, Title, Body };
+void writePageRow(Job &job, PageRow row, const char *text, int length, bool underlined);
 // Pages begun during the job, printed by finishJob.
 int pageCount(const Job &job);
 void execB(Job &job);
@@ -197,5 +215,6 @@ void printTitleLine(Job &job, const char *title);
 void clearUnderline(Job &job);
 // Underscores under the non-blank stretch of text within positions start..end.
 void markUnderline(Job &job, const char *text, int start, int end);
-// The underline row of line group line i, if it has underline fields.
-void printUnderline(Job &job, int line, const char *text);
+// The underline row of line group line i into the UnderlineBuffer; false
+// when the line has no underline fields.
+bool markLineUnderline(Job &job, int line, const char *text);

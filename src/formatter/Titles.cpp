@@ -149,15 +149,11 @@ void centreTitle(Job &job, char *title, int length) {
 
 void printTitleLine(Job &job, const char *title) {
   RpfFormatter &rpf = job.rpf;
-  FILE *out = job.job.output;
   if (rpf.TitleUnderline) {
     clearUnderline(job);
     markUnderline(job, title, 1, rpf.TitleWidth);
-    std::fwrite(rpf.UnderlineBuffer + 1, 1, static_cast<size_t>(rpf.underlineLength), out);
-    std::fputc('\r', out);
   }
-  std::fwrite(title, 1, static_cast<size_t>(rpf.TitleWidth), out);
-  std::fputc('\n', out);
+  writePageRow(job, PageRow::Title, title, rpf.TitleWidth, rpf.TitleUnderline != 0);
 }
 
 void clearUnderline(Job &job) {
@@ -184,16 +180,15 @@ void markUnderline(Job &job, const char *text, int start, int end) {
   if (end > rpf.underlineLength) rpf.underlineLength = end;
 }
 
-// The underline row of group line i (text: the line as it is printed).
-// Which positions of each recorded field get underscores is decided by the
+// The underline row of group line i (text: the line as it is printed) into
+// the UnderlineBuffer; false when the line has no underline fields. Which
+// positions of each recorded field get underscores is decided by the
 // printed text, so escape-marked blanks count as blanks here.
-void printUnderline(Job &job, int i, const char *text) {
-  RpfFormatter &rpf = job.rpf;
-  const GroupLine &line = rpf.LineGroup[i];
-  if (line.UnderlineCount == 0) return;
+bool markLineUnderline(Job &job, int i, const char *text) {
+  const GroupLine &line = job.rpf.LineGroup[i];
+  if (line.UnderlineCount == 0) return false;
   clearUnderline(job);
   for (int k = 0; k < line.UnderlineCount; ++k)
     markUnderline(job, text, line.fields[k].start, line.fields[k].end);
-  std::fwrite(rpf.UnderlineBuffer + 1, 1, static_cast<size_t>(rpf.underlineLength), job.job.output);
-  std::fputc('\r', job.job.output);
+  return true;
 }

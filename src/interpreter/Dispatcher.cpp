@@ -7,15 +7,6 @@
 #include "driver/Job.h"
 #include "driver/Signals.h"
 
-namespace {
-
-using Handler = void (*)(Job &, int macroSlot);
-
-struct Statement {
-  const char *word;
-  Handler handler;
-};
-
 // The RPT statements, in the order they are tested.
 const Statement kStatements[] = {
     {".DATABASE", [](Job &, int) {}},  // the connection comes from the command line
@@ -38,16 +29,23 @@ const Statement kStatements[] = {
     {".ROLLBACK", [](Job &job, int) { execRollback(job); }},
     {".GOTO", [](Job &job, int slot) { execGoto(job, slot); }},
 };
+const int kStatementCount = sizeof kStatements / sizeof kStatements[0];
+
+namespace {
 
 // First words that open an SQL statement on a macro's first line.
 const char *const kSqlKeywords[] = {"INSERT", "DELETE", "UPDATE", "CREATE", "DROP",
                                     "ALTER",  "TRUNCATE", "GRANT", "REVOKE"};
+
+}  // namespace
 
 bool isSqlKeyword(const char *word) {
   for (const char *keyword : kSqlKeywords)
     if (std::strcmp(word, keyword) == 0) return true;
   return false;
 }
+
+namespace {
 
 void startCollecting(Job &job) {
   job.sql.sqlCollecting = 1;

@@ -100,6 +100,17 @@ void defineLabel(Job &job, int owner);
 
 // --- Dispatcher ------------------------------------------------------------
 
+// One row of the statement table: a first word and its handler.
+struct Statement {
+  const char *word;                     // upper case, with its dot
+  void (*handler)(Job &, int macroSlot);
+};
+// The RPT statements, in the order the dispatcher tests them.
+extern const Statement kStatements[];
+extern const int kStatementCount;
+// A first word (folded) that opens an SQL statement other than SELECT.
+bool isSqlKeyword(const char *word);
+
 // Run the line in lineBuffer; 1 for a ".." line, else 0.
 int dispatchStatement(Job &job, int macroSlot);
 // Output sink for rpfLine.

@@ -4,7 +4,8 @@
 # use, with TO_CHAR, NVL and DECODE loaded from the extension module.
 #   run_sqlite_odbc_cases.sh BINARY EXTENSION WORKROOT [NAME-PATTERN]
 # Files of tests/pg/sqlite-cases/ replace the shared ones: the error texts,
-# which are the ODBC driver's, and the output of a query whose third row
+# which are the ODBC driver's (which compiles only queries when a statement
+# is prepared, so a --check finds no error in an INSERT), and the output of a query whose third row
 # fails, which this driver meets when the query opens (it reads a whole
 # result at once).
 # Exit status: 0 all passed, 1 a failure, 77 the SQLite ODBC driver is missing.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "database/ClassLibrary.h"
 #include "database/Database.h"
@@ -589,3 +590,21 @@ TEST_F(DatabaseTest, JobLinkTornDownWithLevelsOpen) {
 }
 
 }  // namespace
+
+// describe prepares without running: the declared types of a query's
+// columns, the value's say for an expression, the server's error for a bad
+// statement, and a statement that writes leaves the data as it was.
+TEST_F(DatabaseTest, DescribePreparesWithoutRunning) {
+  create("CREATE TABLE t (name VARCHAR2(10), n NUMBER, d DATE, b BLOB); INSERT INTO t VALUES ('a', 1, NULL, NULL);");
+  ODatabase db;
+  connect(db);
+  std::vector<short> types;
+  ASSERT_EQ(db.driver()->describe("SELECT name, n, d, b, n + 1 FROM t", &types), 0);
+  EXPECT_EQ(types, (std::vector<short>{kServerTypeChar, kServerTypeNumber, kServerTypeDate, kServerTypeOther,
+                                       kServerTypeByValue}));
+  ASSERT_EQ(db.driver()->describe("DELETE FROM t; DROP TABLE t", &types), 0);
+  EXPECT_TRUE(types.empty());
+  EXPECT_NE(db.driver()->describe("SELECT nosuch FROM t", &types), 0);
+  EXPECT_STREQ(db.driver()->errorText(), "no such column: nosuch");
+  EXPECT_EQ(first(db, "SELECT count(*) FROM t"), "1");
+}

@@ -1,0 +1,130 @@
+// The --check mode: the order of the checks, the capture of the messages
+// the job's own routines print, and the diagnostics' output.
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "checker/Checker.h"
+#include "driver/Job.h"
+
+void Checker::report(Severity severity, int lineIndex, int column, std::string text) {
+  Diagnostic d;
+  d.line = lineIndex < 0 ? 0 : lineIndex + 1;  // lines are decoded one record per line
+  d.column = column < 1 ? 1 : column;
+  d.severity = severity;
+  d.text = std::move(text);
+  diagnostics.push_back(std::move(d));
+}
+
+Guarded guarded(Job &job, const std::function<void()> &step) {
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *saved = job.job.err;
+  job.job.err = open_memstream(&text, &size);
+  Guarded g;
+  if (job.job.err == nullptr) {         // no memory for the capture: run it as it is
+    job.job.err = saved;
+    try {
+      step();
+    } catch (const JobEnd &) {
+      g.ended = true;
+    }
+    return g;
+  }
+  try {
+    step();
+  } catch (const JobEnd &) {
+    g.ended = true;
+  }
+  std::fclose(job.job.err);
+  job.job.err = saved;
+  g.printed.assign(text ? text : "", size);
+  std::free(text);
+  return g;
+}
+
+std::string Guarded::firstLine() const {
+  std::string line = printed.substr(0, printed.find('\n'));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+std::string stops(const std::string &message) { return " (a run stops with \"" + message + "\")"; }
+
+int printDiagnostics(Checker &c, FILE *to) {
+  std::stable_sort(c.diagnostics.begin(), c.diagnostics.end(), [](const Diagnostic &a, const Diagnostic &b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+  });
+  int errors = 0, warnings = 0;
+  for (const Diagnostic &d : c.diagnostics) {
+    const char *kind = d.severity == Severity::Error ? "error" : "warning";
+    (d.severity == Severity::Error ? errors : warnings)++;
+    if (d.line > 0) {
+      std::fprintf(to, "%s:%d:%d: %s: %s\n", c.file, d.line, d.column, kind, d.text.c_str());
+    } else {
+      std::fprintf(to, "%s: %s: %s\n", c.file, kind, d.text.c_str());
+    }
+  }
+  std::fprintf(to, "%s: %d error%s, %d warning%s\n", c.file, errors, errors == 1 ? "" : "s", warnings,
+               warnings == 1 ? "" : "s");
+  std::fflush(to);
+  return errors > 0 ? 1 : 0;
+}
+
+int checkScript(Job &job, int argc, char **argv) {
+  if (argc < 1 || argc > 2) {
+    std::fputs("Usage: kelvordantix --check SCRIPT [user/password@conn]\n", job.job.err);
+    return 1;
+  }
+  const char *file = argv[0];
+  job.job.jobName = file;
+  job.job.input = namesStandardStream(file) ? stdin : std::fopen(file, "rb");
+  if (job.job.input == nullptr) {
+    std::fprintf(job.job.err, "%s: error: cannot open the script: %s\n", file, std::strerror(errno));
+    return 1;
+  }
+  Checker c{job, file};
+  if (loadAndPrepass(c)) {
+    decodeLines(c);
+    checkStructure(c);
+    checkStatements(c);
+    checkTextLines(c);
+    if (argc == 2) checkSchema(c, argv[1]);
+    checkUnused(c);
+  }
+  if (job.job.input && job.job.input != stdin) std::fclose(job.job.input);
+  job.job.input = nullptr;
+  if (job.job.output) std::fclose(job.job.output);
+  job.job.output = nullptr;
+  return printDiagnostics(c, job.job.err);
+}
+
+// Levenshtein distance, enough for the short words of statements.
+static int editDistance(const std::string &a, const std::string &b) {
+  std::vector<int> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
+  for (size_t i = 1; i <= a.size(); ++i) {
+    int diagonal = row[0];
+    row[0] = static_cast<int>(i);
+    for (size_t j = 1; j <= b.size(); ++j) {
+      int above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string nearestWord(const std::string &word, const std::vector<std::string> &known) {
+  std::string best;
+  int bestDistance = 3;                 // at most 2 edits
+  for (const std::string &candidate : known) {
+    int d = editDistance(word, candidate);
+    if (d < bestDistance && d < static_cast<int>(candidate.size()) - 1) {
+      best = candidate;
+      bestDistance = d;
+    }
+  }
+  return best;
+}

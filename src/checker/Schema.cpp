@@ -1,0 +1,156 @@
+// The SQL against the real schema: every SQL macro and every .IF condition
+// is prepared, never executed, with its "&" references replaced by
+// placeholders of the variables' kinds, inside a transaction that is always
+// rolled back. The server's refusal, an INTO list of the wrong length and a
+// column that cannot be fetched into its variable are reported.
+#include <cstring>
+
+#include "checker/Checker.h"
+#include "driver/Job.h"
+
+namespace {
+
+constexpr int kTypedPasswordSize = 256; // a password typed at the terminal
+constexpr char kConditionQuery[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
+
+// The placeholder of a variable's kind: numbers as a number, text as NULL,
+// which the server types from where it stands (a text literal would be
+// read as a date where a date is compared, and fail).
+const char *placeholder(VariableKind kind) {
+  switch (kind) {
+    case VariableKind::Integer:
+      return "0";
+    case VariableKind::Real:
+      return "0.0";
+    case VariableKind::Text:
+      return "NULL";
+  }
+  return "NULL";
+}
+
+// The text with its references replaced as the run substitutes values (a
+// blank, the value, a blank); false when a name is not declared (already
+// reported).
+bool substitute(Job &job, const std::string &text, std::string *out) {
+  size_t from = 0;
+  out->clear();
+  for (const SqlReference &r : sqlReferences(text)) {
+    int v = findVariable(job, r.name.c_str());
+    if (v < 0) return false;
+    out->append(text, from, r.offset - from);
+    *out += ' ';
+    *out += placeholder(job.vars.entries[v].kind);
+    *out += ' ';
+    from = r.offset + 1 + r.name.size();
+  }
+  out->append(text, from, std::string::npos);
+  return true;
+}
+
+struct SchemaCheck {
+  Checker &c;
+  DbDriver *driver;
+  std::vector<short> columns;
+
+  // Prepare sql; a refusal is reported at the line and column given, and
+  // the transaction begun afresh (a server may refuse all else after an
+  // error in it).
+  bool prepare(const std::string &sql, int lineIndex, int column) {
+    if (driver->describe(sql.c_str(), &columns) == 0) return true;
+    std::string text = driver->errorText();  // one diagnostic is one line
+    for (char &ch : text)
+      if (ch == '\n' || ch == '\r') ch = ' ';
+    c.error(lineIndex, column, "the server refuses the statement: " + text + " (error " +
+                                   std::to_string(driver->errorNumber()) + ")");
+    driver->rollback();
+    driver->begin();
+    return false;
+  }
+
+  void macro(int slot);
+  void condition(const CheckLine &l);
+};
+
+// The SELECT's columns against its INTO list.
+void SchemaCheck::macro(int slot) {
+  const CheckMacro &m = c.macros[slot];
+  std::string collected, sql;
+  for (const CheckLine &l : c.lines)
+    if (l.owner == slot && l.kind == LineKind::Sql) collected += l.text + " ";
+  if (!substitute(c.job, collected, &sql) || !prepare(sql, m.sqlLine, 1) || !m.query) return;
+
+  size_t into = m.intoVariables.size();
+  if (into != columns.size()) {
+    std::string gives = "the SELECT gives " + std::to_string(columns.size()) + " column" +
+                        (columns.size() == 1 ? "" : "s");
+    if (m.intoLine < 0) {
+      c.error(m.sqlLine, 1, gives + " but has no INTO list" + stops("no. of INTO fields wrong"));
+    } else {
+      c.error(m.intoLine, 1, "the INTO list names " + std::to_string(into) + " variable" + (into == 1 ? "" : "s") +
+                                 " but " + gives + stops("no. of INTO fields wrong"));
+    }
+    return;
+  }
+  for (size_t i = 0; i < into; ++i) {
+    if (m.intoVariables[i] < 0) continue;
+    const Variable &v = c.job.vars.entries[m.intoVariables[i]];
+    short type = columns[i];
+    std::string where = "column " + std::to_string(i + 1) + " of the SELECT";
+    if (type == kServerTypeOther) {
+      c.warning(m.intoLine, m.intoColumns[i],
+                where + " has a type that cannot be fetched into " + v.name + stops("Invalid Database Type"));
+    } else if (type == kServerTypeDate && v.kind != VariableKind::Text) {
+      c.warning(m.intoLine, m.intoColumns[i],
+                where + " is a date: it cannot be fetched into the number variable " + v.name +
+                    stops("Invalid Database Type"));
+    }
+  }
+}
+
+// .IF "condition" ...: the query the run sends.
+void SchemaCheck::condition(const CheckLine &l) {
+  size_t open = l.text.find('"');
+  size_t close = open == std::string::npos ? open : l.text.find('"', open + 1);
+  if (close == std::string::npos) return;
+  std::string sql;
+  if (substitute(c.job, kConditionQuery + l.text.substr(open + 1, close - open - 1), &sql))
+    prepare(sql, l.number - 1, static_cast<int>(open) + 2);
+}
+
+}  // namespace
+
+void checkSchema(Checker &c, const char *connectString) {
+  Job &job = c.job;
+  char copy[kTokenBufferSize];
+  if (std::strlen(connectString) >= sizeof copy) {
+    c.error(-1, 0, "the connect string is too long");
+    return;
+  }
+  std::strcpy(copy, connectString);
+  ConnectParts parts = splitConnectString(copy);
+  char typed[kTypedPasswordSize] = {};  // the password as a run takes it
+  const char *password = nullptr;
+  if (!resolvePassword(parts.password, parts.user, typed, sizeof typed, &password)) {
+    c.error(-1, 0, std::string("cannot connect: ") + typed + stops("Connect Fail"));
+    return;
+  }
+  OStartup(1);
+  ODatabase &database = job.db.database;
+  int failed = database.Open(parts.database, parts.user, password, 0);
+  explicit_bzero(typed, sizeof typed);
+  if (failed != 0) {
+    const char *reason = database.GetServerErrorText();
+    c.error(-1, 0, std::string("cannot connect") + (reason && reason[0] ? std::string(": ") + reason : "") +
+                       stops("Connect Fail"));
+    return;
+  }
+  OSession session = database.GetSession();
+  session.BeginTransaction();
+  SchemaCheck check{c, database.driver(), {}};
+  for (size_t slot = 1; slot < c.macros.size(); ++slot)
+    if (c.macros[slot].sql) check.macro(static_cast<int>(slot));
+  for (const CheckLine &l : c.lines)
+    if (l.kind == LineKind::Statement && std::strcmp(kStatements[l.statement].word, ".IF") == 0) check.condition(l);
+  session.Rollback(0);                  // nothing of the check stays
+  database.Close();
+}

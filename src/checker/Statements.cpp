@@ -1,0 +1,371 @@
+// The statements: every .DECLARE of the script is run first (by the job's
+// own execDeclare, so the variable table and its limits are the run's),
+// then every statement's words are checked against the tables: macros,
+// labels in their scope, variables and their kinds, numbers.
+#include <cstring>
+
+#include "checker/Checker.h"
+#include "driver/Job.h"
+
+namespace {
+
+// Put a line into the interpreter's line state as the dispatcher would,
+// its first word taken.
+void loadLine(Job &job, const std::string &text) {
+  copyText(job.line.lineBuffer, sizeof job.line.lineBuffer, text.c_str());
+  job.line.wordCount = countWords(job.line.lineBuffer);
+  firstToken(job, job.line.lineBuffer);
+}
+
+std::string declareText(const std::string &message) {
+  if (message == ".DECLARE Invalid") return ".DECLARE needs a name and a type" + stops(message);
+  if (message == ">300 DECLAREs") return "more than 300 variables" + stops(message);
+  if (message == "Illegal Number") return "the length after A is not a number" + stops(message);
+  return message;
+}
+
+bool hasDigitPosition(const char *picture) { return std::strpbrk(picture, "90") != nullptr; }
+
+// .DECLARE lines in the order of the script, after the two built-in ones.
+void declareAll(Checker &c) {
+  Job &job = c.job;
+  for (const char *builtin : {".DECLARE $$DATE$$ A8", ".DECLARE $$TIME$$ A8"}) {
+    loadLine(job, builtin);
+    guarded(job, [&job] { execDeclare(job); });
+  }
+  c.variableLine.assign(job.vars.count, -1);
+  for (const CheckLine &l : c.lines) {
+    if (l.kind != LineKind::Statement || std::strcmp(kStatements[l.statement].word, ".DECLARE") != 0) continue;
+    int index = l.number - 1;
+    int before = l.words.size() > 1 ? findVariable(job, l.words[1].upper.c_str()) : -1;
+    loadLine(job, l.text);
+    Guarded g = guarded(job, [&job] { execDeclare(job); });
+    if (g.ended) {
+      c.error(index, l.words.size() > 2 ? l.words[2].column : 1, declareText(g.firstLine()));
+      continue;
+    }
+    c.variableLine.push_back(index);
+    if (before >= 0)
+      c.warning(index, l.words[1].column,
+                "variable " + l.words[1].upper + " is already declared" +
+                    (c.variableLine[before] >= 0 ? " at line " + std::to_string(c.variableLine[before] + 1) : "") +
+                    ": the first declaration counts");
+  }
+  c.variableUsed.assign(job.vars.count, false);
+}
+
+// A label not found in the scope of the jump, and where it is instead.
+std::string labelMissing(const Checker &c, const std::string &name, int owner) {
+  auto scopeName = [&c](int slot) {
+    return slot ? std::string("macro ") + c.job.macros.slots[slot].name : std::string("the top level");
+  };
+  std::string text = "label " + name + " is not defined in " + scopeName(owner);
+  const LabelTable &t = c.job.labels;
+  for (int i = 0; i < t.count; ++i) {
+    if (name != t.entries[i].name) continue;
+    text += " but in " + scopeName(t.entries[i].owner) + ": a jump stays in its own macro";
+    break;
+  }
+  return text + stops("Label name Wrong");
+}
+
+// The checks of one statement line.
+struct StatementCheck {
+  Checker &c;
+  const CheckLine &l;
+  int index;                            // of the line in c.lines
+
+  const CheckWord *word(size_t i) const { return i < l.words.size() ? &l.words[i] : nullptr; }
+  int columnOf(size_t i) const { return i < l.words.size() ? l.words[i].column : 1; }
+  void error(size_t wordIndex, const std::string &text) { c.error(index, columnOf(wordIndex), text); }
+
+  // A statement needs at least n words.
+  bool needs(size_t n, const char *what) {
+    if (l.words.size() >= n) return true;
+    error(0, l.words[0].upper + " needs " + what + stops(l.words[0].upper + " Invalid"));
+    return false;
+  }
+
+  int variable(const std::string &name, int column) { return useVariable(c, index, name, column); }
+  int variable(size_t i) { return variable(l.words[i].upper, l.words[i].column); }
+
+  void macro(size_t i, const char *role) {
+    int slot = findMacro(c.job, l.words[i].upper.c_str());
+    if (slot >= 0) {
+      c.macros[slot].called = true;
+      return;
+    }
+    error(i, std::string(role) + "macro " + l.words[i].upper + " is not defined");
+  }
+
+  void label(size_t i) {
+    const std::string &name = l.words[i].upper;
+    int found = findLabel(c.job, name.c_str(), l.owner);
+    if (found >= 0) {
+      c.labelUsed[found] = true;
+      return;
+    }
+    error(i, labelMissing(c, name, l.owner));
+  }
+
+  // A number word as the target's kind reads it.
+  bool number(const std::string &text, VariableKind kind) {
+    int integer = 0;
+    double real = 0;
+    return kind == VariableKind::Real ? scanReal(text.c_str(), &real) : scanInt(text.c_str(), &integer);
+  }
+
+  // The text between the first two double quotes; false (reported) if none.
+  bool quoted(size_t *open, size_t *close) {
+    *open = l.text.find('"');
+    *close = *open == std::string::npos ? *open : l.text.find('"', *open + 1);
+    if (*close != std::string::npos) return true;
+    c.error(index, *open == std::string::npos ? columnOf(0) : static_cast<int>(*open) + 1,
+            l.words[0].upper + (*open == std::string::npos ? " needs a text in double quotes"
+                                                           : " has an opening double quote without a closing one"));
+    return false;
+  }
+
+  void run();
+  void set();
+  void calc();
+  void ask();
+  void conditional();
+  void report();
+};
+
+void StatementCheck::set() {
+  if (!needs(3, "a variable and a value")) return;
+  int v = variable(1);
+  if (v < 0) return;
+  VariableKind kind = c.job.vars.entries[v].kind;
+  if (kind == VariableKind::Text) {
+    size_t open = l.text.find('"');
+    if (open != std::string::npos && l.text.find('"', open + 1) == std::string::npos)
+      c.error(index, static_cast<int>(open) + 1, ".SET has an opening double quote without a closing one" +
+                                                     stops(".SET Quotes do not match"));
+  } else if (!number(l.words[2].text, kind)) {
+    error(2, l.words[1].upper + (kind == VariableKind::Real ? " is a Real" : " is an Integer") + " variable: " +
+                 l.words[2].text + " does not read as a number" + stops("Illegal Number"));
+  }
+}
+
+// .ADD target operand operand (and .SUB, .MUL, .DIV)
+void StatementCheck::calc() {
+  if (!needs(4, "a target and two operands")) return;
+  int target = variable(1);
+  if (target < 0) return;
+  VariableKind kind = c.job.vars.entries[target].kind;
+  if (kind == VariableKind::Text) {
+    error(1, l.words[1].upper + " is a Text variable: arithmetic needs a number" + stops("Variable Type Wrong"));
+    return;
+  }
+  for (size_t i = 2; i <= 3; ++i) {
+    int operand = findVariable(c.job, l.words[i].upper.c_str());
+    if (operand >= 0) {
+      c.variableUsed[operand] = true;
+      if (c.job.vars.entries[operand].kind == VariableKind::Text)
+        error(i, l.words[i].upper + " is a Text variable: arithmetic needs a number");
+    } else if (!number(l.words[i].text, kind)) {
+      std::vector<std::string> names;
+      for (int k = 0; k < c.job.vars.count; ++k) names.push_back(c.job.vars.entries[k].name);
+      std::string hint = nearestWord(l.words[i].upper, names);
+      error(i, l.words[i].text + " is neither a declared variable nor a number" +
+                   (hint.empty() ? "" : "; did you mean " + hint + "?") + stops("Illegal Number"));
+    }
+  }
+}
+
+// .ASK "question" name
+void StatementCheck::ask() {
+  size_t open, close;
+  if (!quoted(&open, &close)) return;
+  std::vector<CheckWord> after = splitWords(l.text.substr(close + 1));
+  if (after.size() != 1) {
+    c.error(index, static_cast<int>(close) + 1, ".ASK needs exactly one variable name after the question" +
+                                                    stops(".ASK Invalid"));
+    return;
+  }
+  variable(after[0].upper, after[0].column + static_cast<int>(close) + 1);
+}
+
+// .IF "condition" THEN label [ELSE label]
+void StatementCheck::conditional() {
+  size_t open, close;
+  if (!quoted(&open, &close)) return;
+  for (const SqlReference &r : sqlReferences(l.text.substr(open + 1, close - open - 1)))
+    variable(r.name, static_cast<int>(open) + 2 + r.offset);
+  std::vector<CheckWord> after = splitWords(l.text.substr(close + 1));
+  int shift = static_cast<int>(close) + 1;
+  auto at = [&](size_t i) { return after[i].column + shift; };
+  if (after.size() != 2 && after.size() != 4) {
+    c.error(index, shift, ".IF needs THEN and a label, and optionally ELSE and a label, after the condition" +
+                              stops(".IF invalid"));
+    return;
+  }
+  if (after[0].upper != "THEN") {
+    c.error(index, at(0), "THEN expected, not " + after[0].text + stops(".IF no THEN"));
+    return;
+  }
+  if (after.size() == 4 && after[2].upper != "ELSE") {
+    c.error(index, at(2), "ELSE expected, not " + after[2].text + stops(".IF bad ELSE"));
+    return;
+  }
+  for (size_t i = 1; i < after.size(); i += 2) {
+    int found = findLabel(c.job, after[i].upper.c_str(), l.owner);
+    if (found >= 0) {
+      c.labelUsed[found] = true;
+      continue;
+    }
+    c.error(index, at(i), labelMissing(c, after[i].upper, l.owner));
+  }
+}
+
+// .REPORT select body [head [foot]]
+void StatementCheck::report() {
+  if (!needs(3, "a SELECT macro and a body macro")) return;
+  static const char *const kRoles[] = {"SELECT ", "BODY ", "HEAD ", "FOOT "};
+  for (size_t i = 1; i < l.words.size() && i <= 4; ++i) macro(i, kRoles[i - 1]);
+  int select = findMacro(c.job, l.words[1].upper.c_str());
+  if (select >= 0 && !c.macros[select].query)
+    error(1, "macro " + l.words[1].upper + " is not a SELECT: .REPORT needs a query to loop over" +
+                 stops("SELECT macro not a query"));
+}
+
+void StatementCheck::run() {
+  std::string word = kStatements[l.statement].word;
+  if (word == ".SET") {
+    set();
+  } else if (word == ".EQUAL") {
+    if (!needs(3, "two variables")) return;
+    int to = variable(1), from = variable(2);
+    if (to >= 0 && from >= 0 && c.job.vars.entries[to].kind != c.job.vars.entries[from].kind)
+      error(2, l.words[1].upper + " and " + l.words[2].upper + " differ in kind" +
+                   stops("Variables have mismatched types"));
+  } else if (word == ".TELL") {
+    size_t open, close;
+    quoted(&open, &close);
+  } else if (word == ".ASK") {
+    ask();
+  } else if (word == ".PRINT") {
+    if (!needs(2, "a variable name")) return;
+    for (size_t i = 1; i < l.words.size(); ++i) {
+      int v = variable(i);
+      const Variable *printed = v >= 0 ? &c.job.vars.entries[v] : nullptr;
+      if (printed && printed->kind != VariableKind::Text && !hasDigitPosition(printed->picture))
+        error(i, std::string("the picture ") + printed->picture + " of " + printed->name +
+                     " has no digit position (9 or 0): .PRINT shows no digits");
+    }
+  } else if (word == ".EXECUTE") {
+    if (needs(2, "a macro name")) macro(1, "");
+  } else if (word == ".REPORT") {
+    report();
+  } else if (word == ".IF") {
+    conditional();
+  } else if (word == ".IFNULL") {
+    if (!needs(3, "a variable and a label")) return;
+    variable(1);
+    label(2);
+  } else if (word == ".ADD" || word == ".SUB" || word == ".MUL" || word == ".DIV") {
+    calc();
+  } else if (word == ".GOTO") {
+    if (needs(2, "a label name")) label(1);
+  }
+}
+
+// The names of an INTO line or its continuation, commas or blanks between.
+std::vector<CheckWord> intoNames(const CheckLine &l) {
+  std::string text = l.text;
+  for (char &ch : text)
+    if (ch == ',') ch = ' ';
+  std::vector<CheckWord> names = splitWords(text);
+  if (l.kind == LineKind::Into && !names.empty()) names.erase(names.begin());
+  return names;
+}
+
+// The variables of SQL lines and INTO lists.
+void checkSqlLine(Checker &c, const CheckLine &l) {
+  int index = l.number - 1;
+  CheckMacro &m = c.macros[l.owner];
+  if (l.kind == LineKind::Sql) {
+    for (const SqlReference &r : sqlReferences(l.text)) useVariable(c, index, r.name, r.offset + 1);
+    return;
+  }
+  if (l.kind == LineKind::Into) {
+    m.intoVariables.clear();
+    m.intoColumns.clear();
+  }
+  std::vector<CheckWord> names = intoNames(l);
+  if (names.empty()) {
+    c.error(index, 1, "INTO list without a variable name" + stops("INTO Invalid"));
+    return;
+  }
+  for (const CheckWord &name : names) {
+    int v = useVariable(c, index, name.upper, name.column);
+    m.intoVariables.push_back(v);
+    m.intoColumns.push_back(name.column);
+  }
+}
+
+// A collected statement past sqlBuffer is refused by the run.
+void checkSqlLength(Checker &c) {
+  for (size_t slot = 1; slot < c.macros.size(); ++slot) {
+    if (!c.macros[slot].sql) continue;
+    size_t length = 0;
+    for (const CheckLine &l : c.lines)
+      if (l.owner == static_cast<int>(slot) && l.kind == LineKind::Sql) length += l.text.size() + 1;
+    if (length > static_cast<size_t>(kSqlBufferSize - 1))
+      c.error(c.macros[slot].sqlLine, 1,
+              "the SQL statement is longer than 1,999 characters" + stops("SQL statement too long"));
+  }
+}
+
+}  // namespace
+
+int useVariable(Checker &c, int lineIndex, const std::string &name, int column) {
+  int v = findVariable(c.job, name.c_str());
+  if (v >= 0) {
+    c.variableUsed[v] = true;
+    return v;
+  }
+  if (name.empty()) {
+    c.error(lineIndex, column, "\"&\" without a variable name after it" + stops("Variable name Wrong"));
+    return -1;
+  }
+  std::vector<std::string> names;
+  for (int k = 0; k < c.job.vars.count; ++k) names.push_back(c.job.vars.entries[k].name);
+  std::string hint = nearestWord(name, names);
+  c.error(lineIndex, column,
+          "variable " + name + " is not declared" + (hint.empty() ? "" : "; did you mean " + hint + "?"));
+  return -1;
+}
+
+void checkStatements(Checker &c) {
+  declareAll(c);
+  c.labelUsed.assign(c.job.labels.count, false);
+  for (const CheckLine &l : c.lines) {
+    switch (l.kind) {
+      case LineKind::Statement: {
+        StatementCheck check{c, l, l.number - 1};
+        check.run();
+        break;
+      }
+      case LineKind::MacroCall:
+        c.macros[l.macro].called = true;
+        break;
+      case LineKind::Sql:
+      case LineKind::Into:
+      case LineKind::IntoMore:
+        checkSqlLine(c, l);
+        break;
+      case LineKind::Blank:
+      case LineKind::Define:
+      case LineKind::EndDefine:
+      case LineKind::Label:
+      case LineKind::Rem:
+      case LineKind::Text:
+        break;
+    }
+  }
+  checkSqlLength(c);
+}

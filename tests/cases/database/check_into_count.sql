@@ -1,0 +1,1 @@
+fixtures/emp_dept.sql
