@@ -177,7 +177,11 @@ void execS(Job &job) {
     flushRpf(job);
     for (int i = 0; i < count; ++i) writeBlankLine(job);
   } else {
-    for (int i = 0; i < count; ++i) skipLineInField(job);
+    // Up to two thousand million line breaks: a stopped job stops here too.
+    for (int i = 0; i < count; ++i) {
+      checkStop(job);
+      skipLineInField(job);
+    }
   }
 }
 
