@@ -91,8 +91,7 @@ row kx-rptonly   -     "'$kx' report.rpt out/kx-rptonly.txt u/p@sqlite:emp.db 1"
 if start_postgres; then
   row psql-to_char -   "PGPASSWORD=tiger psql -X -At -h 127.0.0.1 -p $PG_PORT -U scott -d kbench -c \"$PG_QUERY\" > out/psql-to_char.txt"
   row kx-odbc-pg   pages "'$kx' report.rpt out/kx-odbc-pg.txt scott/tiger@odbc:KXBENCH"
-  # A native driver is one more line, e.g.:
-  # row kx-libpq   pages "'$kx' report.rpt out/kx-libpq.txt scott/tiger@$PG_URL"
+  row kx-libpq-pg  pages "'$kx' report.rpt out/kx-libpq-pg.txt scott/tiger@$PG_URL"
 else
   echo "PostgreSQL rows left out (NOPG=1, or no server could be started)" >&2
 fi

@@ -3,8 +3,9 @@
 # they are missing. Runs apt-get as root, or through sudo.
 set -eu
 packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
-          unixodbc-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
-          libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib clang)
+          unixodbc-dev libpq-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
+          libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib
+          python3 clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

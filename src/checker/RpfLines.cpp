@@ -70,13 +70,7 @@ struct Scratch {
 // word position counts in the line with escapes removed.
 int failedColumn(const Job &job, const std::string &text) {
   const RpfFormatter &rpf = job.rpf;
-  auto separator = [&rpf](int i) {
-    char ch = rpf.rpfLine[i];
-    return !rpf.rpfMark[i] && (ch == ' ' || ch == '\t' || ch == '\n');
-  };
-  int i = rpf.wordPos < rpf.lineLength ? rpf.wordPos : rpf.lineLength;
-  while (i > 0 && separator(i - 1)) --i;
-  while (i > 0 && !separator(i - 1)) --i;
+  int i = rpf.wordNext > 0 ? rpf.words[rpf.wordNext - 1].start : 0;
   size_t at = 0;
   for (int n = 0; n < i && at < text.size(); ++n) at += (text[at] == '\\' && at + 1 < text.size()) ? 2 : 1;
   return static_cast<int>(at) + 1;

@@ -13,6 +13,8 @@ namespace {
 
 constexpr const char kSqlitePrefix[] = "sqlite:";
 constexpr const char kOdbcPrefix[] = "odbc:";
+constexpr const char kPgPrefix[] = "pg:";
+constexpr const char *kPgUriPrefixes[] = {"postgresql://", "postgres://"};
 constexpr const char *kSqliteSuffixes[] = {".db", ".sqlite", ".sqlite3"};
 
 bool startsWith(const char *text, const char *prefix) {
@@ -33,6 +35,14 @@ bool namesSqlite(const char *database) {
   return false;
 }
 
+bool namesPostgres(const char *database) {
+  if (startsWith(database, kPgPrefix)) return true;
+  for (const char *prefix : kPgUriPrefixes) {
+    if (startsWith(database, prefix)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // --- Driver choice ------------------------------------------------------------
@@ -40,6 +50,13 @@ bool namesSqlite(const char *database) {
 std::unique_ptr<DbDriver> selectDriver(const char *database) {
   if (database == nullptr || database[0] == 0) return nullptr;
   if (namesSqlite(database)) return makeSqliteDriver();
+  if (namesPostgres(database)) {
+#ifdef KELVORDANTIX_HAVE_LIBPQ
+    return makePgDriver();
+#else
+    return nullptr;
+#endif
+  }
 #ifdef KELVORDANTIX_HAVE_ODBC
   return makeOdbcDriver();
 #else
@@ -51,6 +68,7 @@ const char *driverDatabaseName(const char *database) {
   if (database == nullptr) return "";
   if (startsWith(database, kSqlitePrefix)) return database + std::strlen(kSqlitePrefix);
   if (startsWith(database, kOdbcPrefix)) return database + std::strlen(kOdbcPrefix);
+  if (startsWith(database, kPgPrefix)) return database + std::strlen(kPgPrefix);
   return database;
 }
 

@@ -1,7 +1,7 @@
 // The database class library: the objects and operations the report
 // language is built on (OStartup, ODatabase, OSession, ODynaset, OValue),
-// implemented over a small driver interface with an SQLite and an ODBC
-// driver. Calls return 0 for success where a result is defined; after a
+// implemented over a small driver interface with an SQLite, a PostgreSQL
+// (libpq) and an ODBC driver. Calls return 0 for success where a result is defined; after a
 // failure the database object holds the server's error number and text.
 #pragma once
 
@@ -49,11 +49,11 @@ class DbCursor {
 class DbDriver {
  public:
   virtual ~DbDriver() = default;
-  // 0 on success. The database name comes without its "sqlite:" or "odbc:".
-  // An empty user or password is not sent, so that the data source's own
-  // credentials apply. After a failure errorText() is the reason as a user
-  // can act on it, naming the database (file, data source or server); it
-  // may hold several lines.
+  // 0 on success. The database name comes without its "sqlite:", "odbc:"
+  // or "pg:". An empty user or password is not sent, so that the data
+  // source's own credentials apply. After a failure errorText() is the
+  // reason as a user can act on it, naming the database (file, data source
+  // or server); it may hold several lines.
   virtual int connect(const char *database, const char *user, const char *password) = 0;
   virtual int execute(const char *sql) = 0;
   // A new cursor, before its first row; nullptr on a server error.
@@ -89,14 +89,17 @@ void unwatchForInterrupt(DbDriver *driver);
 // The driver a connect string's database name selects, or nullptr when that
 // driver is not built in (or the name is empty):
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
+//   "postgresql://..." or "postgres://..." (a libpq URI), or "pg:" and a
+//   libpq keyword/value string or nothing: PostgreSQL through libpq
 //   "odbc:NAME", or any other NAME: ODBC data source
 std::unique_ptr<DbDriver> selectDriver(const char *database);
-// The database name a driver connects to: the name without "sqlite:" or
-// "odbc:" in front.
+// The database name a driver connects to: the name without "sqlite:",
+// "odbc:" or "pg:" in front (a URI stays whole).
 const char *driverDatabaseName(const char *database);
 
 std::unique_ptr<DbDriver> makeSqliteDriver();
 std::unique_ptr<DbDriver> makeOdbcDriver();   // built with KELVORDANTIX_HAVE_ODBC
+std::unique_ptr<DbDriver> makePgDriver();     // built with KELVORDANTIX_HAVE_LIBPQ
 
 void OStartup(int mode);
 

@@ -12,7 +12,8 @@ static const char kConditionQuery[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
 // .IF "condition" THEN label [ELSE label]
 // Every word is read and both labels looked up before the query runs.
 void execIf(Job &job, int macroSlot) {
-  char *line = job.line.lineBuffer;
+  char line[kMaxLineChars + 1];         // cut at the closing quote below; the record stays whole
+  copyText(line, sizeof line, job.line.lineBuffer);
   char *open = std::strchr(line, '"');
   if (!open) failWith(job, ".IF invalid\n", line);
   char *close = std::strchr(open + 1, '"');

@@ -50,6 +50,15 @@ void substituteVariables(Job &job);
 // "Kelvordantix: PRODUCT Error Number N", the server's text and the
 // statement: every server error is shown this way (ServerError.cpp).
 void printServerError(Job &job, const char *statement);
+
+// --- Query levels (QueryLevels.cpp) -----------------------------------------
+
+// Number the next level for a SELECT ("No. Dynasets > 100\n" past 99).
+void numberQueryLevel(Job &job);
+// Open the newest level's result set with sqlBuffer (a server error ends the job).
+void openQueryLevel(Job &job);
+// Set isNull of every INTO variable of a level.
+void nullIntoVariables(Job &job, int level);
 // Close the newest query level and give back its INTO entries.
 void closeLevel(Job &job);
 // Close every open result set, so that the link can be closed safely.

@@ -2,6 +2,7 @@
 // one row of a query level into those variables by the columns' server
 // types. fetchRow is the row path of every report, so it allocates nothing
 // and converts straight from the library's values.
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,15 @@ bool listContinues(const char *line) {
     return line[i] == ',';
   }
   return false;
+}
+
+// "%.2d" of value at out, without the printf machinery (dates are on the
+// row path); returns the end.
+char *putTwoDigitsAtLeast(char *out, int value) {
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  if (value < 0) *out++ = '-';
+  if (magnitude < 10) *out++ = '0';
+  return std::to_chars(out, out + 16, magnitude).ptr;
 }
 
 [[noreturn]] void failFetch(Job &job, const char *message, const char *first, const char *second, const char *sql) {
@@ -76,7 +86,7 @@ void parseInto(Job &job) {
     }
 
     if (!listContinues(line)) return;
-    if (!readScriptLine(job, line)) {
+    if (!takeScriptLine(job, line)) {
       std::fprintf(job.job.err, "Unexpected EOF\n");
       abortJob(job);
     }
@@ -115,7 +125,13 @@ bool reeditDate(const char *text, char *out) {
     number = clampToInt(value);
     p = end;
   }
-  std::snprintf(out, kDateTextSize, "%.2d/%.2d/%.2d", numbers[1], numbers[0], numbers[2]);
+  // "%.2d/%.2d/%.2d": at most 3 * 11 + 2 characters, within kDateTextSize.
+  char *end = putTwoDigitsAtLeast(out, numbers[1]);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, numbers[0]);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, numbers[2]);
+  *end = 0;
   return true;
 }
 

@@ -1,6 +1,6 @@
-// Macro execution: running a macro body through the dispatcher, sending the
-// SQL statement an SQL macro collects, the query levels, the substitution
-// of variables into SQL text, and the report of a server error.
+// Macro execution: running a macro body through the interpreter's loop,
+// sending the SQL statement an SQL macro collects, the substitution of
+// variables into SQL text, and the report of a server error.
 #include <cstdio>
 #include <cstring>
 
@@ -12,7 +12,7 @@ static const char kNestingMessage[] = "Macro nesting too deep\n";
 // Refused when substitution would pass the 1,999 characters of sqlBuffer.
 static const char kTooLongMessage[] = "SQL statement too long\n";
 
-// runMacro: the body of macro `slot`, line by line through the dispatcher.
+// runMacro: the body of macro `slot` through the interpreter's loop.
 // macroRunning is set for the run and put back afterwards, so the top level
 // never collects SQL and still passes over .DEFINE bodies after a call.
 // macroLineNo, sqlCollecting and sqlIsQuery are cleared and not restored:
@@ -32,13 +32,8 @@ void runMacro(Job &job, int slot, int keepOpen) {
   sql.macroLineNo = 0;
   sql.sqlIsQuery = 0;
   sql.sqlCollecting = 0;
-  job.script.cursor = macro.start;
   ++queries.macroDepth;
-
-  while (readScriptLine(job, job.line.lineBuffer)) {
-    if (dispatchStatement(job, slot) == 1 || job.script.cursor == macro.end) break;
-  }
-
+  runLines(job, slot, macro.firstLine, macro.endLine);
   --queries.macroDepth;
   sql.macroRunning = wasRunning;
 
@@ -52,27 +47,27 @@ void runMacro(Job &job, int slot, int keepOpen) {
   }
 
   sql.sqlIsQuery = 0;
-  int level = queries.queryDepth;       // numbered by the dispatcher at SELECT
-  ODynaset &set = job.db.levelSets[level];
-  if (set.Open(job.db.database, sql.sqlBuffer, 0) != 0) reportServerError(job);
+  openQueryLevel(job);
   if (keepOpen == 1) return;
 
   // Only the first row is fetched; no row leaves the INTO variables null.
+  int level = queries.queryDepth;
+  ODynaset &set = job.db.levelSets[level];
   set.MoveFirst();
   if (set.IsEOF()) {
-    const int *into = queries.intoList + queries.intoStart[level];
-    for (int i = 0; i < queries.intoCount[level]; ++i) job.vars.entries[into[i]].isNull = 1;
+    nullIntoVariables(job, level);
   } else {
     fetchRow(job, level);
   }
   closeLevel(job);
 }
 
-// A ".name" line (the dispatcher found the macro): run it where it stands.
+// A ".name" line (the dispatcher found the macro): run it where it stands,
+// then go on after the calling line.
 void callMacro(Job &job, int slot) {
-  int kept = job.script.cursor;
+  int kept = job.script.nextLine;
   runMacro(job, slot, 0);
-  job.script.cursor = kept;
+  job.script.nextLine = kept;
 }
 
 // .EXECUTE name
@@ -83,27 +78,6 @@ void execExecute(Job &job) {
   int slot = findMacro(job, name);
   if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer);
   callMacro(job, slot);
-}
-
-// Closing a level: its result set, its INTO entries, then the depth.
-void closeLevel(Job &job) {
-  QueryStack &queries = job.queries;
-  int level = queries.queryDepth;
-  if (level <= 0) return;
-  ODynaset &set = job.db.levelSets[level];
-  if (set.IsOpen()) set.Close();
-  queries.cumInto -= queries.intoCount[level];
-  queries.intoCount[level] = 0;
-  --queries.queryDepth;
-}
-
-// Result sets still open when the job ends early must be closed before the
-// link they belong to.
-void closeAllQueries(Job &job) {
-  for (ODynaset &set : job.db.levelSets) {
-    if (set.IsOpen()) set.Close();
-  }
-  if (job.db.probeSet.IsOpen()) job.db.probeSet.Close();
 }
 
 // --- Substitution -------------------------------------------------------------

@@ -17,9 +17,9 @@ int lookUpMacro(Job &job, const char *message) {
 }
 
 void runKeepingCursor(Job &job, int slot, int keepOpen) {
-  int kept = job.script.cursor;
+  int kept = job.script.nextLine;
   runMacro(job, slot, keepOpen);
-  job.script.cursor = kept;
+  job.script.nextLine = kept;
 }
 
 // A row that fails half way through the result set is a server error of
@@ -76,7 +76,6 @@ void execReport(Job &job) {
     if (foot >= 0) runKeepingCursor(job, foot, 0);  // sees the last row
   }
 
-  const int *into = queries.intoList + queries.intoStart[level];
-  for (int i = 0; i < queries.intoCount[level]; ++i) job.vars.entries[into[i]].isNull = 1;
+  nullIntoVariables(job, level);
   closeLevel(job);
 }

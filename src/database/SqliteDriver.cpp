@@ -21,11 +21,50 @@ class SqliteCursor;
 // The connection, shared by the driver and its cursors so that either may
 // go first: closing finalizes every live statement, and a cursor outliving
 // the connection finds no statement to step.
+// Statements of closed cursors kept, reset, for a later query of the same
+// text (a per-row query of a report runs the same text on every row).
+constexpr size_t kIdleStatements = 8;
+
+struct IdleStatement {
+  std::string sql;                      // the text it was prepared from
+  sqlite3_stmt *stmt = nullptr;
+};
+
 struct SqliteLink {
   sqlite3 *db = nullptr;
   std::vector<SqliteCursor *> live;     // cursors whose statement is not finalized
+  std::vector<IdleStatement> idle;      // reset statements, the most recent last
   long errorNumber = 0;
   char errorText[kErrorTextSize] = {};
+
+  // The idle statement prepared from exactly this text, taken out of the
+  // list; nullptr when there is none.
+  sqlite3_stmt *takeIdle(const char *sql) {
+    for (size_t i = idle.size(); i-- > 0;) {
+      if (idle[i].sql != sql) continue;
+      sqlite3_stmt *stmt = idle[i].stmt;
+      idle.erase(idle.begin() + static_cast<std::ptrdiff_t>(i));
+      return stmt;
+    }
+    return nullptr;
+  }
+  // Keep a statement for reuse once it is reset; one that cannot be reset
+  // cleanly is finalized, as is the oldest when the list is full.
+  void park(sqlite3_stmt *stmt, std::string sql) {
+    if (!db || sqlite3_reset(stmt) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return;
+    }
+    if (idle.size() >= kIdleStatements) {
+      sqlite3_finalize(idle.front().stmt);
+      idle.erase(idle.begin());
+    }
+    idle.push_back({std::move(sql), stmt});
+  }
+  void finalizeIdle() {
+    for (IdleStatement &entry : idle) sqlite3_finalize(entry.stmt);
+    idle.clear();
+  }
 
   // Keep the connection's latest error (its text is gone at the next call).
   void recordError(int code) {
@@ -103,7 +142,8 @@ short typeOfHeldValue(const HeldValue &value) {
 // they were when it was opened.
 class SqliteCursor final : public DbCursor {
  public:
-  SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt) : link_(std::move(link)), stmt_(stmt) {
+  SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt, const char *sql)
+      : link_(std::move(link)), stmt_(stmt), sql_(sql) {
     link_->live.push_back(this);
     columns_ = sqlite3_column_count(stmt_);
     types_.resize(static_cast<size_t>(columns_));
@@ -111,8 +151,10 @@ class SqliteCursor final : public DbCursor {
       types_[static_cast<size_t>(i)] = static_cast<signed char>(serverTypeOfDeclared(sqlite3_column_decltype(stmt_, i)));
     }
   }
+  // A cursor closed on an open connection leaves its statement for reuse.
   ~SqliteCursor() override {
-    release();
+    if (stmt_) link_->park(stmt_, std::move(sql_));
+    stmt_ = nullptr;
     auto &live = link_->live;
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
   }
@@ -141,7 +183,7 @@ class SqliteCursor final : public DbCursor {
       failedNumber_ = sqlite3_extended_errcode(sqlite3_db_handle(stmt_));
       failedText_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
     }
-    sqlite3_finalize(stmt_);
+    link_->park(stmt_, std::move(sql_));
     stmt_ = nullptr;
     held_ = true;
   }
@@ -256,6 +298,7 @@ class SqliteCursor final : public DbCursor {
 
   std::shared_ptr<SqliteLink> link_;
   sqlite3_stmt *stmt_;
+  std::string sql_;                     // the text stmt_ was prepared from
   int columns_ = 0;
   std::vector<signed char> types_;      // per column: server type, or kByValue
   char dateText_[kSqliteDateTextSize] = {};
@@ -292,7 +335,8 @@ class SqliteDriver final : public DbDriver {
       link_->setError(SQLITE_CANTOPEN, "no database name");
       return 1;
     }
-    int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses the connection: SQLite's own mutex would only cost.
+    int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) rc = prepareConnection();
     if (rc != SQLITE_OK) {
       link_->recordError(rc);
@@ -314,10 +358,12 @@ class SqliteDriver final : public DbDriver {
   }
 
   // Every statement of the text in turn; rows a statement returns are
-  // passed over.
+  // passed over. A text of one statement keeps it for the next run of the
+  // same text.
   int execute(const char *sql) override {
     if (!link_->db) return notConnected();
     link_->clearError();
+    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return runToEnd(kept, sql);
     const char *rest = sql;
     while (*rest) {
       sqlite3_stmt *stmt = nullptr;
@@ -329,6 +375,7 @@ class SqliteDriver final : public DbDriver {
       }
       if (!stmt) break;                  // only blanks or comments left
       if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
+      if (rest == sql && !hasAnotherStatement(tail)) return runToEnd(stmt, sql);
       while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       }
       if (rc != SQLITE_DONE) {
@@ -349,6 +396,7 @@ class SqliteDriver final : public DbDriver {
       return nullptr;
     }
     link_->clearError();
+    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return newCursor(kept, sql);
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
     int rc = sqlite3_prepare_v2(link_->db, sql, -1, &stmt, &tail);
@@ -365,8 +413,7 @@ class SqliteDriver final : public DbDriver {
       link_->setError(SQLITE_ERROR, "a query must be a single statement");
       return nullptr;
     }
-    if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
-    return std::make_unique<SqliteCursor>(link_, stmt);
+    return newCursor(stmt, sql);
   }
 
   // Every statement of the text is prepared; the first one's columns are
@@ -412,6 +459,7 @@ class SqliteDriver final : public DbDriver {
     std::vector<SqliteCursor *> live;
     live.swap(link_->live);
     for (SqliteCursor *cursor : live) cursor->release();
+    link_->finalizeIdle();
     if (link_->db) sqlite3_close_v2(link_->db);
     link_->db = nullptr;
   }
@@ -427,6 +475,13 @@ class SqliteDriver final : public DbDriver {
   }
 
  private:
+  // A result set of a statement; one that writes (INSERT ... RETURNING)
+  // first has the open result sets keep their rows.
+  std::unique_ptr<DbCursor> newCursor(sqlite3_stmt *stmt, const char *sql) {
+    if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
+    return std::make_unique<SqliteCursor>(link_, stmt, sql);
+  }
+
   // Before a statement that writes: the open result sets keep the rows of
   // their opening.
   void holdOpenResults() {
@@ -473,6 +528,21 @@ class SqliteDriver final : public DbDriver {
     return 0;
   }
 
+  // Step a statement of the whole text sql to its end, then keep it.
+  int runToEnd(sqlite3_stmt *stmt, const char *sql) {
+    if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      link_->recordError(rc);
+      sqlite3_finalize(stmt);
+      return 1;
+    }
+    link_->park(stmt, sql);
+    return 0;
+  }
+
   int notConnected() {
     link_->setError(SQLITE_MISUSE, "not connected");
     return 1;
@@ -481,82 +551,11 @@ class SqliteDriver final : public DbDriver {
   std::shared_ptr<SqliteLink> link_;
 };
 
-// Read n digits at text; -1 when one is not a digit.
-int readDigits(const char *text, int n) {
-  int value = 0;
-  for (int i = 0; i < n; ++i) {
-    if (text[i] < '0' || text[i] > '9') return -1;
-    value = value * 10 + (text[i] - '0');
-  }
-  return value;
-}
-
-int daysInMonth(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-// Two digits of value at out.
-void putTwo(char *out, int value) {
-  out[0] = static_cast<char>('0' + value / 10 % 10);
-  out[1] = static_cast<char>('0' + value % 10);
-}
-
 }  // namespace
 
 std::unique_ptr<DbDriver> makeSqliteDriver() { return std::make_unique<SqliteDriver>(); }
 
-// --- Dates and types -------------------------------------------------------------
-
-bool parseIsoDate(const char *text, int length, bool exact, DateParts *date) {
-  if (length < 10 || text[4] != '-' || text[7] != '-') return false;
-  DateParts d;
-  d.year = readDigits(text, 4);
-  d.month = readDigits(text + 5, 2);
-  d.day = readDigits(text + 8, 2);
-  if (d.year < 0 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month)) return false;
-  if (length > 10) {
-    bool blank = text[10] == ' ';
-    if (!blank && (exact || text[10] != 'T')) return false;
-    if (length < 16 || text[13] != ':') return false;
-    d.hour = readDigits(text + 11, 2);
-    d.minute = readDigits(text + 14, 2);
-    int end = 16;
-    if (length > 16) {
-      if (length < 19 || text[16] != ':') return false;
-      d.second = readDigits(text + 17, 2);
-      end = 19;
-      if (length > 19 && text[19] == '.' && !exact) {
-        end = 20;
-        while (end < length && text[end] >= '0' && text[end] <= '9') ++end;
-      }
-    } else if (exact) {
-      return false;
-    }
-    if (end != length) return false;
-    if (d.hour < 0 || d.hour > 23 || d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59) return false;
-  }
-  *date = d;
-  return true;
-}
-
-int formatDateText(const DateParts &date, char *out) {
-  putTwo(out, date.month);
-  out[2] = '/';
-  putTwo(out + 3, date.day);
-  out[5] = '/';
-  putTwo(out + 6, date.year / 100);
-  putTwo(out + 8, date.year % 100);
-  out[10] = ' ';
-  putTwo(out + 11, date.hour);
-  out[13] = ':';
-  putTwo(out + 14, date.minute);
-  out[16] = ':';
-  putTwo(out + 17, date.second);
-  out[19] = 0;
-  return 19;
-}
+// --- Column types ----------------------------------------------------------------
 
 // Declared types by name first (CHAR is the fixed-width character type),
 // then by SQLite's affinity words for the many spellings of the others.

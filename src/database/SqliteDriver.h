@@ -1,6 +1,8 @@
-// The SQLite driver's parts shared between its files and its tests: date
-// text handling, column typing and the Oracle-style SQL functions.
+// The SQLite driver's parts shared between its files and its tests: column
+// typing and the Oracle-style SQL functions (date text is in DateText.h).
 #pragma once
+
+#include "database/DateText.h"
 
 struct sqlite3;
 
@@ -8,27 +10,11 @@ struct sqlite3;
 // before it fails with the server's "database is locked".
 constexpr int kSqliteBusyTimeoutMs = 3000;
 
-// Longest text a date gives: "mm/dd/yyyy hh:mi:ss" and its terminator, with
-// room for a year of more than four digits.
-constexpr int kSqliteDateTextSize = 32;
+// Longest text a date gives (see DateText.h).
+constexpr int kSqliteDateTextSize = kDateValueTextSize;
 
 // Longest result of TO_CHAR with a format.
 constexpr int kSqliteToCharSize = 512;
-
-// A calendar date and time of day.
-struct DateParts {
-  int year = 0, month = 0, day = 0;
-  int hour = 0, minute = 0, second = 0;
-};
-
-// Read ISO date text: 'YYYY-MM-DD', optionally followed by a blank or "T"
-// and 'HH:MM', 'HH:MM:SS' or 'HH:MM:SS.fff'. With exact set only the two
-// shapes 'YYYY-MM-DD' and 'YYYY-MM-DD HH:MM:SS' qualify. Fields out of
-// their ranges are no date.
-bool parseIsoDate(const char *text, int length, bool exact, DateParts *date);
-
-// The text a date value gives: "mm/dd/yyyy hh:mi:ss". Returns the length.
-int formatDateText(const DateParts &date, char *out);
 
 // The server type of a declared column type; -1 for no declared type (the
 // value then decides).

@@ -1,5 +1,6 @@
 // The job driver: the command line and its switches, the run modes, opening
 // the files, connecting, and the run loops of the three modes.
+#include <stdio_ext.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -67,6 +68,29 @@ void parseOutfileSwitches(Job &job) {
   if (rest != name) std::memmove(name, rest, std::strlen(rest) + 1);
 }
 
+// A PostgreSQL database (a libpq URI, or "pg:" and keywords) runs to the
+// end of the argument, blanks and "@" included (a URI may name its own
+// user@host); before its "@" stand the user and password, either of them
+// empty or left out.
+static bool splitPgConnectString(char *copy, ConnectParts &parts) {
+  static const char *const kStarts[] = {"@postgresql://", "@postgres://", "@pg:"};
+  char *at = nullptr;
+  for (const char *start : kStarts) {
+    char *found = strcasestr(copy, start);
+    if (found && (!at || found < at)) at = found;
+  }
+  if (!at) return false;
+  *at = 0;
+  parts.database = at + 1;
+  char *slash = std::strchr(copy, '/');
+  if (slash) {
+    *slash = 0;
+    if (slash[1] != 0) parts.password = slash + 1;
+  }
+  if (copy[0] != 0) parts.user = copy;
+  return true;
+}
+
 // The database piece of a connect string: up to white space, or the whole
 // rest for an ODBC connect string ("odbc:" holding "="), whose values may
 // hold blanks (DRIVER={PostgreSQL Unicode}).
@@ -84,6 +108,7 @@ static char *databasePiece(char *rest) {
 // password at all (every string that connected before keeps its meaning).
 ConnectParts splitConnectString(char *copy) {
   ConnectParts parts;
+  if (splitPgConnectString(copy, parts)) return parts;
   char *slash = std::strchr(copy, '/');
   char *at = std::strchr(copy, '@');
   if (at != nullptr && (slash == nullptr || std::strchr(slash, '@') == nullptr)) {
@@ -112,7 +137,7 @@ static int readInputLine(Job &job) {
       line[n] = 0;
       return 1;
     }
-    line[n++] = (c >= 32 && c <= 126) ? static_cast<char>(c) : ' ';
+    line[n++] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';  // UTF-8 bytes are kept
     if (n > kMaxLineChars) {
       line[n] = 0;
       std::fputs("line too big\n", job.job.err);
@@ -199,20 +224,27 @@ static void connect(Job &job, const char *connectString) {
 static void runBuiltins(Job &job) {
   static const char *const kBuiltins[] = {".DECLARE $$DATE$$ A8", ".SET $$DATE$$ $$DATE$$",
                                           ".DECLARE $$TIME$$ A8", ".SET $$TIME$$ $$TIME$$"};
-  job.script.cursor = 0;
   for (const char *statement : kBuiltins) {
     std::strcpy(job.line.lineBuffer, statement);
     dispatchStatement(job, 0);
   }
 }
 
+// The report and the trace are written by this one thread only: their
+// stdio calls need not take the stream locks.
+static void writeUnlocked(Job &job) {
+  __fsetlocking(job.job.output, FSETLOCKING_BYCALLER);
+  __fsetlocking(job.job.trace, FSETLOCKING_BYCALLER);
+}
+
 static void runScript(Job &job) {
   SqlState &q = job.sql;
   q.macroRunning = q.macroLineNo = q.sqlIsQuery = q.sqlCollecting = q.inDefineBody = 0;
+  writeUnlocked(job);
   loadScript(job);
   runPrepass(job);
   runBuiltins(job);
-  while (readScriptLine(job, job.line.lineBuffer)) dispatchStatement(job, 0);
+  runLines(job, 0, 0, kNoEndLine);
   finishJob(job);
 }
 

@@ -50,8 +50,9 @@ void openColumn(Job &job, int column) {
 void dumpFormatterState(Job &job) {
   RpfFormatter &rpf = job.rpf;
   FILE *out = dumpStream(job);
-  std::fprintf(out, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%s\n",
-               rpf.CurTno - 1, rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos, rpf.Word);
+  std::fprintf(out, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%.*s\n",
+               rpf.CurTno - 1, rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos,
+               rpf.WordLength, rpf.Word);
   for (int r = 0; r <= rpf.MaxTno && r < kTableRecords; ++r) {
     const RpfTable &t = rpf.tables[r];
     std::fprintf(out, "NoCol=%d PnPos=%d OwnTno=%d OwnCol=%d Base=%d Flexi=%d\n", t.NoCol, t.PnPos,
@@ -64,7 +65,10 @@ void dumpFormatterState(Job &job) {
   for (const GroupLine &line : rpf.LineGroup) {
     if (!line.LineUsed) continue;
     int end = line.LineEnd < 0 ? 0 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
-    std::fwrite(line.text + 1, 1, static_cast<size_t>(end), out);
+    std::string &text = rpf.printBuffer;
+    text.clear();
+    appendLineBytes(line, 1, end, text);
+    std::fwrite(text.data(), 1, text.size(), out);
     std::fputc('\n', out);
   }
 }

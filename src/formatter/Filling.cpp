@@ -4,10 +4,13 @@
 //
 // The text of the field's current line occupies positions StrPos to
 // NowPos - 2; NowPos - 1 holds the blank after the last word.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
 namespace {
 
@@ -28,13 +31,12 @@ void alignRight(RpfFormatter &rpf, GroupLine &line) {
   int shift = rpf.EndPos - last;
   if (shift <= 0) return;
   int length = last - rpf.StrPos + 1;
-  std::memmove(line.text + rpf.StrPos + shift, line.text + rpf.StrPos, static_cast<size_t>(length));
-  std::memmove(line.mark + rpf.StrPos + shift, line.mark + rpf.StrPos, static_cast<size_t>(length));
-  std::memset(line.text + rpf.StrPos, ' ', static_cast<size_t>(shift));
-  std::memset(line.mark + rpf.StrPos, 0, static_cast<size_t>(shift));
+  std::memmove(line.cells + rpf.StrPos + shift, line.cells + rpf.StrPos,
+               static_cast<size_t>(length) * sizeof(LineCell));
+  std::fill(line.cells + rpf.StrPos, line.cells + rpf.StrPos + shift, LineCell{});
 }
 
-bool isGap(const GroupLine &line, int p) { return line.text[p] == ' ' && !line.mark[p]; }
+bool isGap(const GroupLine &line, int p) { return line.cells[p].at == 0; }
 
 // Widening of a broken line: when the spare positions after the text are
 // fewer than its gaps between words, one blank is inserted after each of
@@ -49,40 +51,56 @@ void alignFill(RpfFormatter &rpf, GroupLine &line) {
   for (int p = first; p <= last; ++p)
     if (!isGap(line, p) && (p == first || isGap(line, p - 1))) ++words;
   if (words < 2 || spare >= words - 1) return;
-  char text[kLinePositions + 1];
-  bool mark[kLinePositions + 1];
+  LineCell cells[kLinePositions + 1];
   int n = 0;
   int inserted = 0;
   for (int p = first; p <= last; ++p) {
-    text[n] = line.text[p];
-    mark[n++] = line.mark[p];
+    cells[n++] = line.cells[p];
     if (isGap(line, p) && inserted < spare) {
-      text[n] = ' ';
-      mark[n++] = false;
+      cells[n++] = LineCell{};
       ++inserted;
     }
   }
   // n is EndPos - StrPos + 1: the rewritten text fills the field exactly.
-  std::memcpy(line.text + first, text, static_cast<size_t>(n));
-  std::memcpy(line.mark + first, mark, static_cast<size_t>(n));
+  std::memcpy(line.cells + first, cells, static_cast<size_t>(n) * sizeof(LineCell));
+}
+
+// The cells of the current word: its bytes go to the line's store, each
+// character to the positions it covers from `at` on.
+void writeWord(GroupLine &line, const char *word, int length, bool ascii, int at) {
+  uint32_t base = static_cast<uint32_t>(line.bytes.size());
+  line.bytes.append(word, static_cast<size_t>(length));
+  if (ascii) {
+    for (int i = 0; i < length; ++i) line.cells[at + i] = {base + static_cast<uint32_t>(i), 1};
+    return;
+  }
+  for (int i = 0; i < length;) {
+    TextCell cell = nextTextCell(word + i, length - i);
+    line.cells[at++] = {base + static_cast<uint32_t>(i), static_cast<uint32_t>(cell.bytes)};
+    if (cell.columns == 2) line.cells[at++] = {base + static_cast<uint32_t>(i), 0};
+    i += cell.bytes;
+  }
 }
 
 }  // namespace
 
-// Set Word into the current field, breaking lines while it does not fit. A
-// word wider than the whole column is cut to the column's width (warning).
+// Set Word into the current field, breaking lines while it does not fit.
+// Widths are display columns. A word wider than the whole column is cut to
+// the column's width (warning), between characters: a wide character that
+// would straddle the column's edge is left out.
 void placeWord(Job &job) {
   RpfFormatter &rpf = job.rpf;
   openLine(job, rpf.CurLine);
-  int length = rpf.WordLength;
-  if (length > rpf.Width) {
-    std::fprintf(job.job.err, "Table=%d Col=%d Width=%d exceeded: %d %s\n", rpf.CurTno - 1,
-                 rpf.CurCol, rpf.Width, length, rpf.Word);
-    length = rpf.Width;
-    rpf.Word[length] = '\0';
-    rpf.WordLength = length;
+  int bytes = rpf.WordLength;
+  int width = rpf.WordAscii ? bytes : displayColumns(rpf.Word, bytes);
+  if (width > rpf.Width) {
+    std::fprintf(job.job.err, "Table=%d Col=%d Width=%d exceeded: %d %.*s\n", rpf.CurTno - 1,
+                 rpf.CurCol, rpf.Width, width, bytes, rpf.Word);
+    bytes = rpf.WordAscii ? rpf.Width : fitColumns(rpf.Word, bytes, rpf.Width, &width);
+    if (rpf.WordAscii) width = bytes;
+    rpf.WordLength = bytes;
   }
-  while (length > rpf.EndPos - rpf.NowPos + 1) {
+  while (width > rpf.EndPos - rpf.NowPos + 1) {
     closeLine(job, true);
     advanceCurLine(job);
     rpf.NowPos = rpf.StrPos;
@@ -90,10 +108,27 @@ void placeWord(Job &job) {
     rpf.LineDone = 0;
     openLine(job, rpf.CurLine);
   }
-  GroupLine &line = rpf.LineGroup[rpf.CurLine];
-  std::memcpy(line.text + rpf.NowPos, rpf.Word, static_cast<size_t>(length));
-  std::memcpy(line.mark + rpf.NowPos, rpf.WordMark, static_cast<size_t>(length));
-  rpf.NowPos += length + 1;
+  writeWord(rpf.LineGroup[rpf.CurLine], rpf.Word, bytes, rpf.WordAscii, rpf.NowPos);
+  rpf.NowPos += width + 1;
+}
+
+void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) {
+  for (int p = from; p <= to; ++p) {
+    const LineCell &cell = line.cells[p];
+    if (cell.length == 1) {
+      out.push_back(line.bytes[cell.at]);
+    } else if (cell.length > 1) {
+      out.append(line.bytes, cell.at, cell.length);
+    }
+  }
+}
+
+int lastInkedPosition(const GroupLine &line, int end) {
+  for (int p = end; p >= 1; --p) {
+    const LineCell &cell = line.cells[p];
+    if (cell.length != 1 || line.bytes[cell.at] != ' ') return p;
+  }
+  return 0;
 }
 
 // Blank line i and put it in use, bounded by the current field's end.
@@ -103,8 +138,8 @@ void openLine(Job &job, int i) {
   if (line.LineUsed) return;
   line.LineUsed = 1;
   line.LineEnd = rpf.EndPos;
-  std::memset(line.text, ' ', sizeof line.text);
-  std::memset(line.mark, 0, sizeof line.mark);
+  std::fill(std::begin(line.cells), std::end(line.cells), LineCell{});
+  line.bytes.assign(1, ' ');
   line.UnderlineCount = 0;
 }
 

@@ -3,43 +3,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "driver/Job.h"
 #include "driver/Signals.h"
-
-namespace {
-
-bool isSeparator(const RpfFormatter &rpf, int i) {
-  char c = rpf.rpfLine[i];
-  return !rpf.rpfMark[i] && (c == ' ' || c == '\t' || c == '\n');
-}
-
-// Copy line into rpfLine: a backslash is dropped and marks the character
-// after it; a backslash at the end of the line is dropped. Unmarked control
-// characters become blanks. Returns the number of words.
-int markEscapes(RpfFormatter &rpf, const char *line) {
-  int n = 0;
-  for (const char *p = line; *p != '\0'; ++p) {
-    bool marked = false;
-    if (*p == '\\') {
-      if (p[1] == '\0') break;
-      ++p;
-      marked = true;
-    }
-    unsigned char c = static_cast<unsigned char>(*p);
-    rpf.rpfLine[n] = (!marked && c < 0x20) ? ' ' : *p;
-    rpf.rpfMark[n] = marked;
-    ++n;
-  }
-  rpf.rpfLine[n] = '\0';
-  rpf.lineLength = n;
-  int words = 0;
-  for (int i = 0; i < n; ++i)
-    if (!isSeparator(rpf, i) && (i == 0 || isSeparator(rpf, i - 1))) ++words;
-  return words;
-}
-
-}  // namespace
+#include "formatter/Utf8Text.h"
 
 // The command table, in the documented order; the refused names follow.
 const RpfCommand kRpfCommands[] = {
@@ -56,22 +24,123 @@ const int kRpfCommandCount = sizeof kRpfCommands / sizeof kRpfCommands[0];
 
 namespace {
 
-// The command named by the current Word, or nullptr. A marked character
-// anywhere in the name makes it text.
-const RpfCommand *findRpfCommand(const Job &job) {
-  const RpfFormatter &rpf = job.rpf;
-  int length = rpf.WordLength - 1;
-  if (length < 1 || length >= kCommandNameSize) return nullptr;
+// The command a word names: index in kRpfCommands, or -1 for text. A word
+// names a command when it begins with an unmarked "." or "#" followed by a
+// name of the table (folded to upper case); a marked character anywhere in
+// the name makes it text.
+int8_t classifyWord(const char *word, const char *mark, int length) {
+  if (length < 2 || mark[0] || (word[0] != '.' && word[0] != '#')) return -1;
+  int nameLength = length - 1;
+  if (nameLength >= kCommandNameSize) return -1;
   char name[kCommandNameSize];
-  for (int i = 0; i < length; ++i) {
-    if (rpf.WordMark[i + 1]) return nullptr;
-    char c = rpf.Word[i + 1];
+  for (int i = 0; i < nameLength; ++i) {
+    if (mark[i + 1]) return -1;
+    char c = word[i + 1];
     name[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  name[length] = '\0';
-  for (const RpfCommand &command : kRpfCommands)
-    if (command.name[0] == name[0] && std::strcmp(command.name, name) == 0) return &command;
-  return nullptr;
+  name[nameLength] = '\0';
+  for (int k = 0; k < kRpfCommandCount; ++k)
+    if (kRpfCommands[k].name[0] == name[0] && std::strcmp(kRpfCommands[k].name, name) == 0)
+      return static_cast<int8_t>(k);
+  return -1;
+}
+
+constexpr int kNeedsMarking = -2;
+constexpr char kNoMarks[kRpfInputSize] = {};
+
+void classifyWords(const char *text, const char *mark, RpfWord *words, int count) {
+  for (int w = 0; w < count; ++w)
+    words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+}
+
+// One pass over line: a backslash is dropped and marks the character after
+// it (all its bytes); a backslash at the end of the line is dropped;
+// unmarked control characters become blanks. The marked text goes to text
+// and mark, its words to words. Returns the number of words, or -1 when the
+// line is longer than kMaxRpfLineChars.
+int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *length) {
+  int n = 0;
+  int count = 0;
+  bool inWord = false;
+  for (const char *p = line; *p != '\0';) {
+    if (p - line >= kMaxRpfLineChars) return -1;
+    int bytes = 1;
+    bool marked = false;
+    if (*p == '\\') {
+      if (p[1] == '\0') break;
+      ++p;
+      marked = true;
+      bytes = utf8CharBytes(p, static_cast<int>(strnlen(p, 4)));
+      if (p + bytes - 1 - line >= kMaxRpfLineChars) return -1;
+    }
+    unsigned char c = static_cast<unsigned char>(*p);
+    bool separator = !marked && (c <= ' ');
+    for (int k = 0; k < bytes; ++k) {
+      text[n + k] = (!marked && c < 0x20) ? ' ' : p[k];
+      mark[n + k] = marked;
+    }
+    if (separator) {
+      if (inWord) words[count - 1].length = n - words[count - 1].start;
+      inWord = false;
+    } else {
+      if (!inWord) words[count++] = {n, 0, -1, true};
+      inWord = true;
+      if (c >= 0x80) words[count - 1].ascii = false;
+    }
+    n += bytes;
+    p += bytes;
+  }
+  if (inWord) words[count - 1].length = n - words[count - 1].start;
+  text[n] = '\0';
+  *length = n;
+  classifyWords(text, mark, words, count);
+  return count;
+}
+
+// A line without backslashes and control characters is its own marked text:
+// its words are found in place, without a copy. Returns the number of words,
+// -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
+int splitInPlace(const char *line, RpfWord *words) {
+  int count = 0;
+  bool inWord = false;
+  int i = 0;
+  for (; line[i] != '\0'; ++i) {
+    if (i >= kMaxRpfLineChars) return -1;
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c == '\\' || c < 0x20) return kNeedsMarking;
+    if (c == ' ') {
+      if (inWord) words[count - 1].length = i - words[count - 1].start;
+      inWord = false;
+    } else {
+      if (!inWord) words[count++] = {i, 0, -1, true};
+      inWord = true;
+      if (c >= 0x80) words[count - 1].ascii = false;
+    }
+  }
+  if (inWord) words[count - 1].length = i - words[count - 1].start;
+  classifyWords(line, kNoMarks, words, count);
+  return count;
+}
+
+// The line a word points into belongs to the caller and may change once
+// the line is done, but the state dump still shows the last word: keep a
+// copy of it.
+void keepLastWord(RpfFormatter &rpf) {
+  std::memcpy(rpf.lastWord, rpf.Word, static_cast<size_t>(rpf.WordLength));
+  std::memcpy(rpf.lastWordMark, rpf.WordMark, static_cast<size_t>(rpf.WordLength));
+  rpf.Word = rpf.lastWord;
+  rpf.WordMark = rpf.lastWordMark;
+}
+
+// Dispatch every word of the current line, in order.
+void runLine(Job &job) {
+  checkStop(job);
+  if (job.rpf.wordTotal == 0) return;
+  job.rpf.wordNext = 0;
+  nextWord(job);
+  do dispatchRpfCommand(job);
+  while (nextWord(job));
+  keepLastWord(job.rpf);
 }
 
 }  // namespace
@@ -80,56 +149,102 @@ const RpfCommand *findRpfCommand(const Job &job) {
 // line comes from a file, whose lines stop at 900 characters). The echo of
 // later errors is rpfLine as marked: backslashes removed, control
 // characters blanked; the marks themselves are not visible in it.
+//
+// Most lines hold no backslash and no control character; they are read in
+// place, once, and the caller's buffer stays untouched while they run.
 void feedRpfLine(Job &job, const char *line) {
   RpfFormatter &rpf = job.rpf;
-  checkStop(job);
-  if (std::strlen(line) > static_cast<size_t>(kMaxRpfLineChars))
-    failWith(job, "RPF line too long\n", line);
-  if (markEscapes(rpf, line) == 0) return;
-  rpf.wordPos = 0;
-  nextWord(job);
-  do dispatchRpfCommand(job);
-  while (nextWord(job));
+  int count = splitInPlace(line, rpf.lineWords);
+  if (count == kNeedsMarking) {
+    int length = 0;
+    count = markAndSplit(line, rpf.rpfLine, rpf.rpfMark, rpf.lineWords, &length);
+    rpf.lineText = rpf.rpfLine;
+    rpf.lineMark = rpf.rpfMark;
+  } else {
+    rpf.lineText = line;
+    rpf.lineMark = kNoMarks;
+  }
+  if (count < 0) failWith(job, "RPF line too long\n", line);
+  rpf.words = rpf.lineWords;
+  rpf.wordTotal = count;
+  runLine(job);
+}
+
+bool prepareRpfLine(const char *line, RpfPreparedLine &prepared) {
+  static thread_local char text[kRpfInputSize];
+  static thread_local char mark[kRpfInputSize];
+  static thread_local RpfWord words[kRpfInputSize / 2 + 1];
+  int length = 0;
+  int count = markAndSplit(line, text, mark, words, &length);
+  if (count < 0) return false;
+  prepared.text.assign(text, static_cast<size_t>(length));
+  prepared.mark.assign(mark, static_cast<size_t>(length));
+  prepared.words.assign(words, words + count);
+  return true;
+}
+
+void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared) {
+  RpfFormatter &rpf = job.rpf;
+  rpf.lineText = prepared.text.c_str();
+  rpf.lineMark = prepared.mark.data();
+  rpf.words = prepared.words.data();
+  rpf.wordTotal = static_cast<int>(prepared.words.size());
+  runLine(job);
+}
+
+void feedScriptRpfLine(Job &job, const char *line) {
+  RpfFormatter &rpf = job.rpf;
+  int key = job.script.cursor;
+  if (key < 0 || key > job.script.scriptLength) {
+    feedRpfLine(job, line);
+    return;
+  }
+  if (rpf.scriptLineIndex.size() != static_cast<size_t>(job.script.scriptLength) + 1)
+    rpf.scriptLineIndex.assign(static_cast<size_t>(job.script.scriptLength) + 1, -1);
+  int32_t &index = rpf.scriptLineIndex[static_cast<size_t>(key)];
+  if (index >= 0 && rpf.scriptLines[static_cast<size_t>(index)].source == line) {
+    feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
+    return;
+  }
+  ScriptRpfLine entry{line, {}};
+  if (!prepareRpfLine(line, entry.prepared)) {
+    feedRpfLine(job, line);             // too long: refused there
+    return;
+  }
+  if (index < 0) {
+    index = static_cast<int32_t>(rpf.scriptLines.size());
+    rpf.scriptLines.push_back(std::move(entry));
+  } else {
+    rpf.scriptLines[static_cast<size_t>(index)] = std::move(entry);
+  }
+  feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
 }
 
 bool nextWord(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int i = rpf.wordPos;
-  while (i < rpf.lineLength && isSeparator(rpf, i)) ++i;
-  if (i >= rpf.lineLength) {
-    rpf.wordPos = i;
-    return false;
-  }
-  int n = 0;
-  while (i < rpf.lineLength && !isSeparator(rpf, i)) {
-    rpf.Word[n] = rpf.rpfLine[i];
-    rpf.WordMark[n] = rpf.rpfMark[i];
-    ++n;
-    ++i;
-  }
-  rpf.Word[n] = '\0';
-  rpf.WordLength = n;
-  rpf.wordPos = i;
+  if (rpf.wordNext >= rpf.wordTotal) return false;
+  const RpfWord &word = rpf.words[rpf.wordNext++];
+  rpf.Word = rpf.lineText + word.start;
+  rpf.WordMark = rpf.lineMark + word.start;
+  rpf.WordLength = word.length;
+  rpf.WordCommand = word.command;
+  rpf.WordAscii = word.ascii;
   return true;
 }
 
 void dispatchRpfCommand(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  if (!hasCommandPrefix(job) || rpf.WordLength < 2) {
+  if (rpf.WordCommand < 0) {            // text, or .XYZ that names nothing
     placeWord(job);
     return;
   }
-  const RpfCommand *command = findRpfCommand(job);
-  if (command == nullptr) {             // .XYZ is text
-    placeWord(job);
-    return;
-  }
-  if (command->handler == nullptr) {
+  const RpfCommand &command = kRpfCommands[rpf.WordCommand];
+  if (command.handler == nullptr) {
     std::fputs("Unsupported RPF command\n", job.job.err);
-    std::fprintf(job.job.err, "%s", rpf.Word);
+    std::fprintf(job.job.err, "%.*s", rpf.WordLength, rpf.Word);
     abortJob(job);
   }
-  command->handler(job);
+  command.handler(job);
 }
 
 bool isTerminator(const Job &job) {
@@ -175,4 +290,4 @@ int takeNumber(Job &job, const char *message) {
   return value;
 }
 
-void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.rpfLine); }
+void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.lineText); }

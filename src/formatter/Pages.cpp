@@ -1,6 +1,7 @@
 // Page layout and output: the line group is printed line by line through
 // the page logic, which opens pages with their header rows, counts lines and
 // completes pages at BottomLine. Also B, S, NP, SP, PAGE and SPN.
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -67,12 +68,15 @@ void flushRpf(Job &job) {
     GroupLine &line = rpf.LineGroup[i];
     if (!line.LineUsed) continue;
     int end = line.LineEnd < 1 ? 1 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
-    char *text = rpf.printBuffer;
-    for (int p = 1; p <= end; ++p) text[p - 1] = line.text[p];
-    while (end > 1 && text[end - 1] == ' ') --end;
-    text[end] = '\0';
+    end = std::max(lastInkedPosition(line, end), 1);
+    std::string &text = rpf.printBuffer;
+    text.clear();
+    appendLineBytes(line, 1, end, text);
     beginPage(job);
-    if (!rpf.PageSuppressed) writePageRow(job, PageRow::Body, text, end, markLineUnderline(job, i, text));
+    if (!rpf.PageSuppressed) {
+      bool underlined = markLineUnderline(job, i, end);
+      writePageRow(job, PageRow::Body, text.data(), static_cast<int>(text.size()), underlined);
+    }
     advanceLine(job);
     for (int k = 0; k < rpf.ExtraSpacing; ++k) writeBlankLine(job);
     line.LineUsed = 0;

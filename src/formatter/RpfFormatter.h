@@ -5,14 +5,23 @@
 // indexed by print position have one spare element at index 0 so that the
 // code can use the positions as they are.
 //
+// Text is UTF-8: a print position is a display column. A line of the
+// LineGroup holds one cell per position: the bytes of a character (with its
+// combining marks) at the first position it covers, nothing at the second
+// position of a wide character. Bytes that are not valid UTF-8 are one
+// column each (Utf8Text.h).
+//
 // Escape marks: a character written behind a backslash is "marked". The mark
-// is kept in a flag array beside the text (rpfMark, WordMark, GroupLine::mark)
-// rather than in the character's high bit, so bytes of 128 and above that
-// come from database values print exactly as they came. A marked character
-// is never a blank, a command prefix or a terminator.
+// is kept in a flag array beside the text (rpfMark, WordMark) rather than in
+// the character's high bit, so every byte of every source prints exactly as
+// it came. A marked character is never a blank, a command prefix or a
+// terminator.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 struct Job;
 
@@ -31,6 +40,8 @@ constexpr int kMaxPageNoPos = 254;
 constexpr int kMaxSkip = 66;            // CS and SP
 constexpr int kParaIndent = 5;          // first-line indent of P
 constexpr int kCommandNameSize = 8;     // longest command name (PAUSE) and more
+// A title: the words of one input line, padded to at most 254 columns.
+constexpr int kTitleBytes = kRpfInputSize + kMaxTitleWidth + 1;
 
 enum AlignKind { AlignRight = 1, AlignRagged = 2, AlignFill = 3 };
 
@@ -50,15 +61,47 @@ struct ColumnSlot {
   int Epn = 0;
 };
 
+// A word of an input line after escape marking, classified once.
+struct RpfWord {
+  int start = 0;                        // offset in the line
+  int length = 0;                       // bytes
+  int8_t command = -1;                  // index in the command table; -1: text
+  bool ascii = true;                    // every byte below 128
+};
+
+// A line of RPF prepared for the formatter once and fed any number of times
+// (prepareRpfLine, feedPreparedRpfLine): the text after escape marking, the
+// mark of each byte, and the words with the commands they name.
+struct RpfPreparedLine {
+  std::string text;
+  std::string mark;                     // 1 where the byte is marked
+  std::vector<RpfWord> words;
+};
+
+// A text line of the script with its prepared form (feedScriptRpfLine).
+struct ScriptRpfLine {
+  std::string source;                   // the line as the script holds it
+  RpfPreparedLine prepared;
+};
+
 struct UnderlineField {
   int start = 0;                        // print range of the field at the request
   int end = 0;
 };
 
+// The print position of a line: where its bytes stand in the line's store.
+// Offset 0 of the store is the blank of every position not written since
+// the line was opened, so `at == 0` is a gap between words; a marked blank
+// has its own byte. Length 0 is the second column of a wide character.
+struct LineCell {
+  uint32_t at = 0;
+  uint32_t length = 1;
+};
+
 // One line of the LineGroup, shared by every column of a row.
 struct GroupLine {
-  char text[kLinePositions + 1] = {};   // text[p] is print position p
-  bool mark[kLinePositions + 1] = {};   // escape mark of each position
+  LineCell cells[kLinePositions + 1] = {};  // cells[p] is print position p
+  std::string bytes = " ";              // the store: appended to, never rewritten
   int LineUsed = 0;                     // blanked and due to be printed
   int LineEnd = 0;                      // print length bound: largest EndPos seen
   int UnderlineCount = 0;
@@ -66,15 +109,28 @@ struct GroupLine {
 };
 
 struct RpfFormatter {
-  // Input state: the current line after escape marking, and the word list
-  // scanned over it (nextWord copies each word into Word).
+  // Input state: the current line after escape marking with its words,
+  // either a line fed as text (prepared in rpfLine, rpfMark, lineWords) or a
+  // line prepared by the caller. Word points into the line (no copy).
   char rpfLine[kRpfInputSize] = {};
-  bool rpfMark[kRpfInputSize] = {};
-  int lineLength = 0;
-  int wordPos = 0;                      // where nextWord looks next
-  char Word[kRpfInputSize] = {};         // the current word
-  bool WordMark[kRpfInputSize] = {};
+  char rpfMark[kRpfInputSize] = {};
+  RpfWord lineWords[kRpfInputSize / 2 + 1] = {};
+  const char *lineText = rpfLine;       // the current line: errors echo it
+  const char *lineMark = rpfMark;
+  const RpfWord *words = lineWords;
+  int wordTotal = 0;
+  int wordNext = 0;                     // index of the word nextWord takes
+  const char *Word = lastWord;          // the current word, WordLength bytes
+  const char *WordMark = lastWordMark;
   int WordLength = 0;
+  int WordCommand = -1;                 // the command it names; -1: text
+  bool WordAscii = true;
+  char lastWord[kRpfInputSize] = {};    // Word once its line is done
+  char lastWordMark[kRpfInputSize] = {};
+  // Text lines of the script, prepared the first time each one runs; found
+  // by the script offset just after the line.
+  std::vector<int32_t> scriptLineIndex; // offset -> index in scriptLines, -1 none
+  std::vector<ScriptRpfLine> scriptLines;
 
   // Tables and columns.
   RpfTable tables[kTableRecords] = {{1, 0, 0, 0, 1, 0}};  // record 0: the page
@@ -109,11 +165,11 @@ struct RpfFormatter {
   int TitleLines = 0;                   // 0, 1 or 2
   int TitleWidth = 0;
   int TitleUnderline = 0;
-  char Title1[kMaxTitleWidth + 1] = {}; // TitleWidth characters once set
-  char Title2[kMaxTitleWidth + 1] = {};
+  char Title1[kTitleBytes] = {};        // TitleWidth columns once set
+  char Title2[kTitleBytes] = {};
   char UnderlineBuffer[kLinePositions + 2] = {};  // index p is print position p
   int underlineLength = 0;
-  char printBuffer[kLinePositions + 2] = {};      // a line being written
+  std::string printBuffer;              // a line being written
 };
 
 // --- Intake (Intake.cpp) ----------------------------------------------------
@@ -127,9 +183,18 @@ struct RpfCommand {
 extern const RpfCommand kRpfCommands[];
 extern const int kRpfCommandCount;
 
-// Format one line of RPF text (at most 1,999 characters). May be given
-// job.sql.rpfLine itself: the line is copied before anything changes.
+// Format one line of RPF text (at most 1,999 bytes). May be given
+// job.sql.rpfLine itself: the formatter never writes into the line.
 void feedRpfLine(Job &job, const char *line);
+// Mark escapes, cut into words and classify them, once; false when the line
+// is longer than 1,999 bytes.
+bool prepareRpfLine(const char *line, RpfPreparedLine &prepared);
+// Format a prepared line, as feedRpfLine would format its text.
+void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared);
+// Format a text line of the script just read (the script's cursor stands
+// after it): each line of the script is marked, cut and classified the
+// first time it runs only. Any other line is formatted as by feedRpfLine.
+void feedScriptRpfLine(Job &job, const char *line);
 // Make the next word of the line current; false when none is left.
 bool nextWord(Job &job);
 // Run the command that the current Word names, or set it as text.
@@ -160,6 +225,11 @@ FILE *dumpStream(Job &job);
 // --- Filling (Filling.cpp) --------------------------------------------------
 
 void placeWord(Job &job);
+// Print cells of line i from position `from` to `to` as bytes, appended to out.
+void appendLineBytes(const GroupLine &line, int from, int to, std::string &out);
+// Last position in 1..end whose cell prints something other than a blank;
+// 0 if none.
+int lastInkedPosition(const GroupLine &line, int end);
 void openLine(Job &job, int line);
 void raiseLineEnd(Job &job, int line);
 void closeLine(Job &job, bool breaking);
@@ -209,12 +279,15 @@ void execTTLU(Job &job);
 void execCEN(Job &job);
 void execCUL(Job &job);
 void execUL(Job &job);
-// Centre title (its words joined by single blanks, length given) in TitleWidth.
-void centreTitle(Job &job, char *title, int length);
+// Centre title (its words joined by single blanks, `bytes` long) in
+// TitleWidth columns, or cut it to them; it stays zero-terminated.
+void centreTitle(Job &job, char *title, int bytes);
 void printTitleLine(Job &job, const char *title);
 void clearUnderline(Job &job);
-// Underscores under the non-blank stretch of text within positions start..end.
-void markUnderline(Job &job, const char *text, int start, int end);
-// The underline row of line group line i into the UnderlineBuffer; false
-// when the line has no underline fields.
-bool markLineUnderline(Job &job, int line, const char *text);
+// Underscores under the inked stretch within positions start..end. ink has
+// one character per display column, a blank where nothing is printed.
+void markUnderline(Job &job, const char *ink, int start, int end);
+// The underline row of line group line i, printed up to position end, into
+// the UnderlineBuffer (display columns); false when the line has no
+// underline fields.
+bool markLineUnderline(Job &job, int line, int end);

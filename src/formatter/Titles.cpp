@@ -2,10 +2,12 @@
 // the page header; CEN, CUL and UL centre and underline a line of the
 // current field. Underlining works as on a line printer: a row of
 // underscores ended by "\r", then the text line written over it.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
 namespace {
 
@@ -15,13 +17,11 @@ bool isBar(const RpfFormatter &rpf) {
 
 // Title words joined by single blanks, up to a terminator, the end of the
 // line, or (for the first title) a lone "|"; then centred. Words beginning
-// with "." or "#" are title text. Only the first kMaxTitleWidth characters
-// are kept, which is all that a title of at most that width can show.
-// Returns true when the list was ended by "|".
+// with "." or "#" are title text. The words of one line always fit in a
+// title's store. Returns true when the list was ended by "|".
 bool collectTitle(Job &job, char *title, bool barEnds) {
   RpfFormatter &rpf = job.rpf;
-  int length = 0;                       // joined length, words and blanks
-  int kept = 0;
+  int length = 0;
   bool bar = false;
   while (nextWord(job)) {
     if (isTerminator(job)) break;
@@ -29,12 +29,8 @@ bool collectTitle(Job &job, char *title, bool barEnds) {
       bar = true;
       break;
     }
-    if (length > 0) {
-      if (kept < kMaxTitleWidth) title[kept++] = ' ';
-      ++length;
-    }
-    for (int i = 0; i < rpf.WordLength; ++i)
-      if (kept < kMaxTitleWidth) title[kept++] = rpf.Word[i];
+    if (length > 0) title[length++] = ' ';
+    std::memcpy(title + length, rpf.Word, static_cast<size_t>(rpf.WordLength));
     length += rpf.WordLength;
   }
   centreTitle(job, title, length);
@@ -80,11 +76,24 @@ void centreCurrentLine(RpfFormatter &rpf) {
   if (half <= 0 || rpf.NowPos == rpf.StrPos) return;
   GroupLine &line = rpf.LineGroup[rpf.CurLine];
   int length = rpf.NowPos - rpf.StrPos;
-  std::memmove(line.text + rpf.StrPos + half, line.text + rpf.StrPos, static_cast<size_t>(length));
-  std::memmove(line.mark + rpf.StrPos + half, line.mark + rpf.StrPos, static_cast<size_t>(length));
-  std::memset(line.text + rpf.StrPos, ' ', static_cast<size_t>(half));
-  std::memset(line.mark + rpf.StrPos, 0, static_cast<size_t>(half));
+  std::memmove(line.cells + rpf.StrPos + half, line.cells + rpf.StrPos,
+               static_cast<size_t>(length) * sizeof(LineCell));
+  std::fill(line.cells + rpf.StrPos, line.cells + rpf.StrPos + half, LineCell{});
   rpf.NowPos += half;
+}
+
+// One character per display column of text: a blank where a blank is
+// printed, else "x". Returns the number of columns (at most limit).
+int inkColumns(const char *text, int bytes, char *ink, int limit) {
+  int columns = 0;
+  for (int i = 0; i < bytes && columns < limit;) {
+    TextCell cell = nextTextCell(text + i, bytes - i);
+    char mark = (cell.bytes == 1 && text[i] == ' ') ? ' ' : 'x';
+    for (int k = 0; k < cell.columns && columns < limit; ++k) ink[columns++] = mark;
+    i += cell.bytes;
+  }
+  ink[columns] = '\0';
+  return columns;
 }
 
 // Record the whole current field for underlining on the current line.
@@ -134,26 +143,36 @@ void execUL(Job &job) {
   if (pending) dispatchRpfCommand(job);
 }
 
-// title holds the first characters of its text (length in all); it becomes
-// exactly TitleWidth characters: centred with blanks around, or cut.
-void centreTitle(Job &job, char *title, int length) {
+// title holds its text, `bytes` long; it becomes exactly TitleWidth
+// columns: centred with blanks around, or cut between characters (a wide
+// character that would straddle the edge is left out and a blank put in
+// its place).
+void centreTitle(Job &job, char *title, int bytes) {
   int width = job.rpf.TitleWidth;
+  int length = displayColumns(title, bytes);
   if (length < width) {
     int pad = (width - length) / 2;
-    std::memmove(title + pad, title, static_cast<size_t>(length));
+    std::memmove(title + pad, title, static_cast<size_t>(bytes));
     std::memset(title, ' ', static_cast<size_t>(pad));
-    std::memset(title + pad + length, ' ', static_cast<size_t>(width - pad - length));
+    std::memset(title + pad + bytes, ' ', static_cast<size_t>(width - pad - length));
+    title[pad + bytes + width - pad - length] = '\0';
+    return;
   }
-  title[width] = '\0';
+  int kept = fitColumns(title, bytes, width, &length);
+  if (length < width) title[kept++] = ' ';
+  title[kept] = '\0';
 }
 
 void printTitleLine(Job &job, const char *title) {
   RpfFormatter &rpf = job.rpf;
+  size_t bytes = std::strlen(title);
   if (rpf.TitleUnderline) {
+    char ink[kLinePositions + 1];
+    inkColumns(title, static_cast<int>(bytes), ink, kLinePositions);
     clearUnderline(job);
-    markUnderline(job, title, 1, rpf.TitleWidth);
+    markUnderline(job, ink, 1, rpf.TitleWidth);
   }
-  writePageRow(job, PageRow::Title, title, rpf.TitleWidth, rpf.TitleUnderline != 0);
+  writePageRow(job, PageRow::Title, title, static_cast<int>(bytes), rpf.TitleUnderline != 0);
 }
 
 void clearUnderline(Job &job) {
@@ -161,18 +180,17 @@ void clearUnderline(Job &job) {
   job.rpf.underlineLength = 0;
 }
 
-// Underscores from the first to the last non-blank character of text within
-// positions start..end (positions past the text are blank); the row grows
-// to end.
-void markUnderline(Job &job, const char *text, int start, int end) {
+// Underscores from the first to the last inked column within positions
+// start..end (positions past the ink are blank); the row grows to end.
+void markUnderline(Job &job, const char *ink, int start, int end) {
   RpfFormatter &rpf = job.rpf;
   if (end > kLinePositions) end = kLinePositions;
-  int length = static_cast<int>(std::strlen(text));
+  int length = static_cast<int>(std::strlen(ink));
   int last = end < length ? end : length;
   int first = 0;
   int lastMarked = 0;
   for (int p = start < 1 ? 1 : start; p <= last; ++p) {
-    if (text[p - 1] == ' ') continue;
+    if (ink[p - 1] == ' ') continue;
     if (first == 0) first = p;
     lastMarked = p;
   }
@@ -180,15 +198,22 @@ void markUnderline(Job &job, const char *text, int start, int end) {
   if (end > rpf.underlineLength) rpf.underlineLength = end;
 }
 
-// The underline row of group line i (text: the line as it is printed) into
-// the UnderlineBuffer; false when the line has no underline fields. Which
+// The underline row of group line i, printed up to position end, into the
+// UnderlineBuffer; false when the line has no underline fields. Which
 // positions of each recorded field get underscores is decided by the
-// printed text, so escape-marked blanks count as blanks here.
-bool markLineUnderline(Job &job, int i, const char *text) {
+// printed text, so escape-marked blanks count as blanks here; a wide
+// character is underlined over both its columns.
+bool markLineUnderline(Job &job, int i, int end) {
   const GroupLine &line = job.rpf.LineGroup[i];
   if (line.UnderlineCount == 0) return false;
+  char ink[kLinePositions + 1];
+  for (int p = 1; p <= end; ++p) {
+    const LineCell &cell = line.cells[p];
+    ink[p - 1] = (cell.length == 1 && line.bytes[cell.at] == ' ') ? ' ' : 'x';
+  }
+  ink[end] = '\0';
   clearUnderline(job);
   for (int k = 0; k < line.UnderlineCount; ++k)
-    markUnderline(job, text, line.fields[k].start, line.fields[k].end);
+    markUnderline(job, ink, line.fields[k].start, line.fields[k].end);
   return true;
 }

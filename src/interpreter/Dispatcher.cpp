@@ -1,6 +1,7 @@
-// The statement dispatcher: decides what one script line is and runs it,
-// gathers the lines of an SQL macro into sqlBuffer, and sends produced text
-// to the report through emitRptLine.
+// The statement dispatcher: runs one decoded script line by what its record
+// says and what the run has reached, gathers the lines of an SQL macro into
+// sqlBuffer, and sends produced text to the report through emitRptLine.
+// Also the interpreter's one loop over the records.
 #include <cstring>
 
 #include "database/SqlText.h"
@@ -54,6 +55,23 @@ void startCollecting(Job &job) {
   appendSql(job, job.line.lineBuffer);
 }
 
+// The first non-blank line of a macro's run: an SQL keyword there opens
+// the statement that the run's lines make up. True when it did.
+bool startsSql(Job &job, const ScriptLine &line) {
+  if (line.sqlWord == SqlWord::None) return false;
+  if (line.sqlWord == SqlWord::Select) {
+    job.sql.sqlIsQuery = 1;
+    numberQueryLevel(job);
+  }
+  startCollecting(job);
+  return true;
+}
+
+void writeTrace(Job &job, const char *text) {
+  std::fputs(text, job.job.trace);
+  std::putc('\n', job.job.trace);
+}
+
 }  // namespace
 
 void appendSql(Job &job, const char *text) {
@@ -69,66 +87,79 @@ void appendSql(Job &job, const char *text) {
 
 int dispatchStatement(Job &job, int macroSlot) {
   LineState &l = job.line;
+  countWords(l.lineBuffer);
+  int length = static_cast<int>(std::strlen(l.lineBuffer));
+  decodeLine(job, l.decoded, l.lineBuffer, length, l.tokenBuffer, true);
+  l.decoded.offset = -1;                // not a line of ScriptText
+  return runLine(job, l.decoded, macroSlot);
+}
+
+// The dispatcher's steps, in their order; what the record cannot know
+// (a macro running, its line number, a statement being collected) is
+// looked up in SqlState.
+int runLine(Job &job, const ScriptLine &line, int macroSlot) {
+  LineState &l = job.line;
   SqlState &q = job.sql;
   checkStop(job);
-  l.wordCount = countWords(l.lineBuffer);
-  if (l.wordCount == 0) return 0;
+  l.wordCount = line.wordCount;
+  if (line.kind == ScriptLineKind::Blank) return 0;
   ++q.macroLineNo;
-  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "%s\n", l.lineBuffer);
-  char *first = firstToken(job, l.lineBuffer);
-  foldUpper(first);
+  if (line.text != l.lineBuffer) {
+    std::memcpy(l.lineBuffer, line.text, line.length);
+    l.lineBuffer[line.length] = 0;
+  }
+  if (job.job.runFlags & kFlagTrace) writeTrace(job, l.lineBuffer);
 
-  if (std::strcmp(first, ".DEFINE") == 0) {  // the body was recorded by the pre-pass
+  if (line.kind == ScriptLineKind::Define) {  // the body was recorded by the pre-pass
     q.inDefineBody = 1;
     return 0;
   }
-  if (std::strcmp(first, "..") == 0) {
+  if (line.kind == ScriptLineKind::EndDefine) {
     q.inDefineBody = 0;
     return 1;
   }
-  if (std::strncmp(first, ".&", 2) == 0) return 0;        // a label line
+  if (line.kind == ScriptLineKind::Label) return 0;
   if (q.inDefineBody == 1 && q.macroRunning == 0) return 0;  // a body passed over
-
-  if (q.macroRunning == 1 && q.macroLineNo == 1) {
-    if (std::strcmp(first, "SELECT") == 0) {
-      q.sqlIsQuery = 1;
-      if (++job.queries.queryDepth > kMaxQueryDepth)
-        failWith(job, "No. Dynasets > 100\n", l.lineBuffer);
-      startCollecting(job);
-      return 0;
-    }
-    if (isSqlKeyword(first)) {
-      startCollecting(job);
-      return 0;
-    }
-  }
-  if (q.sqlIsQuery == 1 && std::strcmp(first, "INTO") == 0) {
+  if (q.macroRunning == 1 && q.macroLineNo == 1 && startsSql(job, line)) return 0;
+  if (q.sqlIsQuery == 1 && line.into) {
     parseInto(job);
     return 0;
   }
-  if (std::strcmp(first, ".REM") == 0) return 0;
+  if (line.kind == ScriptLineKind::Remark) return 0;
   if (q.sqlCollecting == 1) {
     appendSql(job, l.lineBuffer);
     return 0;
   }
-
-  if (first[0] == '.') {
-    for (const Statement &s : kStatements) {
-      if (s.word[1] == first[1] && std::strcmp(first, s.word) == 0) {
-        s.handler(job, macroSlot);
-        return 0;
-      }
-    }
-    int slot = findMacro(job, first + 1);
-    if (slot >= 0) {
-      callMacro(job, slot);
-      return 0;
-    }
+  if (line.kind == ScriptLineKind::Statement) {
+    loadTokens(job, line);
+    kStatements[line.statement].handler(job, macroSlot);
+    return 0;
   }
-  // A text line: output as written.
-  std::memcpy(q.rpfLine, l.lineBuffer, std::strlen(l.lineBuffer) + 1);
+  if (line.kind == ScriptLineKind::MacroCall) {
+    callMacro(job, line.macroSlot);
+    return 0;
+  }
+  // A text line: output as written. The formatter prepares each line of
+  // the script once, keyed by the offset after the line, as the line
+  // reader would have left the cursor.
+  if (job.job.runMode != RunMode::RptOnly) {
+    if (line.offset >= 0) job.script.cursor = line.offset + line.length + 1;
+    feedScriptRpfLine(job, l.lineBuffer);
+    return 0;
+  }
+  std::memcpy(q.rpfLine, l.lineBuffer, line.length + 1);
   emitRptLine(job);
   return 0;
+}
+
+void runLines(Job &job, int macroSlot, int first, int endLine) {
+  ScriptText &s = job.script;
+  s.nextLine = first;
+  while (s.nextLine < s.lineCount) {
+    const ScriptLine &line = s.lines[s.nextLine++];
+    if (runLine(job, line, macroSlot) == 1 && macroSlot > 0) return;
+    if (s.nextLine == endLine) return;
+  }
 }
 
 void emitRptLine(Job &job) {

@@ -1,7 +1,10 @@
 // The RPT interpreter core: the script held in memory, line reading and the
-// statement tokeniser, the pre-pass that records macros and labels, the
-// statement dispatcher with its SQL collection, and labels and jumps.
+// statement tokeniser, the pre-pass that decodes every line once into a
+// record and records macros and labels, the statement dispatcher with its
+// SQL collection, the run loop over the records, and labels and jumps.
 #pragma once
+
+#include <vector>
 
 struct Job;
 
@@ -15,26 +18,102 @@ constexpr int kMaxLabels = 100;
 constexpr int kNamePoolSize = 3000;     // macro-name and label-name pools
 constexpr int kSqlBufferSize = 2000;    // sqlBuffer: 1,999 characters at most
 constexpr int kRpfLineSize = 2000;      // rpfLine: 1,999 characters at most
+constexpr int kMaxScriptLines = kScriptSize;  // every line ends in a newline
+constexpr int kNoEndLine = -1;          // runLines: no body end to stop at
 
-// The whole input, filtered on loading, read line by line from cursor.
+// --- Statement records --------------------------------------------------------
+//
+// Every line of the script is decoded once, by the pre-pass, into a
+// ScriptLine: what the line is and what can be known of it before anything
+// runs. The run loop walks these records by index; it never re-reads a line
+// or cuts its words again (handlers take the words from the tokeniser, which
+// the record fills ready cut). What depends on the run stays decided at run time,
+// from the record: a body's first line starts an SQL statement only while a
+// macro runs, a line is SQL text while a statement is collected, .DEFINE
+// bodies are passed over at the top level, and "&" references are
+// substituted when the statement is sent.
+//
+// A checker can build the records without running anything: loadScript,
+// then runPrepass, then read ScriptText::lines[0 .. lineCount - 1] beside
+// the MacroTable and LabelTable.
+
+// What a line is, by its first word (folded to upper case).
+enum class ScriptLineKind : unsigned char {
+  Blank,      // no words: passed over, not traced, not counted
+  Define,     // .DEFINE name: opens a macro body (recorded by the pre-pass)
+  EndDefine,  // ..: closes a body; ends a macro's run
+  Label,      // .&name: recorded by the pre-pass, does nothing when reached
+  Remark,     // .REM: a comment, also inside a collected SQL statement
+  Statement,  // a word of the statement table: the handler `statement`
+  MacroCall,  // .name of a macro defined in the script: `macroSlot`
+  Text,       // anything else: output as written, or a line of SQL text
+};
+
+// The SQL keyword a line begins with; it opens a statement only on the
+// first line of a macro's run.
+enum class SqlWord : unsigned char {
+  None,       // not an SQL keyword
+  Select,     // SELECT: a query, numbered as a query level
+  Other,      // INSERT, DELETE, UPDATE, CREATE, DROP, ALTER, TRUNCATE, GRANT, REVOKE
+};
+
+// One decoded script line.
+struct ScriptLine {
+  const char *text;                     // the line as written, not terminated (in ScriptText)
+  const char *words;                    // its words cut apart, each zero-terminated, one after
+                                        // another; the first folded to upper case
+  int offset;                           // byte offset of the line in ScriptText (the trace, the
+                                        // formatter's key); -1 for a line from elsewhere
+                                        // (lineBuffer); jumps use record indices
+  short length;                         // characters of text (at most kMaxLineChars)
+  short wordsLength;                    // bytes of words, terminators included
+  short wordCount;                      // words of the line, as countWords counts them
+  ScriptLineKind kind;                  // what the line is
+  SqlWord sqlWord;                      // the SQL keyword it begins with, if any
+  bool into;                            // first word INTO: an INTO list while a SELECT is collected
+  signed char statement;                // kind Statement: row of kStatements
+  short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
+  short owner;                          // slot of the macro whose body holds the line (as
+                                        // the pre-pass saw it), 0 at the top level
+};
+
+// The whole input, filtered on loading, read line by line from cursor by
+// the pre-pass, and its lines decoded into records that the run walks.
 struct ScriptText {
   char text[kScriptSize];
   int scriptLength = 0;                 // bytes stored
-  int cursor = 0;                       // offset of the next byte to read
+  int cursor = 0;                       // offset of the next byte the line reader reads
+  // The records, one per line (blank lines included, so that a line's
+  // index is its number counted from 0), and the cut words of every line:
+  // the words of the line at offset o are stored from words + o on (a cut
+  // line is never longer than the line and its newline). The records take
+  // memory by the script's lines, at most kMaxScriptLines.
+  std::vector<ScriptLine> lines;
+  int lineCount = 0;                    // records decoded
+  char words[kScriptSize + 1];
+  int nextLine = 0;                     // program counter: index of the next record to run
 };
 
-// The current line and the statement tokeniser that cuts a copy of it.
+// The current line and the statement tokeniser. The tokeniser hands out
+// the words of a cut copy one by one; for a script line the copy comes
+// ready cut from the line's record.
 struct LineState {
   char lineBuffer[kMaxLineChars + 1] = {};  // current line, zero-terminated
   int wordCount = 0;                    // words of lineBuffer (countWords)
-  char tokenBuffer[kTokenBufferSize] = {};  // copy that the tokeniser cuts up
-  char *tokenNext = nullptr;            // where the next word is looked for
+  char tokenBuffer[kTokenBufferSize] = {};  // the cut copy: words each zero-terminated
+  char *tokenNext = nullptr;            // the next word to hand out
+  char *tokenEnd = nullptr;             // just after the last word of the copy
+  ScriptLine decoded = {};              // record of a line dispatched from lineBuffer
 };
 
 struct Macro {
   const char *name = nullptr;           // upper case, in the macro-name pool
-  int start = 0;                        // offset of the line after .DEFINE
+  int start = 0;                        // offset of the line after .DEFINE (the trace, the dumps)
   int end = 0;                          // just after the last non-blank body line; 0 if never closed
+  int firstLine = 0;                    // record index of the line after .DEFINE
+  int endLine = 0;                      // record index matching end; 0 if never closed
+  SqlWord kind = SqlWord::None;         // SQL keyword of the body's first non-blank line:
+                                        // an SQL macro when its run begins there
 };
 
 struct MacroTable {
@@ -46,7 +125,8 @@ struct MacroTable {
 
 struct Label {
   const char *name = nullptr;           // upper case, in the label-name pool
-  int offset = 0;                       // offset of the line after the label line
+  int offset = 0;                       // offset of the line after the label line (the dumps)
+  int line = 0;                         // record index of the line after the label line
   int owner = 0;                        // macroSlot whose body holds it, 0 at top level
 };
 
@@ -78,7 +158,8 @@ int readScriptLine(Job &job, char *buffer);
 // Words separated by blanks; control characters become blanks in place.
 int countWords(char *text);
 void foldUpper(char *text);
-// Copy text into a buffer of size bytes, cut to fit; zero-terminated.
+// Copy text into a buffer of size bytes, cut to fit between characters;
+// zero-terminated.
 void copyText(char *to, int size, const char *from);
 // Read the leading number of a word as the "%d" and "%lg" conversions do
 // (leading white space, sign, digits; the rest ignored). False when no
@@ -92,13 +173,29 @@ char *firstToken(Job &job, const char *text);
 // The next word of the same copy, or nullptr after the last one.
 char *nextToken(Job &job);
 
+// --- Statement records (Statements.cpp) ---------------------------------------
+
+// Decode a line whose control characters countWords has already made
+// blanks: its words are cut into `words` (room for length + 1 bytes), the
+// first folded, and the line classified. A dot word that names no
+// statement is looked up as a macro only when resolveMacros is true (the
+// pre-pass resolves them once every macro is known).
+void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *words, bool resolveMacros);
+// Resolve the dot words of decoded Text lines that name a macro.
+void resolveMacroCalls(Job &job);
+// Put a record's words into the tokeniser with its first word taken, and
+// its word count into wordCount, as a handler expects them.
+void loadTokens(Job &job, const ScriptLine &line);
+
 // --- Pre-pass --------------------------------------------------------------
 
+// Decode every line of ScriptText into its record and fill the MacroTable
+// and LabelTable; runs nothing. Leaves nextLine at 0.
 void runPrepass(Job &job);
 void defineMacro(Job &job);
 void defineLabel(Job &job, int owner);
 
-// --- Dispatcher ------------------------------------------------------------
+// --- Dispatcher and the run loop -----------------------------------------------
 
 // One row of the statement table: a first word and its handler.
 struct Statement {
@@ -111,8 +208,18 @@ extern const int kStatementCount;
 // A first word (folded) that opens an SQL statement other than SELECT.
 bool isSqlKeyword(const char *word);
 
-// Run the line in lineBuffer; 1 for a ".." line, else 0.
+// Run the line in lineBuffer (decoded first); 1 for a ".." line, else 0.
 int dispatchStatement(Job &job, int macroSlot);
+// Run one decoded line; 1 for a ".." line, else 0.
+int runLine(Job &job, const ScriptLine &line, int macroSlot);
+// The interpreter's loop, for the top level and for every macro run: the
+// records from `first` on, in the order the program counter takes them,
+// until the script ends or, in a macro's run (macroSlot above 0), a ".."
+// line ends it or the counter reaches endLine. Jumps move the counter.
+void runLines(Job &job, int macroSlot, int first, int endLine);
+// The next record's text into buffer, outside the run loop (INTO
+// continuation lines); 0 when the script has no further line.
+int takeScriptLine(Job &job, char *buffer);
 // Output sink for rpfLine.
 void emitRptLine(Job &job);
 // Append text and one blank to sqlBuffer (refused past its size).

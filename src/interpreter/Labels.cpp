@@ -21,7 +21,7 @@ int findLabel(Job &job, const char *name, int macroSlot) {
   return -1;
 }
 
-void jumpToLabel(Job &job, int label) { job.script.cursor = job.labels.entries[label].offset; }
+void jumpToLabel(Job &job, int label) { job.script.nextLine = job.labels.entries[label].line; }
 
 // .GOTO label
 void execGoto(Job &job, int macroSlot) {

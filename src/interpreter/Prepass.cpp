@@ -1,5 +1,7 @@
-// The pre-pass: one read of the whole script that records where every macro
-// body starts and ends and where every label stands and who owns it.
+// The pre-pass: one read of the whole script that decodes every line into
+// its record and records where every macro body starts and ends and where
+// every label stands and who owns it.
+#include <algorithm>
 #include <cstring>
 
 #include "driver/Job.h"
@@ -14,31 +16,56 @@ static const char *poolName(char *pool, int &used, const char *name) {
   return stored;
 }
 
-void runPrepass(Job &job) {
+// Decode the line just read into lineBuffer as the next record.
+static const ScriptLine &decodeScriptLine(Job &job, int offset) {
+  ScriptText &s = job.script;
   LineState &l = job.line;
-  int lastEnd = 0;
-  job.script.cursor = 0;
-  while (readScriptLine(job, l.lineBuffer)) {
-    l.wordCount = countWords(l.lineBuffer);
-    if (l.wordCount == 0) continue;
-    char *first = firstToken(job, l.lineBuffer);
-    foldUpper(first);
-    if (std::strncmp(first, ".&", 2) == 0) {
+  // Loading already made every control character a blank, so the record
+  // may point at the script's own bytes.
+  countWords(l.lineBuffer);
+  ScriptLine &line = s.lines[s.lineCount++];
+  int length = static_cast<int>(std::strlen(l.lineBuffer));
+  decodeLine(job, line, l.lineBuffer, length, s.words + offset, false);
+  line.text = s.text + offset;
+  line.offset = offset;
+  line.owner = static_cast<short>(job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
+  return line;
+}
+
+void runPrepass(Job &job) {
+  ScriptText &s = job.script;
+  LineState &l = job.line;
+  int lastEnd = 0, lastEndLine = 0;
+  bool bodyStarts = false;              // the last non-blank line was a .DEFINE
+  s.cursor = 0;
+  s.lineCount = 0;
+  // Every line ends in a newline (loading closes the last one).
+  s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));
+  for (int offset = 0; readScriptLine(job, l.lineBuffer); offset = s.cursor) {
+    const ScriptLine &line = decodeScriptLine(job, offset);
+    if (line.kind == ScriptLineKind::Blank) continue;
+    if (bodyStarts) job.macros.slots[job.macros.nextSlot - 1].kind = line.sqlWord;
+    bodyStarts = line.kind == ScriptLineKind::Define;
+    loadTokens(job, line);
+    if (line.kind == ScriptLineKind::Label) {
       defineLabel(job, job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
-      lastEnd = job.script.cursor;
-    } else if (std::strcmp(first, ".DEFINE") == 0) {
+    } else if (line.kind == ScriptLineKind::Define) {
       defineMacro(job);
       job.sql.inDefineBody = 1;
-      lastEnd = job.script.cursor;
-    } else if (std::strcmp(first, "..") == 0) {
+    } else if (line.kind == ScriptLineKind::EndDefine) {
       job.sql.inDefineBody = 0;
       // Slot 0 stands for the top level; a stray ".." before any .DEFINE
       // lands there harmlessly.
-      job.macros.slots[job.macros.nextSlot - 1].end = lastEnd;
-    } else {
-      lastEnd = job.script.cursor;
+      Macro &macro = job.macros.slots[job.macros.nextSlot - 1];
+      macro.end = lastEnd;
+      macro.endLine = lastEndLine;
+      continue;                         // the last end is not moved
     }
+    lastEnd = s.cursor;
+    lastEndLine = s.lineCount;
   }
+  resolveMacroCalls(job);
+  s.nextLine = 0;
 }
 
 // .DEFINE name
@@ -55,6 +82,9 @@ void defineMacro(Job &job) {
   m.slots[m.nextSlot].name = stored;
   m.slots[m.nextSlot].start = job.script.cursor;
   m.slots[m.nextSlot].end = 0;
+  m.slots[m.nextSlot].firstLine = job.script.lineCount;
+  m.slots[m.nextSlot].endLine = 0;
+  m.slots[m.nextSlot].kind = SqlWord::None;
   ++m.nextSlot;
 }
 
@@ -69,6 +99,7 @@ void defineLabel(Job &job, int owner) {
   if (stored == nullptr) failWith(job, "Label names too long\n", l.lineBuffer);
   t.entries[t.count].name = stored;
   t.entries[t.count].offset = job.script.cursor;
+  t.entries[t.count].line = job.script.lineCount;
   t.entries[t.count].owner = owner;
   ++t.count;
 }

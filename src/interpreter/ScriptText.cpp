@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
-// Load the whole input file. Newline and the printable bytes 32 to 126 are
-// kept; every other byte becomes a blank.
+// Load the whole input file. Newline, the printable bytes 32 to 126 and
+// every byte of 128 and above (UTF-8 text) are kept; the other control
+// characters and 127 become blanks.
 void loadScript(Job &job) {
   ScriptText &s = job.script;
   s.scriptLength = 0;
@@ -18,7 +20,7 @@ void loadScript(Job &job) {
       std::fputs("file too big\n", job.job.err);
       abortJob(job);
     }
-    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c <= 126)) ? static_cast<char>(c) : ' ';
+    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c != 127)) ? static_cast<char>(c) : ' ';
   }
   // A last line without a newline is still a line: close it (the text has
   // room for one byte beyond the largest script).
@@ -70,8 +72,11 @@ void foldUpper(char *text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
 }
 
+// A cut never falls inside a UTF-8 character (a .PRINT of a long value).
 void copyText(char *to, int size, const char *from) {
-  size_t length = strnlen(from, static_cast<size_t>(size - 1));
+  constexpr size_t kCutLookahead = 64;
+  size_t length = strnlen(from, static_cast<size_t>(size - 1) + kCutLookahead);
+  length = static_cast<size_t>(fitBytes(from, static_cast<int>(length), size - 1));
   std::memcpy(to, from, length);
   to[length] = 0;
 }
@@ -102,27 +107,39 @@ bool scanReal(const char *text, double *value) {
 
 static bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+// The copy is cut once, here: every word zero-terminated, one after another.
 char *firstToken(Job &job, const char *text) {
   LineState &l = job.line;
   size_t length = strnlen(text, kTokenBufferSize - 1);
-  std::memcpy(l.tokenBuffer, text, length);
-  l.tokenBuffer[length] = 0;
+  char *out = l.tokenBuffer;
+  for (size_t i = 0; i < length;) {
+    while (i < length && isDelimiter(text[i])) ++i;
+    if (i == length) break;
+    while (i < length && !isDelimiter(text[i])) *out++ = text[i++];
+    *out++ = 0;
+  }
   l.tokenNext = l.tokenBuffer;
+  l.tokenEnd = out;
   return nextToken(job);
 }
 
 char *nextToken(Job &job) {
   LineState &l = job.line;
-  char *p = l.tokenNext;
-  if (p == nullptr) return nullptr;
-  while (*p && isDelimiter(*p)) ++p;
-  if (*p == 0) {
-    l.tokenNext = p;
-    return nullptr;
-  }
-  char *word = p;
-  while (*p && !isDelimiter(*p)) ++p;
-  if (*p) *p++ = 0;
-  l.tokenNext = p;
+  char *word = l.tokenNext;
+  if (word == nullptr || word >= l.tokenEnd) return nullptr;
+  l.tokenNext = word + std::strlen(word) + 1;
   return word;
+}
+
+// Outside the run loop the next record is read as a line of text: the
+// records were cut from ScriptText by the pre-pass, which also refused
+// every line too long to read.
+int takeScriptLine(Job &job, char *buffer) {
+  ScriptText &s = job.script;
+  buffer[0] = 0;
+  if (s.nextLine >= s.lineCount) return 0;
+  const ScriptLine &line = s.lines[s.nextLine++];
+  std::memcpy(buffer, line.text, line.length);
+  buffer[line.length] = 0;
+  return 1;
 }

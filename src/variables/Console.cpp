@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "driver/Job.h"
 
@@ -100,8 +101,14 @@ void execAsk(Job &job) {
       }
       break;
     case VariableKind::Text: {
-      int length = readConsoleWord(job.job.console, variable.textValue, variable.textLength + 1);
-      if (length == 1 && variable.textValue[0] == '.') variable.textValue[0] = 0;
+      // Read past the declared length, then cut at a character boundary
+      // like any stored value.
+      constexpr int kCutLookahead = 64;
+      std::vector<char> answer(static_cast<size_t>(variable.textLength) + kCutLookahead + 1);
+      int length = readConsoleWord(job.job.console, answer.data(), static_cast<int>(answer.size()));
+      if (length < 0) break;            // no answer: the value stays
+      if (length == 1 && answer[0] == '.') answer[0] = 0;
+      storeTextSpan(variable, answer.data(), static_cast<int>(std::strlen(answer.data())));
       break;
     }
   }

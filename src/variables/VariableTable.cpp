@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "formatter/Utf8Text.h"
 
 // FNV-1a over the name's bytes, folded to a bucket of the name index.
 static unsigned hashName(const char *name) {
@@ -99,18 +100,23 @@ void execDeclare(Job &job) {
   vars.count = index + 1;
 }
 
+// A value longer than the declared length (bytes) is cut at the last
+// character boundary within it, never inside a UTF-8 character or between
+// a character and its combining marks.
 void storeTextSpan(Variable &variable, const char *text, int length) {
   if (variable.textValue == nullptr) return;
-  if (length > variable.textLength) length = variable.textLength;
   if (length < 0) length = 0;
+  length = fitBytes(text, length, variable.textLength);
   std::memmove(variable.textValue, text, length);  // the source may be the value itself
   variable.textValue[length] = 0;
 }
 
+// The text past the declared length is looked at only as far as a cut
+// needs to find the end of the character it would cut.
 void storeText(Variable &variable, const char *text) {
-  int length = 0;
-  while (length < variable.textLength && text[length] != 0) ++length;
-  storeTextSpan(variable, text, length);
+  constexpr size_t kCutLookahead = 64;
+  size_t length = strnlen(text, static_cast<size_t>(variable.textLength) + kCutLookahead);
+  storeTextSpan(variable, text, static_cast<int>(length));
 }
 
 // Bytes below 32 count as blanks; words are kept with one blank between.

@@ -1,7 +1,9 @@
 # The golden-case runner for an ODBC back end, to be sourced after setting:
 #   binary, root (work root), pattern, here (tests/pg), shared (the shared
 #   database cases), overrides (a folder whose files replace shared ones),
-#   CONN (the connect string for {conn}), skip_list, and the hooks
+#   optionally overrides_first (a folder whose files replace both) and
+#   skip_list_extra (a second skip list), CONN (the connect string for
+#   {conn}), skip_list, and the hooks
 #   backend_new_case WORK, backend_setup WORK SQLFILE, backend_check SQLFILE
 #   (prints the check's result as "a|b" lines, like the sqlite3 shell) and
 #   backend_translate SQLFILE (shared setup SQL for this database).
@@ -12,7 +14,8 @@ passed=0 failures=() skipped=0
 
 # The file for a case's extension: the back end's own one first.
 pick() {  # name ext
-  if [ -f "$overrides/$1.$2" ]; then echo "$overrides/$1.$2"
+  if [ -n "${overrides_first:-}" ] && [ -f "$overrides_first/$1.$2" ]; then echo "$overrides_first/$1.$2"
+  elif [ -f "$overrides/$1.$2" ]; then echo "$overrides/$1.$2"
   elif [ -f "$shared/$1.$2" ]; then echo "$shared/$1.$2"
   fi
 }
@@ -34,8 +37,8 @@ run_case() {  # name input work
   cp "$input" "$work/$name.rpt"
   failed=0
   backend_new_case "$work" || { echo "could not create the case database"; failed=1; return; }
-  if [ -f "$overrides/$name.sql" ]; then
-    sql=$overrides/$name.sql
+  if [ -n "$(pick "$name" sql)" ] && [ "$(pick "$name" sql)" != "$shared/$name.sql" ]; then
+    sql=$(pick "$name" sql)
   elif [ -f "$shared/$name.sql" ]; then
     backend_translate "$shared/$name.sql" > "$work/setup.sql"; sql=$work/setup.sql
   else
@@ -87,13 +90,13 @@ record() {  # label
 # script, unless the skip list names it (first word of a line).
 run_cases() {  # work-subfolder
   local names name
-  names=$(for input in "$shared"/*.rpt "$overrides"/*.rpt; do
+  names=$(for input in "$shared"/*.rpt "$overrides"/*.rpt ${overrides_first:+"$overrides_first"/*.rpt}; do
             [ -f "$input" ] && basename "$input" .rpt
           done | sort -u)
   for name in $names; do
     # shellcheck disable=SC2053
     [[ $name == $pattern ]] || continue
-    if grep -q "^$name[[:space:]]" "$skip_list" 2>/dev/null; then
+    if grep -q "^$name[[:space:]]" "$skip_list" ${skip_list_extra:+"$skip_list_extra"} 2>/dev/null; then
       skipped=$((skipped + 1)); continue
     fi
     echo "=== case $name"

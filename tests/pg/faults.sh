@@ -3,8 +3,10 @@
 # PG_FAULTS on a fresh case database, with $binary, $CONN and the pg_*
 # helpers of pg_server.sh at hand. A job that must wait for the test reads
 # its .ASK answers from a FIFO that the test writes only when it has looked.
-# server_killed stops and restarts the server, so it comes last.
-PG_FAULTS=(error_rolls_back commit_visible commit_refused sigterm_mid_report timeout_frozen_query server_killed)
+# server_killed stops and restarts the server, so it comes last. The
+# run's driver (odbc or libpq) is in $driver.
+PG_FAULTS=(error_rolls_back commit_visible sigterm_rolls_back commit_refused sigterm_mid_report
+           timeout_frozen_query server_killed)
 
 # The one value a query gives.
 fault_value() { pg_psql -At -c "$1" 2>&1; }
@@ -69,15 +71,70 @@ EOF
   fault_expect "sessions of the job left" 0 \
       "$(fault_value "SELECT count(*) FROM pg_stat_activity WHERE usename = 'scott' AND pid <> pg_backend_pid()")" ||
     return 1
-  cat > "$work/expected.err" <<'EOF'
-Kelvordantix: job.rpt Job Started ...
-Kelvordantix: POSTGRESQL Error Number 1
-[22P02] ERROR: invalid input syntax for type numeric: "not a number";
-Error while executing the query
-INSERT INTO t VALUES ('not a number') 
-Kelvordantix: job.rpt Job Aborted ...
-EOF
+  {
+    echo 'Kelvordantix: job.rpt Job Started ...'
+    echo 'Kelvordantix: POSTGRESQL Error Number 1'
+    if [ "${driver:-odbc}" = libpq ]; then
+      echo '[22P02] invalid input syntax for type numeric: "not a number"'
+    else
+      echo '[22P02] ERROR: invalid input syntax for type numeric: "not a number";'
+      echo 'Error while executing the query'
+    fi
+    echo "INSERT INTO t VALUES ('not a number') "
+    echo 'Kelvordantix: job.rpt Job Aborted ...'
+  } > "$work/expected.err"
   diff -u "$work/expected.err" "$work/stderr.txt"
+}
+
+# A job ended by SIGTERM in the middle of a report leaves only its
+# committed work, and no session behind.
+fault_sigterm_rolls_back() {
+  local work=$1
+  pg_psql -c "CREATE TABLE src (n NUMERIC); INSERT INTO src SELECT generate_series(1, 5000);
+              CREATE TABLE dst (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9999
+.DECLARE GO A5
+.DEFINE ROWS
+SELECT n FROM src ORDER BY n
+INTO N
+..
+.DEFINE BODY
+.COPY
+.IF "&N = 1" THEN FIRST
+.IF "&N = 1500" THEN ASK
+.GOTO END
+.&FIRST
+.COMMIT
+.GOTO END
+.&ASK
+.ASK "waiting" GO
+.&END
+..
+.DEFINE COPY
+INSERT INTO dst VALUES (&N)
+..
+.REPORT ROWS BODY
+EOF
+  fault_start_job "$work"
+  fault_wait_for "$work/stderr.txt" "^waiting" || { kill "$JOB_PID"; return 1; }
+  local seen
+  seen=$(fault_value "SELECT count(*) FROM dst")
+  kill -TERM "$JOB_PID"
+  wait "$JOB_PID"
+  local status=$?
+  exec 7>&-
+  [ "$status" -ne 0 ] || { echo "exit status 0 after SIGTERM"; return 1; }
+  fault_expect "rows seen while the job waits" 1 "$seen" || return 1
+  # The server ends the session when it sees the connection closed.
+  local i left
+  for i in $(seq 1 50); do
+    left=$(fault_value "SELECT count(*) FROM pg_stat_activity WHERE usename = 'scott' AND pid <> pg_backend_pid()")
+    [ "$left" = 0 ] && break
+    sleep 0.1
+  done
+  fault_expect "sessions of the job left" 0 "$left" || return 1
+  fault_expect "rows after the job" 1 "$(fault_value "SELECT count(*) FROM dst")"
 }
 
 # .COMMIT makes the work before it visible to another session while the job

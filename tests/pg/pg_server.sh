@@ -21,7 +21,7 @@ PG_DSN_SQLITE=KXSQLITE
 PG_SYSDATE="2026-12-08 10:30:00"
 
 # The server binaries (15 first) and the psqlODBC driver; false when any is
-# missing.
+# missing. PG_NEED_ODBC=0 asks for the server binaries only.
 pg_find() {
   if [ -z "$PG_BINDIR" ]; then
     for dir in /usr/lib/postgresql/15/bin /usr/lib/postgresql/*/bin /usr/pgsql-*/bin; do
@@ -33,6 +33,7 @@ pg_find() {
     return 1
   fi
   PG_ODBC_DRIVER=
+  [ "${PG_NEED_ODBC:-1}" = 0 ] && return 0
   for lib in /usr/lib/*/odbc/$PG_ODBC_LIB /usr/lib/odbc/$PG_ODBC_LIB /usr/lib64/$PG_ODBC_LIB; do
     if [ -f "$lib" ]; then PG_ODBC_DRIVER=$lib; break; fi
   done

@@ -1,24 +1,29 @@
 #!/usr/bin/env bash
 # Runs the database golden cases and the server fault tests against a
-# throwaway PostgreSQL server reached through psqlODBC.
-#   run_pg_cases.sh BINARY WORKROOT [NAME-PATTERN]
+# throwaway PostgreSQL server, reached through psqlODBC or through libpq.
+#   run_pg_cases.sh BINARY WORKROOT [NAME-PATTERN [odbc|libpq]]
 # Every case of tests/cases/database/ runs unless tests/pg/skip.list names
-# it (with the reason), with {conn} = scott/tiger@odbc:KXPG on a fresh copy
-# of a database that has the dual view. A file of tests/pg/cases/ with the
-# case's stem takes the place of the shared one (setup SQL, expected output,
-# error, status, check); shared setup SQL is otherwise translated to
-# PostgreSQL's type names. The PostgreSQL-only cases of tests/pg/cases/
-# (their own NAME.rpt), tests/pg/faults.sh and tests/pg/credentials.sh run
-# as well.
+# it (with the reason), on a fresh copy of a database that has the dual
+# view, with {conn} = scott/tiger@odbc:KXPG, or through libpq
+# scott/tiger@postgresql://127.0.0.1:PORT/kcase. A file of tests/pg/cases/
+# with the case's stem takes the place of the shared one (setup SQL,
+# expected output, error, status, check); through libpq a file of
+# tests/pg/libpq-cases/ comes first, and tests/pg/libpq-skip.list names
+# more cases to leave out. Shared setup SQL is otherwise translated to
+# PostgreSQL's type names. The PostgreSQL-only cases of the override
+# folders (their own NAME.rpt) and tests/pg/faults.sh run as well, then
+# tests/pg/credentials.sh (ODBC) or tests/pg/libpq_connect.sh (libpq).
 # Exit status: 0 all passed, 1 a failure, 77 PostgreSQL is not installed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 binary=$(realpath "$1")
 root=$2
 pattern=${3:-*}
+driver=${4:-odbc}
 shared=$(cd "$here/../cases/database" && pwd)
 
 source "$here/pg_server.sh"
+[ "$driver" = libpq ] && PG_NEED_ODBC=0
 if ! pg_find; then
   echo "SKIPPED: PostgreSQL or psqlODBC is missing (scripts/install-deps.sh installs them)"
   exit 77
@@ -29,9 +34,14 @@ trap 'pg_stop; rm -rf "$tmp"' EXIT
 trap 'exit 130' INT TERM
 pg_start "$tmp" || { echo "could not start PostgreSQL"; exit 1; }
 CONN="scott/tiger@odbc:$PG_DSN"
-
 overrides=$here/cases
 skip_list=$here/skip.list
+if [ "$driver" = libpq ]; then
+  CONN="scott/tiger@postgresql://127.0.0.1:$PG_PORT/kcase"
+  overrides_first=$here/libpq-cases
+  skip_list_extra=$here/libpq-skip.list
+  root=$root/libpq
+fi
 backend_new_case() { pg_new_case; }
 backend_setup() { pg_psql -f "$2"; }
 backend_check() { pg_psql -At -F '|' -f "$1"; }
@@ -56,16 +66,29 @@ for fault in "${PG_FAULTS[@]}"; do
   record "fault $fault"
 done
 
-source "$here/credentials.sh"
-cred_sources || { echo "could not add the data sources"; exit 1; }
-for test in "${PG_CREDENTIALS[@]}"; do
-  # shellcheck disable=SC2053
-  [[ $test == $pattern ]] || continue
-  echo "=== credentials $test"
-  failed=0
-  rm -rf "$root/pg/$test"; mkdir -p "$root/pg/$test"
-  "cred_$test" "$root/pg/$test" || failed=1
-  record "credentials $test"
-done
+if [ "$driver" = libpq ]; then
+  source "$here/libpq_connect.sh"
+  for test in "${PG_CONNECT_TESTS[@]}"; do
+    # shellcheck disable=SC2053
+    [[ $test == $pattern ]] || continue
+    echo "=== connect $test"
+    failed=0
+    rm -rf "$root/connect/$test"; mkdir -p "$root/connect/$test"
+    pg_new_case && "connect_$test" "$root/connect/$test" || failed=1
+    record "connect $test"
+  done
+else
+  source "$here/credentials.sh"
+  cred_sources || { echo "could not add the data sources"; exit 1; }
+  for test in "${PG_CREDENTIALS[@]}"; do
+    # shellcheck disable=SC2053
+    [[ $test == $pattern ]] || continue
+    echo "=== credentials $test"
+    failed=0
+    rm -rf "$root/pg/$test"; mkdir -p "$root/pg/$test"
+    "cred_$test" "$root/pg/$test" || failed=1
+    record "credentials $test"
+  done
+fi
 
-summary PostgreSQL
+summary "PostgreSQL ($driver)"

@@ -70,6 +70,12 @@ TEST_F(DatabaseTest, DriverChoiceFollowsTheDatabaseName) {
   EXPECT_STREQ(driverDatabaseName("sqlite:a.db"), "a.db");
   EXPECT_STREQ(driverDatabaseName("odbc:PG"), "PG");
   EXPECT_STREQ(driverDatabaseName("orcl"), "orcl");
+  EXPECT_STREQ(driverDatabaseName("pg:host=db dbname=x"), "host=db dbname=x");
+  EXPECT_STREQ(driverDatabaseName("postgresql://db/x"), "postgresql://db/x");
+#ifndef KELVORDANTIX_HAVE_LIBPQ
+  EXPECT_EQ(selectDriver("pg:"), nullptr);
+  EXPECT_EQ(selectDriver("postgres://db/x"), nullptr);
+#endif
 #ifndef KELVORDANTIX_HAVE_ODBC
   EXPECT_EQ(selectDriver("orcl"), nullptr);
   EXPECT_EQ(selectDriver("odbc:x.db"), nullptr);
@@ -266,6 +272,43 @@ TEST_F(DatabaseTest, SeveralResultSetsStepIndependently) {
   EXPECT_EQ(seen, "132 222 312 ");
   EXPECT_EQ(other.IsEOF(), 1);
   EXPECT_EQ(inner.IsEOF(), 0);
+}
+
+// A statement closed and opened again with the same text is reused: it
+// sees rows changed in between, survives a change of the schema, and the
+// same text open twice at once gives two independent result sets.
+TEST_F(DatabaseTest, SameTextRunsAgainWithFreshRows) {
+  create("create table t(k integer); insert into t values(1);");
+  ODatabase db;
+  connect(db);
+  const char *count = "select count(*), max(k) from t ";
+  EXPECT_EQ(first(db, count), "1");
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(db.ExecuteSQL("insert into t values(7) "), 0);
+  EXPECT_EQ(first(db, count), "4");
+  ASSERT_EQ(db.ExecuteSQL("alter table t add column v text"), 0);
+  ASSERT_EQ(db.ExecuteSQL("insert into t values(8, 'x') "), 0);
+  EXPECT_EQ(first(db, count), "5");
+  ASSERT_EQ(db.ExecuteSQL("drop table t"), 0);
+  EXPECT_EQ(first(db, count).substr(0, 7), "<error>");
+  ASSERT_EQ(db.ExecuteSQL("create table t(k integer)"), 0);
+  EXPECT_EQ(first(db, count), "0");
+
+  ODynaset a, b;
+  ASSERT_EQ(db.ExecuteSQL("insert into t values(1),(2)"), 0);
+  ASSERT_EQ(a.Open(db, "select k from t order by k", 0), 0);
+  ASSERT_EQ(b.Open(db, "select k from t order by k", 0), 0);
+  OValue va, vb;
+  a.GetFieldValue(0, &va);
+  b.GetFieldValue(0, &vb);
+  a.MoveNext(1);
+  EXPECT_EQ(static_cast<long>(va), 2);
+  EXPECT_EQ(static_cast<long>(vb), 1);
+  a.Close();
+  b.Close();
+  // A failing statement text stays failing; the transaction ends cleanly.
+  EXPECT_NE(db.ExecuteSQL("insert into t values(1, 2) "), 0);
+  EXPECT_NE(db.ExecuteSQL("insert into t values(1, 2) "), 0);
+  EXPECT_EQ(db.GetSession().Rollback(0), 0);
 }
 
 TEST_F(DatabaseTest, MoveFirstEofAndRecordCount) {

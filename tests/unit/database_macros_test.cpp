@@ -3,6 +3,7 @@
 // the nesting state that runMacro sets and puts back, and the date re-edit.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "TestJob.h"
@@ -224,3 +225,18 @@ TEST(ReeditDate, DayBeforeMonthWithTwoDigits) {
 }
 
 }  // namespace
+
+// The date re-edit writes what "%.2d/%.2d/%.2d" writes, signs and widths
+// included.
+TEST(ReeditDate, NumbersAsPrintfWritesThem) {
+  const int values[] = {0, 1, 9, 10, 99, 100, 12345, -1, -9, -10, -123, INT_MAX, INT_MIN};
+  for (int a : values) {
+    for (int b : values) {
+      std::string text = std::to_string(a) + "/" + std::to_string(b) + "/" + std::to_string(a);
+      char out[kDateTextSize], expected[kDateTextSize];
+      ASSERT_TRUE(reeditDate(text.c_str(), out)) << text;
+      std::snprintf(expected, sizeof expected, "%.2d/%.2d/%.2d", b, a, a);
+      EXPECT_STREQ(out, expected) << text;
+    }
+  }
+}

@@ -71,6 +71,12 @@ TEST(ConnectString, Split) {
       {"u/p@odbc:DRIVER={PostgreSQL Unicode};Database=x y", "u", "p", "odbc:DRIVER={PostgreSQL Unicode};Database=x y"},
       {"@ odbc:DSN=a b", nullptr, nullptr, "odbc:DSN=a b"},
       {"u/p@odbc:NAME rest", "u", "p", "odbc:NAME"},
+      // PostgreSQL databases run to the end, blanks and "@" included.
+      {"@postgresql://reports@db/sales", nullptr, nullptr, "postgresql://reports@db/sales"},
+      {"scott/ti/g@r@pg:host=db dbname=sales", "scott", "ti/g@r", "pg:host=db dbname=sales"},
+      {"scott@POSTGRES://db", "scott", nullptr, "POSTGRES://db"},
+      {"scott/-@pg:", "scott", "-", "pg:"},
+      {"/@pg:", nullptr, nullptr, "pg:"},
   };
   for (auto &c : cases) {
     char copy[100];

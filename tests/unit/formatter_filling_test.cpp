@@ -45,6 +45,30 @@ TEST(FormatterIntake, LineMayBeTheDriversOwnBuffer) {
   EXPECT_EQ(t.out(), "a b\nc\n");
 }
 
+// A line prepared once acts as its text would, every time it is fed; a
+// script's text lines are prepared once and never served for another line.
+TEST(FormatterIntake, PreparedLinesActAsTheirText) {
+  const char *line = "a\\ b .N \\.B x\\\\y .Xyz";
+  TestJob t;
+  std::string fed = format(t, {line, line});
+  TestJob u;
+  RpfPreparedLine prepared;
+  ASSERT_TRUE(prepareRpfLine(line, prepared));
+  feedPreparedRpfLine(*u.job, prepared);
+  feedPreparedRpfLine(*u.job, prepared);
+  flushRpf(*u.job);
+  EXPECT_EQ(u.out(), fed);
+  EXPECT_EQ(fed, "a b\n.B x\\y .Xyz a b\n.B x\\y .Xyz\n");
+  EXPECT_FALSE(prepareRpfLine(std::string(2000, 'x').c_str(), prepared));
+
+  TestJob v;
+  v.job->job.runMode = RunMode::Combined;
+  for (const char *text : {"one .N", "one .N", "two"})
+    ASSERT_EQ(v.run(text), -1);         // one script offset, two lines
+  flushRpf(*v.job);
+  EXPECT_EQ(v.out(), "one\none\ntwo\n");
+}
+
 TEST(FormatterIntake, RefusedCommandsAndLongLines) {
   TestJob t;
   EXPECT_EQ(feedLines(t, {"text .PAUSE more"}), 1);
@@ -70,9 +94,10 @@ TEST(FormatterIntake, NumbersReadAsPercentD) {
   TestJob t;
   auto &rpf = t.job->rpf;
   auto value = [&](const char *word) {
-    std::strcpy(rpf.Word, word);
+    static const char kNoMarks[16] = {};
+    rpf.Word = word;
     rpf.WordLength = static_cast<int>(std::strlen(word));
-    std::fill(rpf.WordMark, rpf.WordMark + kRpfInputSize, false);
+    rpf.WordMark = kNoMarks;
     int n = -12345;
     return readWordNumber(*t.job, n) ? n : -12345;
   };

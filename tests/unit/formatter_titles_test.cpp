@@ -29,9 +29,9 @@ TEST(FormatterTitles, CentreTitleArithmetic) {
   for (const Case &c : cases) {
     TestJob t;
     t.job->rpf.TitleWidth = c.width;
-    char title[kMaxTitleWidth + 1] = {};
+    char title[kTitleBytes] = {};
     int length = static_cast<int>(std::strlen(c.text));
-    std::memcpy(title, c.text, static_cast<size_t>(length < c.width ? length : c.width));
+    std::memcpy(title, c.text, static_cast<size_t>(length));
     centreTitle(*t.job, title, length);
     EXPECT_EQ(std::string(title), c.expected) << c.text;
   }

@@ -1,0 +1,1 @@
+utf8_names.sql
