@@ -179,7 +179,10 @@ void execS(Job &job) {
   int count = takeNumber(job, "Illegal skip no\n");
   if (job.rpf.CurCol == 1) {
     flushRpf(job);
-    for (int i = 0; i < count; ++i) writeBlankLine(job);
+    for (int i = 0; i < count; ++i) {
+      checkStop(job);                   // a page may be taller than the skip (PAGE 2 99999999)
+      writeBlankLine(job);
+    }
   } else {
     // Up to two thousand million line breaks: a stopped job stops here too.
     for (int i = 0; i < count; ++i) {
