@@ -49,18 +49,27 @@ for args in "$root"/tests/cases/*/*.args; do
   (IFS=$'\x01'; printf '%s' "${words[*]}") | tr '\001' '\000' > "$seeds/cmdline/$(basename "${args%.args}")"
 done
 
+# A fixed seed keeps the short runs of the test suite repeatable; set
+# FUZZ_SEED=0 for a seed from the clock.
+seed=${FUZZ_SEED:-1}
 status=0
+passed=0
+failed=0
 for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target" "$build/findings/$target"
   echo "fuzz: $target for $seconds s"
-  if ! "$build/${target}_fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+  if ! "$build/${target}_fuzzer" -max_total_time="$seconds" -seed="$seed" -timeout=20 -rss_limit_mb=2048 \
       -dict="$root/fuzz/$target.dict" -close_fd_mask=1 -print_final_stats=1 \
       -artifact_prefix="$build/findings/$target/" "$build/corpus/$target" "$seeds/$target" \
       > "$build/$target.log" 2>&1; then
     echo "fuzz: $target found a failure (see $build/$target.log and $build/findings/$target/)"
     tail -n 40 "$build/$target.log"
     status=1
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
   fi
   grep -E '^stat::number_of_executed_units|^stat::new_units_added' "$build/$target.log" | sed "s/^/fuzz: $target /"
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
