@@ -1,14 +1,17 @@
 # Two commands do all the set-up on a fresh Debian machine:
 #   make demo   installs what is missing, builds, and runs the sample report
-#   make test   builds and runs every test, also under the sanitizers
+#   make test   builds and runs every test, also under the sanitizers, and
+#               each fuzz target for a short time (skipped without clang)
+#   make fuzz   runs each fuzz target for FUZZ_SECONDS
 # Installing: make install PREFIX=DIR (default /usr/local); make package
 # builds a Debian package in build/.
 JOBS ?= 2
 PREFIX ?= /usr/local
 BUILD := build
 SANBUILD := build-san
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build demo test test-plain test-sanitize install package clean
+.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz install package clean
 
 all: build
 
@@ -25,7 +28,7 @@ demo: build
 	cd examples && ../$(BUILD)/kelvordantix sample.rpt sample.out scott/tiger@demo.db
 	@echo "The report is in examples/sample.out"
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize test-fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
@@ -35,6 +38,13 @@ test-sanitize: deps
 	cmake --build $(SANBUILD) -j$(JOBS)
 	ctest --test-dir $(SANBUILD) -j$(JOBS) --output-on-failure
 
+# Each libFuzzer target for about 20 s, so that a regression shows.
+test-fuzz: deps
+	JOBS=$(JOBS) bash scripts/fuzz.sh 20
+
+fuzz: deps
+	JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
@@ -42,4 +52,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) examples/demo.db examples/sample.out
+	rm -rf $(BUILD) $(SANBUILD) build-fuzz examples/demo.db examples/sample.out

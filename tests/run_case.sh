@@ -40,6 +40,8 @@ args=${args//\{conn\}/scott/tiger@test.db}
 
 stdin=/dev/null
 [ -f "$stem.stdin" ] && stdin="$stem.stdin"
+# The report of an earlier run, which a failing job must leave as it was.
+[ -f "$stem.before" ] && cp "$stem.before" out.txt
 # shellcheck disable=SC2086
 timeout 60 "$binary" $args < "$stdin" > stdout.txt 2> stderr.txt
 status=$?
@@ -61,6 +63,17 @@ compare() {  # expected-file actual-file label
   fi
 }
 compare "$stem.out" out.txt "output file"
+# A failed job writes no report: the earlier one stays, or there is none.
+if [ "$status" != 0 ]; then
+  if [ -f "$stem.before" ]; then
+    compare "$stem.before" out.txt "earlier report"
+  elif [ -e out.txt ]; then
+    echo "output file written by a failed job"; failed=1
+  fi
+fi
+if ls -A | grep -q '^\.out\.txt\.'; then
+  echo "temporary report left behind:"; ls -A; failed=1
+fi
 compare "$stem.err" stderr.txt "standard error"
 compare "$stem.stdout" stdout.txt "standard output"
 if [ -f "$stem.check" ]; then

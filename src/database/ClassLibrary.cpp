@@ -124,7 +124,13 @@ int ODatabase::Open(const char *database, const char *user, const char *password
     return 1;
   }
   driver_ = std::move(driver);
+  watchForInterrupt(driver_.get());
   return 0;
+}
+
+// A connection that outlives its object is never interrupted.
+ODatabase::~ODatabase() {
+  if (driver_) unwatchForInterrupt(driver_.get());
 }
 
 int ODatabase::ExecuteSQL(const char *sql) {
@@ -142,6 +148,7 @@ OSession ODatabase::GetSession() {
 // open are harmless; sessions lose their connection with the driver.
 void ODatabase::Close() {
   if (!driver_) return;
+  unwatchForInterrupt(driver_.get());
   driver_->close();
   driver_.reset();
 }

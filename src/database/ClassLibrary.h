@@ -72,10 +72,19 @@ class DbDriver {
   virtual void close() = 0;
   virtual long errorNumber() = 0;
   virtual const char *errorText() = 0;
+  // Make the call in progress (or the next) fail soon; called from another
+  // thread while the connection is open. A driver that cannot does nothing.
+  virtual void interrupt() {}
   // The database product in upper case, as server error lines name it
   // ("SQLITE", "POSTGRESQL", "ORACLE"); asked only after a connect succeeded.
   virtual const char *productName() = 0;
 };
+
+// Interrupt every open connection (from any thread): a job that was asked
+// to stop comes back from a long query. Interrupt.cpp.
+void interruptDatabases();
+void watchForInterrupt(DbDriver *driver);
+void unwatchForInterrupt(DbDriver *driver);
 
 // The driver a connect string's database name selects, or nullptr when that
 // driver is not built in (or the name is empty):
@@ -111,6 +120,10 @@ class OSession {
 
 class ODatabase {
  public:
+  ODatabase() = default;
+  ~ODatabase();
+  ODatabase(const ODatabase &) = delete;
+  ODatabase &operator=(const ODatabase &) = delete;
   int Open(const char *database, const char *user, const char *password, long options);
   int ExecuteSQL(const char *sql);
   OSession GetSession();

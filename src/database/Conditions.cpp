@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "database/SqlText.h"
 #include "driver/Job.h"
 
 static const char kConditionQuery[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
@@ -61,12 +62,12 @@ void execIf(Job &job, int macroSlot) {
 
 // .COMMIT
 void execCommit(Job &job) {
-  job.db.session.Commit(0);
+  if (job.db.session.Commit(0) != 0) reportRefusedEnd(job, "COMMIT");
   job.db.session.BeginTransaction();
 }
 
 // .ROLLBACK
 void execRollback(Job &job) {
-  job.db.session.Rollback(0);
+  if (job.db.session.Rollback(0) != 0) reportRefusedEnd(job, "ROLLBACK");
   job.db.session.BeginTransaction();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "database/SqlText.h"
 #include "driver/Job.h"
 
 // Refused when a macro calls itself (directly or through others) without end.
@@ -155,6 +156,7 @@ void substituteVariables(Job &job) {
     } else if (variable.kind == VariableKind::Text) {
       writer.putQuoted(variable.textValue ? variable.textValue : "");
     } else {
+      if (!hasSqlValue(variable)) refuseNonFinite(job, variable);
       char number[kNumberTextSize];
       numberText(variable, number);
       writer.put(number, static_cast<int>(std::strlen(number)));

@@ -27,6 +27,8 @@ namespace {
 // A piece of a character value read by one SQLGetData call; longer values
 // are read in several pieces and kept whole.
 constexpr SQLLEN kOdbcChunkSize = 4096;
+// Seconds a connection attempt may take.
+constexpr SQLULEN kOdbcLoginTimeoutSeconds = 30;
 // Longest DSN, user or password passed to SQLConnect.
 constexpr int kOdbcNameSize = 256;
 
@@ -553,6 +555,8 @@ class OdbcDriver final : public DbDriver {
       return 1;
     }
 
+    // A server that never answers must not hold the job for ever.
+    SQLSetConnectAttr(link.dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kOdbcLoginTimeoutSeconds), 0);
     SQLRETURN rc;
     if (std::strchr(database, '=') != nullptr) {
       std::string text(database);

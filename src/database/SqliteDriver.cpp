@@ -107,6 +107,39 @@ short typeOfValue(sqlite3_stmt *stmt, int column) {
   }
 }
 
+// One value of a row read ahead into memory, as the statement gave it.
+struct HeldValue {
+  int type = SQLITE_NULL;
+  sqlite3_int64 integer = 0;
+  double real = 0.0;
+  std::string text;                     // the value's text; empty for NULL
+};
+
+// The server type of an undeclared column from a value held in memory; the
+// same rule as typeOfValue.
+short typeOfHeldValue(const HeldValue &value) {
+  switch (value.type) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return kServerTypeNumber;
+    case SQLITE_TEXT: {
+      DateParts date;
+      if (parseIsoDate(value.text.c_str(), static_cast<int>(value.text.size()), true, &date)) return kServerTypeDate;
+      return kServerTypeChar;
+    }
+    case SQLITE_NULL:
+      return kServerTypeChar;
+    default:
+      return kServerTypeOther;
+  }
+}
+
+// A result set. It steps its statement forward, holding nothing; but SQLite
+// lets a statement see rows its own connection writes while it is open (a
+// report whose body inserts into the table it reads would never end), so
+// before the connection writes, the statement is read to its end into
+// memory and the cursor goes on from there: a result set sees the rows as
+// they were when it was opened.
 class SqliteCursor final : public DbCursor {
  public:
   SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt, const char *sql)
@@ -128,23 +161,50 @@ class SqliteCursor final : public DbCursor {
   SqliteCursor(const SqliteCursor &) = delete;
   SqliteCursor &operator=(const SqliteCursor &) = delete;
 
-  // Finalize the statement; called by the cursor itself or by the closing
-  // connection.
+  // Finalize the statement and drop held rows; called by the cursor itself
+  // or by the closing connection.
   void release() {
     if (stmt_) sqlite3_finalize(stmt_);
     stmt_ = nullptr;
+    held_ = false;
+    rows_.clear();
+  }
+
+  // The connection is about to write: read the whole result into memory,
+  // from its first row (the rows are those of the opening, nothing having
+  // been written since), and stand where the statement stood.
+  void holdRows() {
+    if (!stmt_ || finished_) return;
+    sqlite3_reset(stmt_);
+    int rc;
+    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) rows_.push_back(readRow());
+    if (rc != SQLITE_DONE) {
+      failed_ = true;
+      failedNumber_ = sqlite3_extended_errcode(sqlite3_db_handle(stmt_));
+      failedText_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
+    }
+    link_->park(stmt_, std::move(sql_));
+    stmt_ = nullptr;
+    held_ = true;
   }
 
   StepResult step() override {
+    if (held_) return stepHeld();
     if (!stmt_) return StepResult::Done;
     int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return StepResult::Row;
+    if (rc == SQLITE_ROW) {
+      ++position_;
+      return StepResult::Row;
+    }
+    finished_ = true;
     if (rc == SQLITE_DONE) return StepResult::Done;
     link_->recordError(rc);
     return StepResult::Error;
   }
 
   void rewind() override {
+    position_ = 0;
+    finished_ = false;
     if (stmt_) sqlite3_reset(stmt_);
   }
 
@@ -153,38 +213,102 @@ class SqliteCursor final : public DbCursor {
   short serverType(int column) override {
     signed char declared = types_[static_cast<size_t>(column)];
     if (declared != kByValue) return declared;
+    if (held_) return typeOfHeldValue(heldValue(column));
     return stmt_ ? typeOfValue(stmt_, column) : kServerTypeOther;
   }
 
-  bool isNull(int column) override { return !stmt_ || sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  bool isNull(int column) override { return valueType(column) == SQLITE_NULL; }
 
   // ISO text of a date column is given as "mm/dd/yyyy hh:mi:ss" from the
   // cursor's one date buffer; anything else as SQLite's text of the value.
   const char *text(int column) override {
-    if (!stmt_) return "";
-    const char *value = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    int length = 0;
+    const char *value = valueText(column, &length);
     if (!value) return "";
-    if (sqlite3_column_type(stmt_, column) != SQLITE_TEXT) return value;
+    if (valueType(column) != SQLITE_TEXT) return value;
     signed char declared = types_[static_cast<size_t>(column)];
     if (declared != kServerTypeDate && declared != kByValue) return value;
     DateParts date;
-    if (!parseIsoDate(value, sqlite3_column_bytes(stmt_, column), declared == kByValue, &date)) return value;
+    if (!parseIsoDate(value, length, declared == kByValue, &date)) return value;
     formatDateText(date, dateText_);
     return dateText_;
   }
 
-  double real(int column) override { return stmt_ ? sqlite3_column_double(stmt_, column) : 0.0; }
+  double real(int column) override {
+    if (held_) return heldValue(column).real;
+    return stmt_ ? sqlite3_column_double(stmt_, column) : 0.0;
+  }
   long integer(int column) override {
+    if (held_) return static_cast<long>(heldValue(column).integer);
     return stmt_ ? static_cast<long>(sqlite3_column_int64(stmt_, column)) : 0;
   }
 
  private:
+  std::vector<HeldValue> readRow() {
+    std::vector<HeldValue> row(static_cast<size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) {
+      HeldValue &value = row[static_cast<size_t>(i)];
+      value.type = sqlite3_column_type(stmt_, i);   // before any conversion
+      if (value.type == SQLITE_NULL) continue;
+      value.integer = sqlite3_column_int64(stmt_, i);
+      value.real = sqlite3_column_double(stmt_, i);
+      const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, i));
+      if (text) value.text.assign(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
+    }
+    return row;
+  }
+
+  StepResult stepHeld() {
+    if (position_ < rows_.size()) {
+      ++position_;
+      return StepResult::Row;
+    }
+    if (position_ == rows_.size() && failed_) {
+      ++position_;                      // the failing row is reported once
+      link_->setError(static_cast<int>(failedNumber_), failedText_.c_str());
+      return StepResult::Error;
+    }
+    return StepResult::Done;
+  }
+
+  // The row the cursor stands on, held in memory; position_ is at least 1
+  // whenever the layer reads a value.
+  const HeldValue &heldValue(int column) const {
+    static const HeldValue kNull;
+    if (position_ == 0 || position_ > rows_.size()) return kNull;
+    return rows_[position_ - 1][static_cast<size_t>(column)];
+  }
+
+  int valueType(int column) {
+    if (held_) return heldValue(column).type;
+    return stmt_ ? sqlite3_column_type(stmt_, column) : SQLITE_NULL;
+  }
+
+  const char *valueText(int column, int *length) {
+    if (held_) {
+      const HeldValue &value = heldValue(column);
+      *length = static_cast<int>(value.text.size());
+      return value.type == SQLITE_NULL ? nullptr : value.text.c_str();
+    }
+    if (!stmt_) return nullptr;
+    const char *value = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    *length = sqlite3_column_bytes(stmt_, column);
+    return value;
+  }
+
   std::shared_ptr<SqliteLink> link_;
   sqlite3_stmt *stmt_;
   std::string sql_;                     // the text stmt_ was prepared from
   int columns_ = 0;
   std::vector<signed char> types_;      // per column: server type, or kByValue
   char dateText_[kSqliteDateTextSize] = {};
+  size_t position_ = 0;                 // rows stepped onto since the start
+  bool finished_ = false;               // the statement has given its last row
+  bool held_ = false;                   // the rows are in rows_, the statement is gone
+  std::vector<std::vector<HeldValue>> rows_;
+  bool failed_ = false;                 // reading ahead ended in an error, reported after the rows
+  long failedNumber_ = 0;
+  std::string failedText_;
 };
 
 // DUAL for a database without its own: one row, DUMMY 'X' and SYSDATE the
@@ -250,6 +374,7 @@ class SqliteDriver final : public DbDriver {
         return 1;
       }
       if (!stmt) break;                  // only blanks or comments left
+      if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
       if (rest == sql && !hasAnotherStatement(tail)) return runToEnd(stmt, sql);
       while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       }
@@ -271,7 +396,7 @@ class SqliteDriver final : public DbDriver {
       return nullptr;
     }
     link_->clearError();
-    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return std::make_unique<SqliteCursor>(link_, kept, sql);
+    if (sqlite3_stmt *kept = link_->takeIdle(sql)) return newCursor(kept, sql);
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
     int rc = sqlite3_prepare_v2(link_->db, sql, -1, &stmt, &tail);
@@ -288,7 +413,7 @@ class SqliteDriver final : public DbDriver {
       link_->setError(SQLITE_ERROR, "a query must be a single statement");
       return nullptr;
     }
-    return std::make_unique<SqliteCursor>(link_, stmt, sql);
+    return newCursor(stmt, sql);
   }
 
   // Every statement of the text is prepared; the first one's columns are
@@ -343,7 +468,26 @@ class SqliteDriver final : public DbDriver {
   const char *errorText() override { return link_->errorText; }
   const char *productName() override { return "SQLITE"; }
 
+  // sqlite3_interrupt may be called from any thread while the connection
+  // is open.
+  void interrupt() override {
+    if (link_->db) sqlite3_interrupt(link_->db);
+  }
+
  private:
+  // A result set of a statement; one that writes (INSERT ... RETURNING)
+  // first has the open result sets keep their rows.
+  std::unique_ptr<DbCursor> newCursor(sqlite3_stmt *stmt, const char *sql) {
+    if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
+    return std::make_unique<SqliteCursor>(link_, stmt, sql);
+  }
+
+  // Before a statement that writes: the open result sets keep the rows of
+  // their opening.
+  void holdOpenResults() {
+    for (SqliteCursor *cursor : link_->live) cursor->holdRows();
+  }
+
   int prepareConnection() {
     sqlite3 *db = link_->db;
     sqlite3_extended_result_codes(db, 1);
@@ -386,6 +530,7 @@ class SqliteDriver final : public DbDriver {
 
   // Step a statement of the whole text sql to its end, then keep it.
   int runToEnd(sqlite3_stmt *stmt, const char *sql) {
+    if (!sqlite3_stmt_readonly(stmt)) holdOpenResults();
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }

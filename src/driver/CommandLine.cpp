@@ -9,6 +9,8 @@
 
 #include "checker/Checker.h"
 #include "driver/Job.h"
+#include "driver/ReportFile.h"
+#include "driver/Signals.h"
 #include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
@@ -28,6 +30,7 @@ void parseOutfileSwitches(Job &job) {
   s.formFeedAtPageEnd = 0;
   s.firstPage = 0;
   s.lastPage = kDefaultLastPage;
+  s.pageRangeGiven = false;
   auto invalid = [&job]() {
     std::fputs("invalid outfile switches\n", job.job.err);
     abortJob(job);
@@ -48,6 +51,7 @@ void parseOutfileSwitches(Job &job) {
       case 'p':
         readPage(&s.firstPage);
         readPage(&s.lastPage);
+        s.pageRangeGiven = true;
         break;
       case 'I':
       case 'i':
@@ -145,9 +149,9 @@ static int readInputLine(Job &job) {
 }
 
 // A failed open: the prescribed message, then the file and the reason.
-[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, int reason) {
+[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, const char *reason) {
   std::fputs(message, job.job.err);
-  std::fprintf(job.job.err, "%s: %s\n", name[0] ? name : "\"\"", std::strerror(reason));
+  std::fprintf(job.job.err, "%s: %s\n", name[0] ? name : "\"\"", reason);
   abortJob(job);
 }
 
@@ -155,7 +159,7 @@ static int readInputLine(Job &job) {
 // zero-divisor question read the terminal, and without one find the end of
 // their input at once.
 static FILE *openInput(Job &job, const char *name) {
-  if (!namesStandardStream(name)) return std::fopen(name, "rb");
+  if (!namesStandardStream(name)) return openInputFile(name);
   JobState &s = job.job;
   s.terminal = std::fopen("/dev/tty", "r");
   if (s.terminal == nullptr) s.terminal = std::fopen("/dev/null", "r");
@@ -164,9 +168,10 @@ static FILE *openInput(Job &job, const char *name) {
 }
 
 // "-" is standard output; the trace and the dumps then go to standard error
-// so that they never mix with the report.
-static FILE *openOutput(Job &job, const char *name) {
-  if (!namesStandardStream(name)) return std::fopen(name, "w");
+// so that they never mix with the report. A file is written beside its
+// target and put in its place when the job succeeds (ReportFile.cpp).
+static FILE *openOutput(Job &job, const char *name, const char *inputName) {
+  if (!namesStandardStream(name)) return openReportFile(job, inputName);
   job.job.trace = job.job.err;
   return stdout;
 }
@@ -174,15 +179,15 @@ static FILE *openOutput(Job &job, const char *name) {
 static void openFiles(Job &job, char **argv) {
   JobState &s = job.job;
   s.input = openInput(job, argv[1]);
-  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], errno);
+  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], std::strerror(errno));
   if (std::strlen(argv[2]) >= sizeof s.outputName) {
     std::fputs("Output file name too long\n", s.err);
     abortJob(job);
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
-  s.output = openOutput(job, s.outputName);
-  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, errno);
+  s.output = openOutput(job, s.outputName, argv[1]);
+  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job));
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
   openPageSink(job);
 }
@@ -285,10 +290,12 @@ int runJob(Job &job, int argc, char **argv) {
     }
     // --check SCRIPT [user/password@conn]: the script is checked, not run.
     if (job.job.options.check) return checkScript(job, argc - first, argv + first);
+    startWatchdog(job, job.job.options.timeoutSeconds);
     // The positional arguments, behind the program name.
     argv[first - 1] = argv[0];
     startJob(job, argc - first + 1, argv + first - 1);
   } catch (const JobEnd &end) {
+    stopWatchdog();
     endProgress(job);
     std::fflush(job.job.err);
     std::fflush(job.job.trace);

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/ReportFile.h"
+#include "driver/Signals.h"
 
 static const char *shownName(const Job &job) { return job.job.jobName ? job.job.jobName : "(null)"; }
 
@@ -27,10 +29,13 @@ static void closeFiles(Job &job) {
 }
 
 void abortJob(Job &job) {
+  stopSettling();
   rollBackOpenWork(job);
+  if (const char *reason = stopReason()) std::fputs(reason, job.job.err);
   std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
-  // What was written to the report so far stays there.
+  // The previous report, if any, stays as it was.
   closeFiles(job);
+  discardReportFile(job);
   throw JobEnd{1};
 }
 
@@ -66,12 +71,30 @@ static void checkReportWritten(Job &job) {
   abortJob(job);
 }
 
+// The trace and the dumps are output the user asked for: losing them is a
+// failure like losing the report.
+static void checkTraceWritten(Job &job) {
+  if (std::fflush(job.job.trace) == 0 && !std::ferror(job.job.trace)) return;
+  std::fprintf(job.job.err, "Trace Write Fail: standard output: %s\n", std::strerror(errno));
+  abortJob(job);
+}
+
+// The report takes its place; if it cannot, the job's work is committed
+// but the job still fails.
+static void installReport(Job &job) {
+  if (installReportFile(job)) return;
+  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(errno));
+  abortJob(job);
+}
+
 void finishJob(Job &job) {
-  // The report is completed first, so that a report that cannot be written
-  // rolls the job's work back instead of committing it.
+  // The report, the trace and the dumps are completed first, so that output
+  // that cannot be written rolls the job's work back instead of committing it.
   flushRpf(job);
   completePages(job);
   checkReportWritten(job);
+  if (job.job.runMode != RunMode::RpfOnly) dumpTables(job);
+  checkTraceWritten(job);
   if (job.job.runMode != RunMode::RpfOnly && job.db.connected) {
     // A commit the server refuses loses the job's work: that is a failure.
     if (job.db.session.Commit(0) != 0) {
@@ -81,8 +104,8 @@ void finishJob(Job &job) {
     job.db.database.Close();
     job.db.connected = false;
   }
-  if (job.job.runMode != RunMode::RpfOnly) dumpTables(job);
   closeFiles(job);
+  installReport(job);
   if (!job.job.options.quiet) {
     std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));
     std::fprintf(job.job.err, "Kelvordantix: %s Job Over ... Jai Hind! \n", shownName(job));

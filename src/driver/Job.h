@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "database/Database.h"
+#include "driver/ReportFile.h"
 #include "driver/Progress.h"
 #include "formatter/PageSink.h"
 #include "formatter/RpfFormatter.h"
@@ -52,6 +53,8 @@ struct JobState {
   int formFeedFirst = 0;                // switch I
   int firstPage = 0;                    // switch P
   int lastPage = kDefaultLastPage;
+  bool pageRangeGiven = false;          // switch P given: pages outside it are not written
+  ReportFile report;                    // where the report file is written
   FILE *err = stderr;                   // messages
   FILE *trace = stdout;                 // trace and dumps
   FILE *console = stdin;                // answers to .ASK and the zero-divisor question

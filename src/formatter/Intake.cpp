@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
 
 // The command table, in the documented order; the refused names follow.
@@ -133,6 +134,7 @@ void keepLastWord(RpfFormatter &rpf) {
 
 // Dispatch every word of the current line, in order.
 void runLine(Job &job) {
+  checkStop(job);
   if (job.rpf.wordTotal == 0) return;
   job.rpf.wordNext = 0;
   nextWord(job);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 #include "output/Output.h"
 
 namespace {
@@ -94,7 +95,7 @@ void beginPage(Job &job) {
   if (rpf.PageLine != 0) return;
   if (rpf.PageNo < INT_MAX) ++rpf.PageNo;
   if (rpf.pagesBegun < INT_MAX) ++rpf.pagesBegun;
-  if (rpf.PageNo > job.job.lastPage || rpf.PageNo < job.job.firstPage) {
+  if (job.job.pageRangeGiven && (rpf.PageNo > job.job.lastPage || rpf.PageNo < job.job.firstPage)) {
     rpf.PageSuppressed = 1;
     rpf.PageLine = rpf.TopLines;
     return;
@@ -120,6 +121,9 @@ void advanceLine(Job &job) {
 void endPage(Job &job) {
   RpfFormatter &rpf = job.rpf;
   if (rpf.PageLine == 0) return;
+  // One RPF line can ask for millions of pages (S 2147483647): a job asked
+  // to stop stops within a page.
+  checkStop(job);
   if (!rpf.PageSuppressed) {
     PageSink &pages = sink(job);
     if (job.job.formFeedAtPageEnd) {
@@ -175,9 +179,16 @@ void execS(Job &job) {
   int count = takeNumber(job, "Illegal skip no\n");
   if (job.rpf.CurCol == 1) {
     flushRpf(job);
-    for (int i = 0; i < count; ++i) writeBlankLine(job);
+    for (int i = 0; i < count; ++i) {
+      checkStop(job);                   // a page may be taller than the skip (PAGE 2 99999999)
+      writeBlankLine(job);
+    }
   } else {
-    for (int i = 0; i < count; ++i) skipLineInField(job);
+    // Up to two thousand million line breaks: a stopped job stops here too.
+    for (int i = 0; i < count; ++i) {
+      checkStop(job);
+      skipLineInField(job);
+    }
   }
 }
 

@@ -4,7 +4,9 @@
 // Also the interpreter's one loop over the records.
 #include <cstring>
 
+#include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 // The RPT statements, in the order they are tested.
 const Statement kStatements[] = {
@@ -74,7 +76,7 @@ void writeTrace(Job &job, const char *text) {
 
 void appendSql(Job &job, const char *text) {
   SqlState &q = job.sql;
-  int length = static_cast<int>(std::strlen(text));
+  int length = sqlLineLength(q.sqlBuffer, text);
   if (q.sqlLength + length + 1 > kSqlBufferSize - 1)
     failWith(job, "SQL statement too long\n", job.line.lineBuffer);
   std::memcpy(q.sqlBuffer + q.sqlLength, text, length);
@@ -98,6 +100,7 @@ int dispatchStatement(Job &job, int macroSlot) {
 int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
+  checkStop(job);
   l.wordCount = line.wordCount;
   if (line.kind == ScriptLineKind::Blank) return 0;
   ++q.macroLineNo;

@@ -54,6 +54,7 @@ run_case() {  # name input work
   args=${args//\{out\}/out.txt}
   args=${args//\{conn\}/$CONN}
   stdin=$(pick "$name" stdin); stdin=${stdin:-/dev/null}
+  [ -n "$(pick "$name" before)" ] && cp "$(pick "$name" before)" "$work/out.txt"
   # shellcheck disable=SC2086
   (cd "$work" && timeout 60 "$binary" $args < "$stdin" > stdout.txt 2> stderr.txt)
   status=$?
@@ -62,6 +63,15 @@ run_case() {  # name input work
   [ -n "$(pick "$name" status)" ] && expect=$(tr -d ' \n' < "$(pick "$name" status)")
   if [ "$status" != "$expect" ]; then echo "exit status $status, expected $expect"; failed=1; fi
   compare "$(pick "$name" out)" "$work/out.txt" "output file"
+  # A failed job writes no report: the earlier one stays, or there is none.
+  if [ "$status" != 0 ]; then
+    if [ -n "$(pick "$name" before)" ]; then
+      compare "$(pick "$name" before)" "$work/out.txt" "earlier report"
+    elif [ -e "$work/out.txt" ]; then
+      echo "output file written by a failed job"; failed=1
+    fi
+  fi
+  if ls -A "$work" | grep -q '^\.out\.txt\.'; then echo "temporary report left behind"; failed=1; fi
   compare "$(pick "$name" err)" "$work/stderr.txt" "standard error"
   compare "$(pick "$name" stdout)" "$work/stdout.txt" "standard output"
   check=$(pick "$name" check)

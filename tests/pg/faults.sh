@@ -5,7 +5,8 @@
 # its .ASK answers from a FIFO that the test writes only when it has looked.
 # server_killed stops and restarts the server, so it comes last. The
 # run's driver (odbc or libpq) is in $driver.
-PG_FAULTS=(error_rolls_back commit_visible sigterm_rolls_back server_killed)
+PG_FAULTS=(error_rolls_back commit_visible sigterm_rolls_back commit_refused sigterm_mid_report
+           timeout_frozen_query server_killed)
 
 # The one value a query gives.
 fault_value() { pg_psql -At -c "$1" 2>&1; }
@@ -163,6 +164,97 @@ EOF
   fault_end_job 0 || return 1
   fault_expect "rows seen while the job waits" 1 "$seen" || return 1
   fault_expect "rows after the job" "1,2" "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM t")"
+}
+
+# A deferred foreign key fails at the commit: the refused .COMMIT is a
+# server error naming COMMIT, and nothing of the transaction stays.
+fault_commit_refused() {
+  local work=$1
+  pg_psql -c "CREATE TABLE p (n NUMERIC PRIMARY KEY);
+              CREATE TABLE c (n NUMERIC REFERENCES p DEFERRABLE INITIALLY DEFERRED)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DEFINE INS
+INSERT INTO c VALUES (7)
+..
+.INS
+.COMMIT
+after the commit
+EOF
+  (cd "$work" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  fault_expect "exit status" 1 $? || return 1
+  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM c")" || return 1
+  [ ! -e "$work/out.txt" ] || { echo "a report was written"; return 1; }
+  sed -n 2p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'COMMIT' &&
+    grep -q 'foreign key' "$work/stderr.txt" || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
+}
+
+# SIGTERM in the middle of a report: the job rolls back what it did not
+# commit, keeps the previous report and says which signal ended it.
+fault_sigterm_mid_report() {
+  local work=$1
+  pg_psql -c "CREATE TABLE src (n NUMERIC); INSERT INTO src VALUES (1), (2), (3);
+              CREATE TABLE dst (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DECLARE GO A5
+.DEFINE ROWS
+SELECT n FROM src ORDER BY n
+INTO N
+..
+.DEFINE BODY
+.COPY
+.IF "&N = 1" THEN KEEP
+.ASK "row done" GO
+.&AGAIN
+.GOTO AGAIN
+.&KEEP
+.COMMIT
+..
+.DEFINE COPY
+INSERT INTO dst VALUES (&N)
+..
+.REPORT ROWS BODY
+EOF
+  echo "the report before" > "$work/out.txt"
+  fault_start_job "$work"
+  fault_wait_for "$work/stderr.txt" "^row done" || { kill "$JOB_PID"; return 1; }
+  echo go >&7
+  kill -TERM "$JOB_PID"
+  fault_end_job 1 || return 1
+  fault_expect "rows after the job" 1 "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM dst")" || return 1
+  fault_expect "report" "the report before" "$(cat "$work/out.txt")" || return 1
+  fault_expect "files" "answers job.rpt out.txt stderr.txt stdout.txt" "$(ls -A "$work" | tr '\n' ' ' | sed 's/ $//')" || return 1
+  fault_expect "messages" $'Job Stopped: signal SIGTERM\nKelvordantix: job.rpt Job Aborted ...' "$(tail -n 2 "$work/stderr.txt")"
+}
+
+# A query that never comes back (a frozen backend, here pg_sleep) under
+# --timeout: the job ends with the timeout named and exit status 1, and
+# what it did not commit is gone.
+fault_timeout_frozen_query() {
+  local work=$1
+  pg_psql -c "CREATE TABLE t (n NUMERIC)" || return 1
+  cat > "$work/job.rpt" <<'EOF'
+.DECLARE N 9
+.DEFINE INS
+INSERT INTO t VALUES (1)
+..
+.DEFINE SLEEP
+SELECT 1 FROM (SELECT pg_sleep(600)) AS s
+INTO N
+..
+.INS
+.SLEEP
+EOF
+  (cd "$work" && timeout 60 "$binary" --timeout=1 job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  local status=$?
+  # The backend sleeps on after its client has gone.
+  fault_value "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity
+               WHERE query LIKE '%pg_sleep(600)%' AND pid <> pg_backend_pid()" > /dev/null
+  fault_expect "exit status" 1 $status || return 1
+  fault_expect "messages" $'Job Stopped: --timeout=1 reached\nKelvordantix: job.rpt Job Aborted ...' \
+    "$(tail -n 2 "$work/stderr.txt")" || return 1
+  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")"
 }
 
 # The server dies in the middle of a report: the job ends with the server

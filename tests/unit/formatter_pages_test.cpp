@@ -81,6 +81,7 @@ TEST(FormatterPages, SwitchRangeWritesOnlyItsPages) {
   TestJob t;
   t.job->job.firstPage = 2;
   t.job->job.lastPage = 3;
+  t.job->job.pageRangeGiven = true;
   t.job->job.formFeedFirst = 1;
   t.job->job.formFeedAtPageEnd = 1;
   feedLines(t, {".PAGE 1 4"});

@@ -58,6 +58,7 @@ TEST(PageSink, FillLinesFormFeedsAndSuppressedPages) {
   TestJob t;
   t.job->job.firstPage = 2;
   t.job->job.lastPage = 2;
+  t.job->job.pageRangeGiven = true;
   t.job->job.formFeedFirst = 1;
   std::string log = record(t, {".PAGE 0 2", "a .N b .N c .N d .N e .N"});
   // Pages 1 and 3 are counted but never reach the sink; page 2 ends at

@@ -1,0 +1,206 @@
+// The watchdog: one thread that waits for the stop signals and the job's
+// time limit. Nothing here runs in a signal handler: the signals stay
+// blocked and are read from a signalfd, so the thread may lock, call the
+// database's interrupt and write freely. An eventfd wakes it when the job
+// ends, so the end of a job never waits for it.
+#include "driver/Signals.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "database/ClassLibrary.h"
+#include "driver/Job.h"
+
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kPollMilliseconds = 200;  // how often the thread looks at its flags
+constexpr int kReasonSize = 128;
+constexpr int kPathSize = 4096;
+
+// The watchdog's state is process-wide, as signals are.
+struct Watchdog {
+  bool signalsCaught = false;           // catchStopSignals was called
+  std::thread thread;
+  int wakeFd = -1;                      // eventfd: written when the job has ended
+  int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
+  std::atomic<bool> leaving{false};     // the job has ended
+  std::atomic<bool> stopped{false};     // a stop was requested
+  std::atomic<bool> settling{false};    // abortJob has begun
+  char reason[kReasonSize] = {};        // written once, before stopped is raised
+  const Job *job = nullptr;
+  int harnessLimitMs = 0;               // limitJobsMilliseconds
+  std::mutex pathLock;
+  char temporary[kPathSize] = {};       // the temporary report, or empty
+};
+
+Watchdog watchdog;
+
+sigset_t stopSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kStopSignals) sigaddset(&set, s);
+  return set;
+}
+
+const char *signalName(int number) {
+  switch (number) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal";
+  }
+}
+
+void requestStop(const char *reason) {
+  std::snprintf(watchdog.reason, sizeof watchdog.reason, "Job Stopped: %s\n", reason);
+  watchdog.stopped.store(true);
+}
+
+void writeAll(const char *text) {
+  for (size_t left = std::strlen(text); left > 0;) {
+    ssize_t n = write(STDERR_FILENO, text, left);
+    if (n <= 0) return;
+    text += n;
+    left -= static_cast<size_t>(n);
+  }
+}
+
+// The job did not come back in time: end the process as abortJob would,
+// leaving the rollback to the server, which drops the connection's work.
+[[noreturn]] void endProcess() {
+  {
+    std::lock_guard<std::mutex> hold(watchdog.pathLock);
+    if (watchdog.temporary[0]) unlink(watchdog.temporary);
+  }
+  const char *name = watchdog.job && watchdog.job->job.jobName ? watchdog.job->job.jobName : "(null)";
+  char line[kPathSize];
+  std::snprintf(line, sizeof line, "%sKelvordantix: %s Job Aborted ...\n", watchdog.reason, name);
+  writeAll(line);
+  // Under a fuzz harness a job that does not come back is a finding: abort
+  // so that the harness keeps the input.
+  if (watchdog.harnessLimitMs > 0) std::abort();
+  _exit(1);
+}
+
+// The signal that is waiting on the watchdog's signal descriptor, or 0.
+int takeSignal(int fd) {
+  signalfd_siginfo info;
+  if (read(fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return 0;
+  return static_cast<int>(info.ssi_signo);
+}
+
+// Milliseconds poll may wait: until the deadline, or a round while a
+// stopped job is awaited; -1 for ever.
+int waitTime(std::chrono::steady_clock::time_point deadline, bool limited) {
+  if (watchdog.stopped.load()) return kPollMilliseconds;
+  if (!limited) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
+}
+
+void watch(int timeoutSeconds, long long limitMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+  Clock::time_point giveUp{};
+  pollfd fds[2] = {{watchdog.wakeFd, POLLIN, 0}, {watchdog.signalFd, POLLIN, 0}};
+  for (;;) {
+    int ready = poll(fds, watchdog.signalFd >= 0 ? 2 : 1, waitTime(deadline, limitMs > 0));
+    if (watchdog.leaving.load()) return;
+    int number = (ready > 0 && (fds[1].revents & POLLIN)) ? takeSignal(watchdog.signalFd) : 0;
+    if (!watchdog.stopped.load()) {
+      char reason[kReasonSize / 2];
+      if (number > 0) {
+        std::snprintf(reason, sizeof reason, "signal %s", signalName(number));
+      } else if (limitMs > 0 && Clock::now() >= deadline) {
+        std::snprintf(reason, sizeof reason, "--timeout=%d reached", timeoutSeconds);
+      } else {
+        continue;
+      }
+      requestStop(reason);
+      giveUp = Clock::now() + std::chrono::seconds(kStopGraceSeconds);
+    } else if (number > 0 || Clock::now() >= giveUp) {
+      endProcess();
+    }
+    // Again on every round: a statement begun after one interrupt is
+    // interrupted by the next.
+    if (!watchdog.settling.load()) interruptDatabases();
+  }
+}
+
+}  // namespace
+
+void catchStopSignals() {
+  sigset_t set = stopSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  watchdog.signalsCaught = true;
+}
+
+void startWatchdog(Job &job, int timeoutSeconds) {
+  stopWatchdog();
+  watchdog.stopped.store(false);
+  watchdog.settling.store(false);
+  watchdog.leaving.store(false);
+  watchdog.reason[0] = 0;
+  watchdog.job = &job;
+  long long limitMs = watchdog.harnessLimitMs > 0 ? watchdog.harnessLimitMs : timeoutSeconds * 1000LL;
+  if (limitMs <= 0 && !watchdog.signalsCaught) return;
+  watchdog.wakeFd = eventfd(0, EFD_CLOEXEC);
+  if (watchdog.wakeFd < 0) return;
+  if (watchdog.signalsCaught) {
+    sigset_t set = stopSignalSet();
+    watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
+  }
+  watchdog.thread = std::thread(watch, timeoutSeconds, limitMs);
+}
+
+void limitJobsMilliseconds(int milliseconds) { watchdog.harnessLimitMs = milliseconds; }
+
+void stopWatchdog() {
+  if (watchdog.thread.joinable()) {
+    watchdog.leaving.store(true);
+    uint64_t one = 1;
+    if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
+      // An eventfd write fails only on overflow; the thread is awake then.
+    }
+    watchdog.thread.join();
+    close(watchdog.wakeFd);
+    if (watchdog.signalFd >= 0) close(watchdog.signalFd);
+    watchdog.wakeFd = watchdog.signalFd = -1;
+  }
+  // A stop belongs to the job that has ended.
+  watchdog.stopped.store(false);
+  watchdog.settling.store(false);
+}
+
+bool stopRequested() { return watchdog.stopped.load(std::memory_order_acquire); }
+
+const char *stopReason() { return stopRequested() ? watchdog.reason : nullptr; }
+
+void stopSettling() { watchdog.settling.store(true); }
+
+void checkStop(Job &job) {
+  if (stopRequested()) abortJob(job);
+}
+
+void rememberTemporaryReport(const char *path) {
+  std::lock_guard<std::mutex> hold(watchdog.pathLock);
+  std::snprintf(watchdog.temporary, sizeof watchdog.temporary, "%s", path ? path : "");
+}

@@ -1,0 +1,40 @@
+// Ending a job from outside: SIGINT, SIGTERM and SIGHUP, and the time
+// limit of --timeout. A watchdog thread waits for them. It asks the open
+// databases to interrupt their current call and raises a flag that the job
+// checks between statements, so the job still ends the normal way through
+// abortJob (rollback, temporary report removed, "Job Aborted", exit 1).
+#pragma once
+
+struct Job;
+
+// How long a stopped job may take to reach abortJob (a call the database
+// cannot interrupt, a read of the console) before the watchdog ends the
+// process itself; a second signal ends it at once.
+constexpr int kStopGraceSeconds = 5;
+
+// In main, before any thread starts: the stop signals are taken from the
+// process's normal delivery and left to the watchdog.
+void catchStopSignals();
+
+// Watch a job: its time limit (0: none) and, after catchStopSignals, the
+// signals. Without either no thread is started.
+void startWatchdog(Job &job, int timeoutSeconds);
+// For in-process harnesses (the fuzz targets): a time limit in milliseconds
+// for every job that follows, in place of --timeout; 0 gives it back.
+void limitJobsMilliseconds(int milliseconds);
+// The job has ended: the watchdog goes.
+void stopWatchdog();
+
+// Whether the job has been asked to stop; cheap enough for every statement.
+bool stopRequested();
+// The line saying why the job was stopped ("Job Stopped: ..."), or nullptr.
+const char *stopReason();
+// abortJob has begun: the database calls of the ending (rollback) are no
+// longer interrupted.
+void stopSettling();
+// The job ends through abortJob if it was asked to stop.
+void checkStop(Job &job);
+
+// The temporary report the watchdog removes if it must end the process
+// itself; nullptr when there is none.
+void rememberTemporaryReport(const char *path);
