@@ -4,6 +4,8 @@ include(GNUInstallDirs)
 set(KELVORDANTIX_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kelvordantix)
 
 install(TARGETS kelvordantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The PDF module, found by the program at ../lib/kelvordantix from its own directory.
+install(TARGETS kelvordantix_pdf LIBRARY DESTINATION lib/kelvordantix)
 install(FILES man/kelvordantix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES man/kelvordantix.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES README.md LICENSE DESTINATION ${KELVORDANTIX_DOCDIR})

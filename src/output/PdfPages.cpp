@@ -240,3 +240,8 @@ std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, cons
   }
   return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out, why);
 }
+
+// The module's entry, looked up by name when a PDF job loads this module.
+extern "C" PageSink *kelvordantixMakePdfPages(FILE *out, const DocumentInfo *info, const char **why) {
+  return makePdfPages(out, *info, *why).release();
+}
