@@ -28,4 +28,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://localhost/kelvordantix")
 # become Depends through dpkg-shlibdeps, with the names this release uses.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, sqlite3")
+# PDF reports are set in DejaVu Sans Mono.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)
