@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "formatter/Utf8Text.h"
 #include "output/Characters.h"
 #include "output/Spool.h"
 
@@ -24,19 +25,6 @@ namespace {
 constexpr int kPageRows = 66;
 constexpr int kMaxRowBytes = 4096;      // a row is at most 255 positions of up to 4 bytes
 constexpr int kMaxRecordBytes = 1 + 3 * sizeof(int) + kMaxRowBytes + kMaxUnderlineRuns * sizeof(UnderlineRun);
-
-int displayColumns(const char *text, int length) {
-  int ascii = 0;
-  while (ascii < length && text[ascii] >= 0x20 && text[ascii] < 0x7F) ++ascii;
-  if (ascii == length) return length;
-  int columns = 0;
-  for (int i = 0; i < length;) {
-    LineChar c = nextLineChar(text + i, length - i);
-    columns += c.columns;
-    i += c.used;
-  }
-  return columns;
-}
 
 // An anonymous temporary file in TMPDIR (else /tmp), gone when closed.
 FILE *temporaryFile() {
