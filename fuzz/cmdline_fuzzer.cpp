@@ -33,8 +33,27 @@ std::string confined(std::string piece) {
   return piece;
 }
 
-// Remove what a run left; abort on a temporary report (".NAME.XXXXXX").
-void sweep(const fuzz::Scratch &s) {
+// A temporary report of the output file OUTPUT: ".BASE.XXXXXX", where BASE
+// is the last piece of OUTPUT's path. Only an argument's own temporary name counts:
+// an output file may itself be named like one.
+bool isTemporaryOf(const std::string &name, const std::vector<std::string> &args) {
+  std::vector<std::string> bases;
+  for (const std::string &arg : args) {
+    // The output name follows its switches ("F:I:P:1:9:NAME").
+    size_t start = arg.find_last_of(":/");
+    bases.push_back(arg.substr(start == std::string::npos ? 0 : start + 1));
+  }
+  for (const std::string &base : bases)
+    if (name == base) return false;
+  for (const std::string &base : bases)
+    if (name.size() == base.size() + 8 && name[0] == '.' && name.compare(1, base.size(), base) == 0 &&
+        name[base.size() + 1] == '.')
+      return true;
+  return false;
+}
+
+// Remove what a run left; abort on a temporary report.
+void sweep(const fuzz::Scratch &s, const std::vector<std::string> &args) {
   DIR *dir = opendir(s.dir.c_str());
   if (!dir) return;
   std::vector<std::string> names;
@@ -42,7 +61,7 @@ void sweep(const fuzz::Scratch &s) {
   closedir(dir);
   for (const std::string &name : names) {
     if (name == "." || name == ".." || name == "job.rpt" || name == "fuzz.db") continue;
-    if (name[0] == '.' && name.size() > 7 && name[name.size() - 7] == '.') {
+    if (isTemporaryOf(name, args)) {
       std::fprintf(stderr, "temporary report left behind: %s\n", name.c_str());
       std::abort();
     }
@@ -74,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   // "--help" and "--version" print to standard output, which libFuzzer keeps.
   fuzz::runInProcess(args, "");
-  sweep(s);
+  sweep(s, args);
   return 0;
 }
