@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "database/ClassLibrary.h"
+#include "database/DriverLink.h"
 #include "database/SqliteDriver.h"
 
 namespace {
@@ -41,17 +42,12 @@ enum class FetchMode { RowArray, BoundRow, GetData };
 
 class OdbcCursor;
 
-// The connection, shared by the driver and its cursors so that either may
-// go first: closing frees every live statement handle, and a cursor
-// outliving the connection finds no handle to fetch from.
-struct OdbcLink {
+// A live cursor's resource is its statement handle.
+struct OdbcLink : DriverLink<OdbcCursor> {
   SQLHENV env = SQL_NULL_HENV;
   SQLHDBC dbc = SQL_NULL_HDBC;
   bool connected = false;
-  std::vector<OdbcCursor *> live;       // cursors whose statement handle is allocated
   FetchMode fetchMode = FetchMode::GetData;
-  long errorNumber = 0;
-  char errorText[kErrorTextSize] = {};
   char product[kOdbcNameSize] = "ODBC";  // SQL_DBMS_NAME in upper case
 
   // Keep the first diagnostic record of a handle: the native error number
@@ -81,14 +77,6 @@ struct OdbcLink {
       if (!all) break;
     }
     if (errorNumber == 0) setError(1, "unknown ODBC error");
-  }
-  void setError(long number, const char *text) {
-    errorNumber = number;
-    std::snprintf(errorText, sizeof errorText, "%s", text);
-  }
-  void clearError() {
-    errorNumber = 0;
-    errorText[0] = 0;
   }
 };
 
@@ -175,7 +163,7 @@ class OdbcCursor final : public DbCursor {
  public:
   OdbcCursor(std::shared_ptr<OdbcLink> link, SQLHSTMT stmt, const char *sql)
       : link_(std::move(link)), stmt_(stmt), sql_(sql) {
-    link_->live.push_back(this);
+    link_->attach(this);
     describe();
     if (link_->fetchMode != FetchMode::GetData && !columns_.empty() && !bindColumns(nextRowArraySize())) {
       unbindColumns();
@@ -183,8 +171,7 @@ class OdbcCursor final : public DbCursor {
   }
   ~OdbcCursor() override {
     release();
-    auto &live = link_->live;
-    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    link_->detach(this);
   }
   OdbcCursor(const OdbcCursor &) = delete;
   OdbcCursor &operator=(const OdbcCursor &) = delete;
@@ -378,13 +365,12 @@ class OdbcCursor final : public DbCursor {
   // The error of a failed fetch, kept until the rows before it are given.
   void keepError() {
     link_->recordError(SQL_HANDLE_STMT, stmt_);
-    keptNumber_ = link_->errorNumber;
-    keptText_ = link_->errorText;
+    kept_ = link_->keepError();
   }
 
   StepResult endStep() {
     if (ending_ != Ending::Error) return StepResult::Done;
-    link_->setError(keptNumber_, keptText_.c_str());
+    link_->restoreError(kept_);
     return StepResult::Error;
   }
 
@@ -501,8 +487,7 @@ class OdbcCursor final : public DbCursor {
   SQLULEN rowsFetched_ = 0;              // rows the last fetch gave
   SQLULEN row_ = 0;                      // the current row in the array
   Ending ending_ = Ending::None;          // set when the last fetch ended the rows
-  long keptNumber_ = 0;                  // the error of that fetch
-  std::string keptText_;
+  KeptError kept_;                       // the error of that fetch
   bool failedRewind_ = false;            // the re-run failed: the next step reports it
 };
 
@@ -654,9 +639,7 @@ class OdbcDriver final : public DbDriver {
   // disconnect inside one), then the connection and the environment.
   void close() override {
     OdbcLink &link = *link_;
-    std::vector<OdbcCursor *> live;
-    live.swap(link.live);
-    for (OdbcCursor *cursor : live) cursor->release();
+    link.releaseCursors();
     if (link.connected) {
       SQLEndTran(SQL_HANDLE_DBC, link.dbc, SQL_ROLLBACK);
       SQLDisconnect(link.dbc);

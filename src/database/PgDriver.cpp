@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "database/ClassLibrary.h"
+#include "database/DriverLink.h"
 #include "database/DateText.h"
 
 namespace {
@@ -50,12 +51,9 @@ class PgCursor;
 void ignoreNotice(void *, const char *) {}
 double readReal(const char *text, int length);
 
-// The connection, shared by the driver and its cursors so that either may
-// go first: closing releases every live cursor's batches, and a cursor
-// outliving the connection reports no row.
-struct PgLink {
+// A live cursor's resources are its batches.
+struct PgLink : DriverLink<PgCursor> {
   PGconn *conn = nullptr;
-  std::vector<PgCursor *> live;          // cursors with batches
   bool hasDual = true;                   // the database has its own DUAL
   bool beginPending = false;             // BEGIN waits for the next statement
   bool inTransaction = false;            // BEGIN was sent and not yet ended
@@ -69,19 +67,6 @@ struct PgLink {
   PgCursor *inFlight = nullptr;          // cursor whose next batch is on its way
   int inFlightStatements = 0;            // statements of that message, the FETCH last
   std::string command;                   // text of the message being built
-  long errorNumber = 0;
-  char errorText[kErrorTextSize] = {};
-
-  void setError(long number, const char *text) {
-    errorNumber = number;
-    std::snprintf(errorText, sizeof errorText, "%s", text);
-    size_t n = std::strlen(errorText);
-    while (n > 0 && (errorText[n - 1] == '\n' || errorText[n - 1] == ' ')) errorText[--n] = 0;
-  }
-  void clearError() {
-    errorNumber = 0;
-    errorText[0] = 0;
-  }
   // A server error as "[SQLSTATE] message"; an error of libpq itself (the
   // connection lost) as libpq words it.
   void recordError(const PGresult *result) {
@@ -129,14 +114,13 @@ struct PgLink {
 class PgCursor final : public DbCursor {
  public:
   PgCursor(std::shared_ptr<PgLink> link, const char *sql, bool hold) : link_(std::move(link)), sql_(sql), hold_(hold) {
-    link_->live.push_back(this);
+    link_->attach(this);
   }
   ~PgCursor() override {
     if (link_->inFlight == this) link_->settle();
     closeServerCursor();
     release();
-    auto &live = link_->live;
-    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    link_->detach(this);
   }
   PgCursor(const PgCursor &) = delete;
   PgCursor &operator=(const PgCursor &) = delete;
@@ -355,13 +339,11 @@ class PgCursor final : public DbCursor {
   // A failed date probe: back to the savepoint, keeping the probe's error.
   void undoProbe() {
     PgLink &link = *link_;
-    long number = link.errorNumber;
-    char text[kErrorTextSize];
-    std::snprintf(text, sizeof text, "%s", link.errorText);
+    KeptError probe = link.keepError();
     link.command = std::string("ROLLBACK TO SAVEPOINT ") + kProbeSavepoint + ";RELEASE SAVEPOINT " + kProbeSavepoint;
     PGresult *result = link.exchange(2, 1);
     if (result) PQclear(result);
-    link.setError(number, text);
+    link.restoreError(probe);
   }
 
   std::shared_ptr<PgLink> link_;
@@ -631,9 +613,7 @@ class PgDriver final : public DbDriver {
   void close() override {
     PgLink &link = *link_;
     link.inFlight = nullptr;
-    std::vector<PgCursor *> live;
-    live.swap(link.live);
-    for (PgCursor *cursor : live) cursor->release();
+    link.releaseCursors();
     if (link.conn) PQfinish(link.conn);
     link.conn = nullptr;
     link.closes.clear();

@@ -12,15 +12,13 @@
 #include <vector>
 
 #include "database/ClassLibrary.h"
+#include "database/DriverLink.h"
 #include "database/SqliteDriver.h"
 
 namespace {
 
 class SqliteCursor;
 
-// The connection, shared by the driver and its cursors so that either may
-// go first: closing finalizes every live statement, and a cursor outliving
-// the connection finds no statement to step.
 // Statements of closed cursors kept, reset, for a later query of the same
 // text (a per-row query of a report runs the same text on every row).
 constexpr size_t kIdleStatements = 8;
@@ -30,12 +28,10 @@ struct IdleStatement {
   sqlite3_stmt *stmt = nullptr;
 };
 
-struct SqliteLink {
+// A live cursor's resource is its statement.
+struct SqliteLink : DriverLink<SqliteCursor> {
   sqlite3 *db = nullptr;
-  std::vector<SqliteCursor *> live;     // cursors whose statement is not finalized
   std::vector<IdleStatement> idle;      // reset statements, the most recent last
-  long errorNumber = 0;
-  char errorText[kErrorTextSize] = {};
 
   // The idle statement prepared from exactly this text, taken out of the
   // list; nullptr when there is none.
@@ -71,14 +67,6 @@ struct SqliteLink {
     errorNumber = db ? sqlite3_extended_errcode(db) : code;
     if (errorNumber == 0) errorNumber = code;
     std::snprintf(errorText, sizeof errorText, "%s", db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
-  }
-  void setError(int code, const char *text) {
-    errorNumber = code;
-    std::snprintf(errorText, sizeof errorText, "%s", text);
-  }
-  void clearError() {
-    errorNumber = 0;
-    errorText[0] = 0;
   }
 };
 
@@ -144,7 +132,7 @@ class SqliteCursor final : public DbCursor {
  public:
   SqliteCursor(std::shared_ptr<SqliteLink> link, sqlite3_stmt *stmt, const char *sql)
       : link_(std::move(link)), stmt_(stmt), sql_(sql) {
-    link_->live.push_back(this);
+    link_->attach(this);
     columns_ = sqlite3_column_count(stmt_);
     types_.resize(static_cast<size_t>(columns_));
     for (int i = 0; i < columns_; ++i) {
@@ -155,8 +143,7 @@ class SqliteCursor final : public DbCursor {
   ~SqliteCursor() override {
     if (stmt_) link_->park(stmt_, std::move(sql_));
     stmt_ = nullptr;
-    auto &live = link_->live;
-    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    link_->detach(this);
   }
   SqliteCursor(const SqliteCursor &) = delete;
   SqliteCursor &operator=(const SqliteCursor &) = delete;
@@ -179,9 +166,7 @@ class SqliteCursor final : public DbCursor {
     int rc;
     while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) rows_.push_back(readRow());
     if (rc != SQLITE_DONE) {
-      failed_ = true;
-      failedNumber_ = sqlite3_extended_errcode(sqlite3_db_handle(stmt_));
-      failedText_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
+      failed_ = {true, sqlite3_extended_errcode(sqlite3_db_handle(stmt_)), sqlite3_errmsg(sqlite3_db_handle(stmt_))};
     }
     link_->park(stmt_, std::move(sql_));
     stmt_ = nullptr;
@@ -263,9 +248,9 @@ class SqliteCursor final : public DbCursor {
       ++position_;
       return StepResult::Row;
     }
-    if (position_ == rows_.size() && failed_) {
+    if (position_ == rows_.size() && failed_.held) {
       ++position_;                      // the failing row is reported once
-      link_->setError(static_cast<int>(failedNumber_), failedText_.c_str());
+      link_->restoreError(failed_);
       return StepResult::Error;
     }
     return StepResult::Done;
@@ -306,9 +291,7 @@ class SqliteCursor final : public DbCursor {
   bool finished_ = false;               // the statement has given its last row
   bool held_ = false;                   // the rows are in rows_, the statement is gone
   std::vector<std::vector<HeldValue>> rows_;
-  bool failed_ = false;                 // reading ahead ended in an error, reported after the rows
-  long failedNumber_ = 0;
-  std::string failedText_;
+  KeptError failed_;                    // reading ahead ended in an error, reported after the rows
 };
 
 // DUAL for a database without its own: one row, DUMMY 'X' and SYSDATE the
@@ -456,9 +439,7 @@ class SqliteDriver final : public DbDriver {
 
   // Statements first, then the connection; SQLite rolls back what is open.
   void close() override {
-    std::vector<SqliteCursor *> live;
-    live.swap(link_->live);
-    for (SqliteCursor *cursor : live) cursor->release();
+    link_->releaseCursors();
     link_->finalizeIdle();
     if (link_->db) sqlite3_close_v2(link_->db);
     link_->db = nullptr;
