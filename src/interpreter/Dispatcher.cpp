@@ -1,6 +1,6 @@
 // The statement dispatcher: runs one decoded script line by what its record
 // says and what the run has reached, gathers the lines of an SQL macro into
-// sqlBuffer, and sends produced text to the report through emitRptLine.
+// sqlBuffer, and sends produced text to the report through emitRptText.
 // Also the interpreter's one loop over the records.
 #include <cstring>
 
@@ -148,8 +148,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     feedScriptRpfLine(job, l.lineBuffer);
     return 0;
   }
-  std::memcpy(q.rpfLine, l.lineBuffer, line.length + 1);
-  emitRptLine(job, line.length);
+  emitRptText(job, l.lineBuffer, line.length);
   return 0;
 }
 
@@ -163,20 +162,17 @@ void runLines(Job &job, int macroSlot, int first, int endLine) {
   }
 }
 
-void emitRptLine(Job &job) {
+// The report is written by this thread alone: no stream locking.
+void emitRptText(Job &job, const char *text, int length) {
   if (job.job.runMode == RunMode::RptOnly) {
-    std::fputs(job.sql.rpfLine, job.job.output);
-    std::putc('\n', job.job.output);
-  } else {
-    feedRpfLine(job, job.sql.rpfLine);
+    fwrite_unlocked(text, 1, static_cast<size_t>(length), job.job.output);
+    putc_unlocked('\n', job.job.output);
+    return;
   }
-}
-
-void emitRptLine(Job &job, int length) {
-  if (job.job.runMode == RunMode::RptOnly) {
-    std::fwrite(job.sql.rpfLine, 1, static_cast<size_t>(length), job.job.output);
-    std::putc('\n', job.job.output);
-  } else {
-    feedRpfLine(job, job.sql.rpfLine);
+  char *line = job.sql.rpfLine;
+  if (text != line) {
+    std::memcpy(line, text, static_cast<size_t>(length));
+    line[length] = 0;
   }
+  feedRpfLine(job, line);
 }

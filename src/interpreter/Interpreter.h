@@ -169,9 +169,9 @@ int readScriptLine(Job &job, char *buffer);
 int countWords(char *text);
 void foldUpper(char *text);
 // Copy text into a buffer of size bytes, cut to fit between characters;
-// zero-terminated.
-// Returns the bytes copied.
+// zero-terminated. Returns the bytes copied: cutLength(from, size).
 int copyText(char *to, int size, const char *from);
+int cutLength(const char *from, int size);
 // Read the leading number of a word as the "%d" and "%lg" conversions do
 // (leading white space, sign, digits; the rest ignored). False when no
 // number can be read. Integers beyond 32 bits are clamped to the range.
@@ -231,10 +231,11 @@ void runLines(Job &job, int macroSlot, int first, int endLine);
 // The next record's text into buffer, outside the run loop (INTO
 // continuation lines); 0 when the script has no further line.
 int takeScriptLine(Job &job, char *buffer);
-// Output sink for rpfLine.
-void emitRptLine(Job &job);
-// The same for an rpfLine whose length is known.
-void emitRptLine(Job &job, int length);
+// Output sink of produced text: length bytes of text, a whole line. In the
+// RptOnly mode they go to the report as they stand (text must stay until
+// the call returns); else to the formatter, from rpfLine, where the text is
+// copied unless it is there already.
+void emitRptText(Job &job, const char *text, int length);
 // Append text and one blank to sqlBuffer (refused past its size).
 void appendSql(Job &job, const char *text);
 

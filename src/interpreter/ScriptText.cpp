@@ -73,10 +73,14 @@ void foldUpper(char *text) {
 }
 
 // A cut never falls inside a UTF-8 character (a .PRINT of a long value).
-int copyText(char *to, int size, const char *from) {
+int cutLength(const char *from, int size) {
   constexpr size_t kCutLookahead = 64;
   size_t length = strnlen(from, static_cast<size_t>(size - 1) + kCutLookahead);
-  length = static_cast<size_t>(fitBytes(from, static_cast<int>(length), size - 1));
+  return fitBytes(from, static_cast<int>(length), size - 1);
+}
+
+int copyText(char *to, int size, const char *from) {
+  size_t length = static_cast<size_t>(cutLength(from, size));
   std::memcpy(to, from, length);
   to[length] = 0;
   return static_cast<int>(length);

@@ -58,34 +58,47 @@ static void putItem(char *out, bool dollarSign, const char *text, int length) {
   out[at + length] = 0;
 }
 
-// Edits the number text of a numeric variable by its picture:
-//   $ and B in front (looked for as $, B, $, B) set the dollar and
-//   blank-when-zero flags; before the first point 9 and 0 take digits from
+// Reads a picture: $ and B in front (looked for as $, B, $, B) set the
+// dollar and blank-when-zero flags; the rest is the editing part. A picture
+// longer than the work area is cut to it.
+PictureLayout readPicture(const char *picture) {
+  PictureLayout layout;
+  char work[kNumberTextSize];
+  copyText(work, sizeof work, picture != nullptr ? picture : "");
+  const char *body = work;
+  for (char flag : {'$', 'B', '$', 'B'}) {
+    if (*body != flag) continue;
+    (flag == '$' ? layout.dollarSign : layout.blankWhenZero) = true;
+    ++body;
+  }
+  layout.body = static_cast<short>(body - work);
+  layout.width = static_cast<short>(std::strlen(body));
+  layout.showsDigits = std::strpbrk(body, "90") != nullptr;
+  int positions = 0, decimals = 0;
+  splitAtPoint(body, positions, decimals);
+  layout.positions = static_cast<short>(positions);
+  layout.decimals = static_cast<short>(decimals);
+  return layout;
+}
+
+// Edits the number text of a numeric variable by its picture's layout:
+//   before the first point 9 and 0 take digits from
 //   the right (9 blank and 0 "0" once the number is used up, literals blank
 //   then); after it 9 and 0 take decimals from the left (then "0").
 // A value with more decimals than the picture shows is rounded half away
 // from zero first. A number whose digits or sign do not all find a
 // position fills the picture's width with '#' instead of losing them (a
 // picture without 9 or 0 shows no number and prints as it stands).
-// A picture longer than the work area is cut to it.
 void applyPicture(const Variable &variable, char *out) {
   char number[kNumberTextSize];
   numberText(variable, number);
-  char work[kNumberTextSize];
-  copyText(work, sizeof work, variable.picture != nullptr ? variable.picture : "");
+  const PictureLayout &layout = variable.layout;
+  char picture[kNumberTextSize];
+  if (layout.width > 0) std::memcpy(picture, variable.picture + layout.body, static_cast<size_t>(layout.width));
+  picture[layout.width] = 0;
+  bool dollarSign = layout.dollarSign, blankWhenZero = layout.blankWhenZero;
+  int positions = layout.positions, decimals = layout.decimals;
 
-  bool dollarSign = false, blankWhenZero = false;
-  char *picture = work;
-  for (char flag : {'$', 'B', '$', 'B'}) {
-    if (*picture != flag) continue;
-    (flag == '$' ? dollarSign : blankWhenZero) = true;
-    ++picture;
-  }
-  int pictureWidth = static_cast<int>(std::strlen(picture));
-  bool showsDigits = std::strpbrk(picture, "90") != nullptr;
-
-  int positions = 0, decimals = 0;
-  splitAtPoint(picture, positions, decimals);
   int integerChars = 0, numberDecimals = 0;
   splitAtPoint(number, integerChars, numberDecimals);
 
@@ -120,8 +133,8 @@ void applyPicture(const Variable &variable, char *out) {
   squeezeBlanks(picture);
 
   bool showsZero = std::strpbrk(picture, "123456789") == nullptr;
-  if (showsDigits && losesCharacters(number, reader + 1, showsZero)) {
-    int width = pictureWidth + (dollarSign ? 1 : 0);
+  if (layout.showsDigits && losesCharacters(number, reader + 1, showsZero)) {
+    int width = layout.width + (dollarSign ? 1 : 0);
     if (width > kNumberTextSize - 1) width = kNumberTextSize - 1;
     std::memset(out, '#', static_cast<size_t>(width));
     out[width] = 0;
@@ -132,16 +145,17 @@ void applyPicture(const Variable &variable, char *out) {
   }
 }
 
-// One item into rpfLine: two blanks for null, a text as it is (cut to the
-// line), a number by its picture (which always fits the line). Returns
-// the line's length.
-static int printItem(Job &job, const Variable &variable) {
-  char *line = job.sql.rpfLine;
+// One item to the report: two blanks for null, a text as it is (cut to
+// rpfLine), a number by its picture (which always fits the line).
+static void printItem(Job &job, const Variable &variable) {
   static_assert(kNumberTextSize <= kRpfLineSize);
-  if (variable.isNull) return copyText(line, kRpfLineSize, "  ");
-  if (variable.kind == VariableKind::Text) return copyText(line, kRpfLineSize, variable.textValue);
+  if (variable.isNull) return emitRptText(job, "  ", 2);
+  if (variable.kind == VariableKind::Text) {
+    return emitRptText(job, variable.textValue, cutLength(variable.textValue, kRpfLineSize));
+  }
+  char *line = job.sql.rpfLine;
   applyPicture(variable, line);
-  return static_cast<int>(std::strlen(line));
+  emitRptText(job, line, static_cast<int>(std::strlen(line)));
 }
 
 // The items of a .PRINT whose names its record resolved on an earlier run.
@@ -152,7 +166,7 @@ static void printResolved(Job &job, const ScriptLine &record) {
   const short *stored = job.script.variableIndices.data() + record.variables;
   int count = record.variableCount;
   std::copy(stored, stored + count, indices);
-  for (int i = 0; i < count; ++i) emitRptLine(job, printItem(job, job.vars.entries[indices[i]]));
+  for (int i = 0; i < count; ++i) printItem(job, job.vars.entries[indices[i]]);
 }
 
 // .PRINT name ...
@@ -186,7 +200,7 @@ void execPrint(Job &job) {
     int index = findVariable(job, items[i]);
     if (index < 0) failWith(job, "Variable name Wrong\n", statement);
     indices[i] = static_cast<short>(index);
-    emitRptLine(job, printItem(job, job.vars.entries[index]));
+    printItem(job, job.vars.entries[index]);
   }
   if (record < 0) return;
   // Every name resolved: later runs of the record take the indices.

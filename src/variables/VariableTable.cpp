@@ -100,6 +100,7 @@ void execDeclare(Job &job) {
   variable.isNull = 1;
   variable.name = carve(vars.nameStore, kNameStoreSize, vars.nameUsed, name);
   variable.picture = carve(vars.pictureStore, kPictureStoreSize, vars.pictureUsed, type);
+  if (kind != VariableKind::Text) variable.layout = readPicture(variable.picture);
   if (kind == VariableKind::Text) {
     variable.textValue = vars.textStore + vars.textUsed;
     variable.textValue[0] = 0;

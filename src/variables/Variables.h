@@ -17,11 +17,24 @@ constexpr int kVariableHashSize = 512;  // buckets of the name index (a power of
 
 enum class VariableKind { Text = 0, Real = 1, Integer = 2 };
 
+// A numeric picture as read once at its declaration: the flags in front,
+// then the editing part (cut to the work area) and where its point stands.
+struct PictureLayout {
+  bool dollarSign = false;
+  bool blankWhenZero = false;
+  bool showsDigits = false;             // the editing part has a 9 or a 0
+  short body = 0;                       // offset of the editing part in the picture
+  short width = 0;                      // its length
+  short positions = 0;                  // its characters before the point
+  short decimals = 0;                   // after the point (0 without one)
+};
+
 struct Variable {
   char *name = nullptr;                 // upper case, in the name store
   VariableKind kind = VariableKind::Text;
   int textLength = 0;                   // Text: maximum characters; else 0
   char *picture = nullptr;              // declared type word, upper case
+  PictureLayout layout;                 // the picture, read (numbers only)
   char *textValue = nullptr;            // Text only: textLength + 1 bytes
   double realValue = 0;
   int intValue = 0;
@@ -67,7 +80,10 @@ void execPrint(Job &job);
 void squeezeBlanks(char *text);
 // "%12d" or "%20.14g" squeezed, into out (kNumberTextSize bytes).
 void numberText(const Variable &variable, char *out);
-// Edit a numeric variable by its picture into out (kNumberTextSize bytes).
+// The layout of a picture, for the variable declared with it.
+PictureLayout readPicture(const char *picture);
+// Edit a numeric variable by its picture (as its layout has it) into out
+// (kNumberTextSize bytes).
 // A number whose digits or sign do not all find a place prints as '#'
 // filling the picture's width.
 void applyPicture(const Variable &variable, char *out);

@@ -17,6 +17,7 @@ std::string edit(VariableKind kind, double value, const char *picture) {
   Variable v;
   v.kind = kind;
   v.picture = pictureCopy;
+  v.layout = readPicture(pictureCopy);
   v.isNull = 0;
   if (kind == VariableKind::Integer) v.intValue = static_cast<int>(value);
   else v.realValue = value;
