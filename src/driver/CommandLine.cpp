@@ -128,20 +128,40 @@ bool namesStandardStream(const char *name) { return std::strcmp(name, "-") == 0;
 
 // One line of the formatter-only input into rpfLine; 0 at the end of the
 // file. A last line without a newline is delivered too.
+// Control characters and 127 become blanks; UTF-8 bytes are kept.
 static int readInputLine(Job &job) {
+  static_assert(kMaxLineChars < kRpfLineSize);
+  InputBlock &in = job.job.inputBlock;
   char *line = job.sql.rpfLine;
   int n = 0;
-  int c;
-  while ((c = getc_unlocked(job.job.input)) != EOF) {
-    if (c == '\n') {
-      line[n] = 0;
-      return 1;
+  for (;;) {
+    if (in.next == in.end) {
+      in.next = 0;
+      in.end = std::fread(in.bytes, 1, sizeof in.bytes, job.job.input);
+      if (in.end == 0) break;
     }
-    line[n++] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';  // UTF-8 bytes are kept
-    if (n > kMaxLineChars) {
+    const char *start = in.bytes + in.next;
+    size_t available = in.end - in.next;
+    const char *newline = static_cast<const char *>(std::memchr(start, '\n', available));
+    size_t take = newline ? static_cast<size_t>(newline - start) : available;
+    // The line ends as it stands when its byte after the largest is read.
+    bool tooBig = take > static_cast<size_t>(kMaxLineChars - n);
+    if (tooBig) take = static_cast<size_t>(kMaxLineChars + 1 - n);
+    for (size_t i = 0; i < take; ++i) {
+      unsigned char c = static_cast<unsigned char>(start[i]);
+      line[n + static_cast<int>(i)] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';
+    }
+    n += static_cast<int>(take);
+    in.next += take;
+    if (tooBig) {
       line[n] = 0;
       std::fputs("line too big\n", job.job.err);
       abortJob(job);
+    }
+    if (newline) {
+      ++in.next;
+      line[n] = 0;
+      return 1;
     }
   }
   line[n] = 0;

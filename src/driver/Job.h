@@ -39,6 +39,13 @@ struct JobOptions {
   PaperSize paper = PaperSize::A4;      // --paper
 };
 
+// A block of the input file and how far it has been read into lines.
+struct InputBlock {
+  char bytes[1 << 16];
+  size_t next = 0;
+  size_t end = 0;
+};
+
 // State of the job driver.
 struct JobState {
   RunMode runMode = RunMode::Combined;
@@ -61,6 +68,7 @@ struct JobState {
   FILE *terminal = nullptr;             // the console opened on /dev/tty (script from stdin)
   Progress progress;                    // the status line on a terminal
   char outputBuffer[1 << 16];           // stdio buffer of the report file
+  InputBlock inputBlock;                // formatter-only input, read a block at a time
 };
 
 struct Job {

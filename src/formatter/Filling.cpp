@@ -47,22 +47,30 @@ void alignFill(RpfFormatter &rpf, GroupLine &line) {
   int last = rpf.NowPos - 2;
   int spare = rpf.EndPos - rpf.NowPos + 2;
   if (last - first + 1 < 2 || spare < 1) return;
-  int words = 0;
-  for (int p = first; p <= last; ++p)
-    if (!isGap(line, p) && (p == first || isGap(line, p - 1))) ++words;
-  if (words < 2 || spare >= words - 1) return;
-  LineCell cells[kLinePositions + 1];
-  int n = 0;
-  int inserted = 0;
+  // Without branches: the line's words and gaps follow no pattern.
+  int gapAt[kLinePositions + 1];
+  int words = 0, gaps = 0;
+  bool afterGap = true;
   for (int p = first; p <= last; ++p) {
-    cells[n++] = line.cells[p];
-    if (isGap(line, p) && inserted < spare) {
-      cells[n++] = LineCell{};
-      ++inserted;
-    }
+    bool gap = isGap(line, p);
+    words += !gap && afterGap;
+    gapAt[gaps] = p;
+    gaps += gap;
+    afterGap = gap;
   }
-  // n is EndPos - StrPos + 1: the rewritten text fills the field exactly.
-  std::memcpy(line.cells + first, cells, static_cast<size_t>(n) * sizeof(LineCell));
+  if (words < 2 || spare >= words - 1) return;
+  // The cells after gap k move right by k + 1 (up to the next doubled gap,
+  // which moves with them), and a blank fills the position after gap k.
+  // Moved from the right, so that nothing is overwritten before it moves.
+  int doubled = std::min(spare, gaps);
+  for (int k = doubled - 1; k >= 0; --k) {
+    int from = gapAt[k] + 1;
+    int to = k == doubled - 1 ? last : gapAt[k + 1];
+    if (to >= from) {
+      std::memmove(line.cells + from + k + 1, line.cells + from, static_cast<size_t>(to - from + 1) * sizeof(LineCell));
+    }
+    line.cells[from + k] = LineCell{};
+  }
 }
 
 // The cells of the current word: its bytes go to the line's store, each
@@ -113,12 +121,19 @@ void placeWord(Job &job) {
 }
 
 void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) {
+  size_t total = 0;
+  for (int p = from; p <= to; ++p) total += line.cells[p].length;
+  size_t used = out.size();
+  out.resize(used + total);
+  char *write = out.data() + used;
+  const char *store = line.bytes.data();
   for (int p = from; p <= to; ++p) {
     const LineCell &cell = line.cells[p];
     if (cell.length == 1) {
-      out.push_back(line.bytes[cell.at]);
-    } else if (cell.length > 1) {
-      out.append(line.bytes, cell.at, cell.length);
+      *write++ = store[cell.at];
+    } else {
+      std::memcpy(write, store + cell.at, cell.length);
+      write += cell.length;
     }
   }
 }
@@ -138,7 +153,8 @@ void openLine(Job &job, int i) {
   if (line.LineUsed) return;
   line.LineUsed = 1;
   line.LineEnd = rpf.EndPos;
-  std::fill(std::begin(line.cells), std::end(line.cells), LineCell{});
+  static const LineCell kBlankCells[kLinePositions + 1] = {};
+  std::memcpy(line.cells, kBlankCells, sizeof line.cells);
   line.bytes.assign(1, ' ');
   line.UnderlineCount = 0;
 }

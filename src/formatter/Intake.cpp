@@ -101,23 +101,23 @@ int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *
 // its words are found in place, without a copy. Returns the number of words,
 // -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
 int splitInPlace(const char *line, RpfWord *words) {
+  const unsigned char *text = reinterpret_cast<const unsigned char *>(line);
   int count = 0;
-  bool inWord = false;
   int i = 0;
-  for (; line[i] != '\0'; ++i) {
+  for (;;) {
+    while (text[i] == ' ') ++i;
+    if (text[i] == 0) break;
+    // Words start before the limit, so that they fit the array.
     if (i >= kMaxRpfLineChars) return -1;
-    unsigned char c = static_cast<unsigned char>(line[i]);
-    if (c == '\\' || c < 0x20) return kNeedsMarking;
-    if (c == ' ') {
-      if (inWord) words[count - 1].length = i - words[count - 1].start;
-      inWord = false;
-    } else {
-      if (!inWord) words[count++] = {i, 0, -1, true};
-      inWord = true;
-      if (c >= 0x80) words[count - 1].ascii = false;
+    int start = i;
+    unsigned char bits = 0;
+    for (unsigned char c; (c = text[i]) != ' ' && c != 0; ++i) {
+      if (c == '\\' || c < 0x20) return i >= kMaxRpfLineChars ? -1 : kNeedsMarking;
+      bits |= c;
     }
+    words[count++] = {start, i - start, -1, (bits & 0x80) == 0};
   }
-  if (inWord) words[count - 1].length = i - words[count - 1].start;
+  if (i > kMaxRpfLineChars) return -1;
   classifyWords(line, kNoMarks, words, count);
   return count;
 }
