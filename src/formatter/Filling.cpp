@@ -152,6 +152,7 @@ void openLine(Job &job, int i) {
   GroupLine &line = rpf.LineGroup[i];
   if (line.LineUsed) return;
   line.LineUsed = 1;
+  if (i >= rpf.linesOpened) rpf.linesOpened = i + 1;
   line.LineEnd = rpf.EndPos;
   static const LineCell kBlankCells[kLinePositions + 1] = {};
   std::memcpy(line.cells, kBlankCells, sizeof line.cells);

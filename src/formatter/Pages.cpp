@@ -64,7 +64,7 @@ void writeBlankLine(Job &job) {
 void flushRpf(Job &job) {
   RpfFormatter &rpf = job.rpf;
   closeLine(job, false);
-  for (int i = 0; i < kGroupLines; ++i) {
+  for (int i = 0; i < rpf.linesOpened; ++i) {
     GroupLine &line = rpf.LineGroup[i];
     if (!line.LineUsed) continue;
     int end = line.LineEnd < 1 ? 1 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
@@ -83,6 +83,11 @@ void flushRpf(Job &job) {
     line.LineEnd = 0;
     line.UnderlineCount = 0;
   }
+  // A line opened while the group was printed waits for the next flush.
+  int opened = 0;
+  for (int i = 0; i < rpf.linesOpened; ++i)
+    if (rpf.LineGroup[i].LineUsed) opened = i + 1;
+  rpf.linesOpened = opened;
   rpf.CurLine = 0;
   rpf.CurCol = 1;
   openColumn(job, 1);

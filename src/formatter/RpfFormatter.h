@@ -151,6 +151,7 @@ struct RpfFormatter {
   int ParaIndentPending = 0;
 
   GroupLine LineGroup[kGroupLines] = {{.LineEnd = kLinePositions}};
+  int linesOpened = 0;                  // lines of the group below it may be in use
 
   // Page state.
   int PageLine = 0;                     // lines of the open page; 0 = none open
