@@ -120,22 +120,26 @@ void placeWord(Job &job) {
   rpf.NowPos += width + 1;
 }
 
+// Room is made for one byte a cell (most cells hold one), and more when a
+// cell holds several: out's size stays at least `used` plus a byte for
+// every cell still to come.
 void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) {
-  size_t total = 0;
-  for (int p = from; p <= to; ++p) total += line.cells[p].length;
+  if (to < from) return;
   size_t used = out.size();
-  out.resize(used + total);
-  char *write = out.data() + used;
+  out.resize(used + static_cast<size_t>(to - from + 1));
   const char *store = line.bytes.data();
   for (int p = from; p <= to; ++p) {
     const LineCell &cell = line.cells[p];
     if (cell.length == 1) {
-      *write++ = store[cell.at];
-    } else {
-      std::memcpy(write, store + cell.at, cell.length);
-      write += cell.length;
+      out[used++] = store[cell.at];
+      continue;
     }
+    size_t need = used + cell.length + static_cast<size_t>(to - p);
+    if (need > out.size()) out.resize(need);
+    std::memcpy(out.data() + used, store + cell.at, cell.length);
+    used += cell.length;
   }
+  out.resize(used);
 }
 
 int lastInkedPosition(const GroupLine &line, int end) {
