@@ -54,6 +54,7 @@ double readReal(const char *text, int length);
 // A live cursor's resources are its batches.
 struct PgLink : DriverLink<PgCursor> {
   PGconn *conn = nullptr;
+  PGcancel *cancel = nullptr;            // asks the server to stop the running statement
   bool hasDual = true;                   // the database has its own DUAL
   bool beginPending = false;             // BEGIN waits for the next statement
   bool inTransaction = false;            // BEGIN was sent and not yet ended
@@ -482,6 +483,7 @@ class PgDriver final : public DbDriver {
       close();
       return 1;
     }
+    link.cancel = PQgetCancel(link.conn);
     return 0;
   }
 
@@ -614,6 +616,8 @@ class PgDriver final : public DbDriver {
     PgLink &link = *link_;
     link.inFlight = nullptr;
     link.releaseCursors();
+    if (link.cancel) PQfreeCancel(link.cancel);
+    link.cancel = nullptr;
     if (link.conn) PQfinish(link.conn);
     link.conn = nullptr;
     link.closes.clear();
@@ -623,6 +627,13 @@ class PgDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *productName() override { return "POSTGRESQL"; }
+
+  // A cancel request on a connection of its own (PQcancel may be called
+  // from any thread); the statement then fails and the job ends.
+  void interrupt() override {
+    char reason[256];
+    if (link_->cancel) PQcancel(link_->cancel, reason, sizeof reason);
+  }
 
  private:
   void endTransaction() {

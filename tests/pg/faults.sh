@@ -248,13 +248,22 @@ INTO N
 EOF
   (cd "$work" && timeout 60 "$binary" --timeout=1 job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
   local status=$?
-  # The backend sleeps on after its client has gone.
+  # Through libpq the job cancels the statement: the backend stops
+  # sleeping. Through ODBC it sleeps on after its client has gone.
+  local sleeping="SELECT count(*) FROM pg_stat_activity WHERE state = 'active'
+                  AND query LIKE '%pg_sleep(600)%' AND pid <> pg_backend_pid()"
+  local cancelled=no i
+  for i in $(seq 1 50); do
+    [ "$(fault_value "$sleeping")" = 0 ] && { cancelled=yes; break; }
+    sleep 0.1
+  done
   fault_value "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity
                WHERE query LIKE '%pg_sleep(600)%' AND pid <> pg_backend_pid()" > /dev/null
   fault_expect "exit status" 1 $status || return 1
   fault_expect "messages" $'Job Stopped: --timeout=1 reached\nKelvordantix: job.rpt Job Aborted ...' \
     "$(tail -n 2 "$work/stderr.txt")" || return 1
-  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")"
+  fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")" || return 1
+  if [ "${driver:-odbc}" = libpq ]; then fault_expect "statement cancelled" yes $cancelled; fi
 }
 
 # The server dies in the middle of a report: the job ends with the server
