@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,25 @@ struct OdbcLink : DriverLink<OdbcCursor> {
   bool connected = false;
   FetchMode fetchMode = FetchMode::GetData;
   char product[kOdbcNameSize] = "ODBC";  // SQL_DBMS_NAME in upper case
+  std::mutex busyLock;                   // held to set, clear or cancel busy
+  SQLHSTMT busy = SQL_NULL_HSTMT;        // the statement of a call that may wait on the server
+
+  // A call on stmt that a stop request may cancel (from another thread).
+  template <class Call>
+  SQLRETURN whileBusy(SQLHSTMT stmt, Call call) {
+    setBusy(stmt);
+    SQLRETURN rc = call();
+    setBusy(SQL_NULL_HSTMT);
+    return rc;
+  }
+  void setBusy(SQLHSTMT stmt) {
+    std::lock_guard<std::mutex> hold(busyLock);
+    busy = stmt;
+  }
+  void cancelBusy() {
+    std::lock_guard<std::mutex> hold(busyLock);
+    if (busy != SQL_NULL_HSTMT) SQLCancel(busy);
+  }
 
   // Keep the first diagnostic record of a handle: the native error number
   // where the driver gives one, else 1 (ODBC errors without a server number
@@ -210,7 +230,7 @@ class OdbcCursor final : public DbCursor {
     SQLFreeStmt(stmt_, SQL_CLOSE);
     row_ = rowsFetched_ = 0;
     ending_ = Ending::None;
-    SQLRETURN rc = SQLExecDirect(stmt_, sqlText(), SQL_NTS);
+    SQLRETURN rc = link_->whileBusy(stmt_, [this] { return SQLExecDirect(stmt_, sqlText(), SQL_NTS); });
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
       link_->recordError(SQL_HANDLE_STMT, stmt_);
       failedRewind_ = true;
@@ -338,7 +358,7 @@ class OdbcCursor final : public DbCursor {
       return false;
     }
     std::fill(rowStatus_.begin(), rowStatus_.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
-    SQLRETURN rc = SQLFetch(stmt_);
+    SQLRETURN rc = link_->whileBusy(stmt_, [this] { return SQLFetch(stmt_); });
     if (rc == SQL_NO_DATA) {
       ending_ = Ending::Done;
       return false;
@@ -653,6 +673,8 @@ class OdbcDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  // SQLCancel of the statement in a call, from the stopping thread.
+  void interrupt() override { link_->cancelBusy(); }
   const char *productName() override { return link_->product; }
 
  private:
@@ -671,7 +693,7 @@ class OdbcDriver final : public DbDriver {
       return SQL_NULL_HSTMT;
     }
     std::string text(sql);
-    SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR *>(text.data()), SQL_NTS);
+    SQLRETURN rc = link.whileBusy(stmt, [&] { return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR *>(text.data()), SQL_NTS); });
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
       link.recordError(SQL_HANDLE_STMT, stmt);
       SQLFreeHandle(SQL_HANDLE_STMT, stmt);
