@@ -272,3 +272,37 @@ TEST_F(FileJobTest, TimeLimitEndsAJobTheNormalWay) {
 }
 
 }  // namespace
+
+// Formatter-only input is read a block at a time: lines that straddle a
+// block, control characters, a line of the largest length and a last line
+// without a newline all arrive as their words; a longer line ends the job.
+TEST_F(FileJobTest, RpfInputLinesAcrossBlocks) {
+  std::string input, words;
+  for (int n = 0; input.size() < 150000; ++n) {
+    std::string word = "w" + std::to_string(n);
+    words += word + " ";
+    input += word;
+    // .B prints what the group holds, before it reaches its 100 lines.
+    input += n % 97 == 0 ? "\n.B\n" : n % 31 == 0 ? "\t" : n % 53 == 0 ? "\r\n" : " ";
+  }
+  std::string longest(900, 'x');
+  for (size_t i = 9; i < longest.size(); i += 10) longest[i] = ' ';
+  input += "\n" + longest + "\nlast";
+  for (size_t i = 0; i + 9 < longest.size(); i += 10) words += longest.substr(i, 9) + " ";
+  words += "last ";
+  put("in.rpf", input);
+  {
+    TestJob t;
+    ASSERT_EQ(run(t, {path("in.rpf"), path("out.txt")}), 0) << t.err();
+    std::istringstream report(get("out.txt"));
+    std::string word, seen;
+    while (report >> word) seen += word + " ";
+    EXPECT_EQ(seen, words);
+  }
+  put("in.rpf", input + "\n" + longest + "y\n");
+  {
+    TestJob t;
+    EXPECT_EQ(run(t, {path("in.rpf"), path("out.txt")}), 1);
+    EXPECT_NE(t.err().find("line too big\n"), std::string::npos) << t.err();
+  }
+}
