@@ -22,6 +22,7 @@ static void closeFiles(Job &job) {
   // An aborted job's pages are rendered as far as they go.
   if (job.job.pages) job.job.pages->finish();
   job.job.pages.reset();
+  flushRawReport(job);
   if (job.job.output) std::fclose(job.job.output);
   if (job.job.input) std::fclose(job.job.input);
   job.job.output = nullptr;
@@ -58,6 +59,7 @@ static void completePages(Job &job) {
 // A report that could not be written completely is a failed job, not a
 // finished one: name the file and the system's reason.
 static void checkReportWritten(Job &job) {
+  flushRawReport(job);
   FILE *out = job.job.output;
   int failed = std::fflush(out) != 0 || std::ferror(out);
   int reason = errno;

@@ -69,6 +69,10 @@ struct JobState {
   Progress progress;                    // the status line on a terminal
   char outputBuffer[1 << 16];           // stdio buffer of the report file
   InputBlock inputBlock;                // formatter-only input, read a block at a time
+  // RptOnly: produced lines gather here and go to output a block at a time
+  // (flushRawReport), so that a line costs a copy rather than a call.
+  char rawReport[1 << 16];
+  size_t rawUsed = 0;
 };
 
 struct Job {

@@ -162,11 +162,20 @@ void runLines(Job &job, int macroSlot, int first, int endLine) {
   }
 }
 
-// The report is written by this thread alone: no stream locking.
 void emitRptText(Job &job, const char *text, int length) {
   if (job.job.runMode == RunMode::RptOnly) {
-    fwrite_unlocked(text, 1, static_cast<size_t>(length), job.job.output);
-    putc_unlocked('\n', job.job.output);
+    JobState &s = job.job;
+    size_t bytes = static_cast<size_t>(length);
+    if (s.rawUsed + bytes + 1 > sizeof s.rawReport) {
+      flushRawReport(job);
+      if (bytes + 1 > sizeof s.rawReport) {
+        std::fwrite(text, 1, bytes, s.output);
+        bytes = 0;
+      }
+    }
+    std::memcpy(s.rawReport + s.rawUsed, text, bytes);
+    s.rawUsed += bytes;
+    s.rawReport[s.rawUsed++] = '\n';
     return;
   }
   char *line = job.sql.rpfLine;
@@ -175,4 +184,10 @@ void emitRptText(Job &job, const char *text, int length) {
     line[length] = 0;
   }
   feedRpfLine(job, line);
+}
+
+void flushRawReport(Job &job) {
+  JobState &s = job.job;
+  if (s.rawUsed > 0 && s.output != nullptr) std::fwrite(s.rawReport, 1, s.rawUsed, s.output);
+  s.rawUsed = 0;
 }

@@ -50,6 +50,7 @@ class TestJob {
   std::string trace() { return read(job->job.trace, traceText_, traceSize_); }
   // The report; abortJob and finishJob close it, which keeps the buffer.
   std::string out() {
+    flushRawReport(*job);
     if (job->job.output) return read(job->job.output, outText_, outSize_);
     return std::string(outText_ ? outText_ : "", outSize_);
   }
