@@ -134,9 +134,15 @@ void endPage(Job &job) {
     if (job.job.formFeedAtPageEnd) {
       pages.formFeed();
     } else {
-      int toBottom = rpf.BottomLine > rpf.PageLine ? rpf.BottomLine - rpf.PageLine : 0;
-      int belowBottom = rpf.BottomLine < kPageLength ? kPageLength - rpf.BottomLine : 0;
-      pages.fillLines(toBottom + belowBottom);
+      long long toBottom = rpf.BottomLine > rpf.PageLine ? static_cast<long long>(rpf.BottomLine) - rpf.PageLine : 0;
+      long long belowBottom = rpf.BottomLine < kPageLength ? kPageLength - rpf.BottomLine : 0;
+      // A page can be billions of lines long (PAGE): a stop comes between
+      // blocks of them.
+      constexpr long long kFillBlock = 1 << 16;
+      for (long long left = toBottom + belowBottom; left > 0; left -= kFillBlock) {
+        pages.fillLines(static_cast<int>(left < kFillBlock ? left : kFillBlock));
+        checkStop(job);
+      }
     }
     pages.endPage();
   }
