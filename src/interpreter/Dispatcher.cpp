@@ -166,13 +166,9 @@ void emitRptText(Job &job, const char *text, int length) {
   if (job.job.runMode == RunMode::RptOnly) {
     JobState &s = job.job;
     size_t bytes = static_cast<size_t>(length);
-    if (s.rawUsed + bytes + 1 > sizeof s.rawReport) {
-      flushRawReport(job);
-      if (bytes + 1 > sizeof s.rawReport) {
-        std::fwrite(text, 1, bytes, s.output);
-        bytes = 0;
-      }
-    }
+    // Produced lines are cut to rpfLine, far below the block.
+    static_assert(kRpfLineSize < sizeof(JobState::rawReport));
+    if (s.rawUsed + bytes + 1 > sizeof s.rawReport) flushRawReport(job);
     std::memcpy(s.rawReport + s.rawUsed, text, bytes);
     s.rawUsed += bytes;
     s.rawReport[s.rawUsed++] = '\n';
