@@ -1,7 +1,9 @@
 // The job's files on disk: the input checked to be something readable, and
-// the report written beside its target under a temporary name, put in its
+// the report written beside its target as a temporary file, put in its
 // place only when the job succeeds.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
@@ -10,8 +12,9 @@ struct Job;
 
 // Where the report is being written.
 struct ReportFile {
-  std::string target;                   // the file the report replaces
-  std::string temporary;                // the file written until the job succeeds; empty: written directly
+  std::string target;                   // the file the report replaces, links followed
+  std::string temporary;                // a named temporary file written until the job succeeds, or empty
+  int unnamed = -1;                     // an unnamed temporary file (O_TMPFILE) linked in at the end, or -1
   const char *failure = nullptr;        // why the last open failed, when errno does not say
 };
 
@@ -26,9 +29,11 @@ FILE *openInputFile(const char *name);
 
 // Open the report named by outputName for writing. A regular file (or a new
 // one) is written to a temporary file in the same directory; a pipe, a
-// device or a file whose directory takes no new file is written directly.
-// Refused before anything is written when the target is the input file or
-// a directory. nullptr on failure: reportOpenFailure says why.
+// device or a file whose directory refuses new files is written directly.
+// Refused before anything is written when the target is the input file, a
+// directory, a file the job may not write, or reached through a symbolic
+// link that the job should not follow. nullptr on failure:
+// reportOpenFailure says why.
 FILE *openReportFile(Job &job, const char *inputName);
 const char *reportOpenFailure(const Job &job);
 
@@ -37,3 +42,17 @@ const char *reportOpenFailure(const Job &job);
 bool installReportFile(Job &job);
 // The job failed: remove the temporary file, the target stays as it was.
 void discardReportFile(Job &job);
+
+// The kernel's rule for symbolic links in shared directories (its
+// protected_symlinks setting), applied whatever that setting is: a link in
+// a sticky world-writable directory is followed only by its owner, or when
+// the directory's owner owns it too.
+bool mayFollowLink(const struct stat &link, const struct stat &directory, uid_t user);
+// The hidden name pattern ("DIR/.BASE.XXXXXX") of a temporary file beside
+// target; the base name is cut (at a character's start) so that the hidden
+// name fits in a directory entry.
+std::string temporaryPattern(const std::string &target);
+// Whether a temporary file that could not be made leaves writing in place:
+// only a directory that refuses new files does (EACCES, EPERM, EROFS); a
+// full file system or any other failure fails the job before it writes.
+bool writesInPlaceAfter(int createError);
