@@ -179,6 +179,13 @@ bool mayWrite(const std::string &path, struct stat &info) {
   return known;
 }
 
+// Whether a temporary file that could not be made leaves writing in place:
+// only a directory that refuses new files does; a full file system or any
+// other failure fails the job before it writes.
+bool writesInPlaceAfter(int createError) {
+  return createError == EACCES || createError == EPERM || createError == EROFS;
+}
+
 bool sameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
@@ -198,10 +205,6 @@ std::string temporaryPattern(const std::string &target) {
     base.resize(cut);
   }
   return directoryOf(target) + "/." + base + kTemplate;
-}
-
-bool writesInPlaceAfter(int createError) {
-  return createError == EACCES || createError == EPERM || createError == EROFS;
 }
 
 void reserveStandardStreams() {

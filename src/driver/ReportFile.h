@@ -52,7 +52,3 @@ bool mayFollowLink(const struct stat &link, const struct stat &directory, uid_t 
 // target; the base name is cut (at a character's start) so that the hidden
 // name fits in a directory entry.
 std::string temporaryPattern(const std::string &target);
-// Whether a temporary file that could not be made leaves writing in place:
-// only a directory that refuses new files does (EACCES, EPERM, EROFS); a
-// full file system or any other failure fails the job before it writes.
-bool writesInPlaceAfter(int createError);
