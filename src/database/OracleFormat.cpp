@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -200,6 +201,7 @@ bool parseNumberModel(const char *format, NumberModel *m) {
 // whole width when the integer part does not fit. Fill mode drops the
 // blanks and the fraction's trailing zeros that stand at 9s.
 void formatNumber(const OracleNumber &number, const NumberModel &m, Writer &w) {
+  if (!number.isInteger && !std::isfinite(number.real)) return w.repeat('#', m.width());   // no such Oracle number
   Decimal d = decimalOf(number);
   roundDecimal(d, m.fractionLength);
   int integerCount = d.count > 0 && d.exponent > 0 ? d.exponent : 0;

@@ -229,10 +229,8 @@ void roundNumber(sqlite3_context *context, int argc, sqlite3_value **argv, bool 
   std::int64_t places = 0;
   if (!numberArgument(context, argv[0], &number)) return;
   if (argc == 2 && !integerArgument(context, argv[1], &places)) return;
-  if (number.isInteger && places >= 0) {
-    sqlite3_result_int64(context, number.integer);
-    return;
-  }
+  if (number.isInteger && places >= 0) return sqlite3_result_int64(context, number.integer);
+  if (!number.isInteger && !std::isfinite(number.real)) return sqlite3_result_double(context, number.real);
   if (places > 400) places = 400;
   if (places < -400) places = -400;
   Decimal d = decimalOf(number);

@@ -94,7 +94,7 @@ void instrFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
   if (occurrence < 1) return sqlite3_result_error(context, "instr(): argument is out of range", -1);
   if (sub.length == 0) return sqlite3_result_null(context);
   std::int64_t n = charCount(s.text, s.length);
-  if (position == 0 || position > n || -position > n) return sqlite3_result_int(context, 0);
+  if (position == 0 || position > n || position < -n) return sqlite3_result_int(context, 0);
   std::int64_t start = position > 0 ? position - 1 : n + position;   // character index
   int i = charOffset(s.text, s.length, start);
   if (position > 0) {

@@ -72,6 +72,7 @@ bool decodeMatches(sqlite3_value *a, sqlite3_value *b) {
   }
   int length = sqlite3_value_bytes(a);
   if (length != sqlite3_value_bytes(b)) return false;
+  if (length == 0) return true;         // an empty value has no bytes to compare, maybe no pointer
   return std::memcmp(sqlite3_value_blob(a), sqlite3_value_blob(b), static_cast<size_t>(length)) == 0;
 }
 

@@ -91,6 +91,7 @@ TEST_F(OracleFunctions, ToCharOfNumbers) {
       {"to_char(5, ',999')", "<error> invalid number format model"},   // a comma cannot begin a model
       {"to_char(5, '9.9,9')", "<error> invalid number format model"},  // nor follow the decimal point
       {"to_char(5, '9.9.9')", "<error> invalid number format model"},
+      {"to_char(1e999, '999')", "####"},        // SQLite's infinity is no number Oracle could hold
       {"to_char(5, null)", "<null>"},
   });
 }
@@ -187,6 +188,7 @@ TEST_F(OracleFunctions, NullFunctionsAndExtremes) {
       {"greatest(10, '9')", "10"},
       {"least(1.5, 2)", "1.5"},
       {"greatest(2, 'x')", "<error> invalid number"},
+      {"decode('', '', 'empty', 'no')", "empty"},
       {"decode(1, 2)", "<error> wrong number of arguments to function decode()"},
       {"greatest()", "<error> wrong number of arguments to function greatest()"},
   });
@@ -251,6 +253,7 @@ TEST_F(OracleFunctions, Text) {
       {"instr('abc', 'x') || instr('abc', 'b', 0) || instr('abc', 'c', -1)", "003"},
       {"instr('Grüße', 'ß')", "4"},
       {"instr('abc', 'b', 1, 0)", "<error> instr(): argument is out of range"},
+      {"instr('abc', 'b', -9223372036854775807 - 1)", "0"},
       {"lpad('Page 1', 15, '*.')", "*.*.*.*.*Page 1"},  // (Reference example)
       {"rpad('MORRISON', 12, 'ab')", "MORRISONabab"},   // (Reference example)
       {"lpad('abc', 2) || '|' || lpad('abc', 5) || '|' || rpad('abc', 4) || '|'", "ab|  abc|abc |"},
