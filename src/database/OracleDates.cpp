@@ -81,13 +81,21 @@ bool dateArgument(sqlite3_context *context, sqlite3_value *value, const char *na
   return false;
 }
 
-void resultDate(sqlite3_context *context, const DateParts &d) {
+namespace {
+
+// A date as ISO text, the time left out at midnight unless always is set.
+void resultIsoDate(sqlite3_context *context, const DateParts &d, bool always) {
   if (d.year < 1 || d.year > 9999) return sqlite3_result_error(context, "year must be between 1 and 9999", -1);
   char text[24];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
                 d.second);
-  sqlite3_result_text(context, text, 19, SQLITE_TRANSIENT);
+  bool midnight = d.hour == 0 && d.minute == 0 && d.second == 0;
+  sqlite3_result_text(context, text, midnight && !always ? 10 : 19, SQLITE_TRANSIENT);
 }
+
+}  // namespace
+
+void resultDate(sqlite3_context *context, const DateParts &d) { resultIsoDate(context, d, false); }
 
 namespace {
 
@@ -193,8 +201,9 @@ DateParts roundDateTo(const DateParts &d, DateUnit unit, bool round) {
   return d;
 }
 
-// SYSDATE(): the local date and time, as DUAL's SYSDATE.
-void sysdateFunction(sqlite3_context *context, int, sqlite3_value **) { resultDate(context, localNow()); }
+// SYSDATE(): the local date and time, as DUAL's SYSDATE gives it (with
+// the time even at midnight).
+void sysdateFunction(sqlite3_context *context, int, sqlite3_value **) { resultIsoDate(context, localNow(), true); }
 
 // ADD_MONTHS(date, n): the same day n months on; the last day of a month,
 // or a day the new month does not have, gives the new month's last day.

@@ -492,8 +492,15 @@ const char *numberFormatError(const char *format) {
   return std::strpbrk(format, "09") ? "invalid number format model" : "to_char(): value is not a date";
 }
 
-// TO_CHAR of a number with a number format.
+// TO_CHAR of a number with a number format; TM (text minimum) is the
+// text without a format.
 void numberToChar(sqlite3_context *context, const OracleNumber &number, const char *format) {
+  if (strcasecmp(format, "TM") == 0 || strcasecmp(format, "TM9") == 0) {
+    char text[64];
+    if (number.isInteger) std::snprintf(text, sizeof text, "%lld", static_cast<long long>(number.integer));
+    else plainNumberText(number.real, text, sizeof text);
+    return sqlite3_result_text(context, text, -1, SQLITE_TRANSIENT);
+  }
   NumberModel model;
   if (!parseNumberModel(format, &model)) return sqlite3_result_error(context, numberFormatError(format), -1);
   char out[kSqliteToCharSize];
@@ -542,7 +549,8 @@ void toCharFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
     return sqlite3_result_text(context, out, length, SQLITE_TRANSIENT);
   }
   NumberModel model;
-  if (type == SQLITE_TEXT && parseNumberModel(format, &model)) {
+  bool textMinimum = strcasecmp(format, "TM") == 0 || strcasecmp(format, "TM9") == 0;
+  if (type == SQLITE_TEXT && (textMinimum || parseNumberModel(format, &model))) {
     if (!parseOracleNumber(text, sqlite3_value_bytes(value), &number)) {
       return sqlite3_result_error(context, "invalid number", -1);
     }

@@ -6,7 +6,7 @@
 //
 // Values follow the driver's conventions: a date is ISO text
 // ('1980-12-17' or '1980-12-17 10:30:00') and a function that gives a date
-// gives 'YYYY-MM-DD HH:MM:SS', which the driver types as a date. A number
+// gives one of those two shapes, which the driver types as a date. A number
 // is an integer or a real; text is converted to a number where Oracle
 // converts it, and text that is no number is Oracle's "invalid number".
 #pragma once
@@ -105,8 +105,10 @@ void resultText(sqlite3_context *context, const char *text, int length);
 // not a date" set on the context, when it is not ISO date text.
 bool dateArgument(sqlite3_context *context, sqlite3_value *value, const char *name, DateParts *date);
 
-// Give a date as the result: 'YYYY-MM-DD HH:MM:SS'; a year outside 1 to
-// 9999 is an error.
+// Give a date as the result: 'YYYY-MM-DD HH:MM:SS', or 'YYYY-MM-DD' at
+// midnight, so that TO_DATE('17-12-1980', 'DD-MM-YYYY') equals the date
+// text tables hold (dates compare as text); a year outside 1 to 9999 is
+// an error.
 void resultDate(sqlite3_context *context, const DateParts &date);
 
 // Whether a value is ISO date text (ROUND and TRUNC then work on dates).

@@ -1,6 +1,6 @@
 // Oracle's character functions on SQLite: SUBSTR, INSTR, LENGTH, LPAD,
-// RPAD, INITCAP, LTRIM, RTRIM, TRIM, REPLACE, TRANSLATE, CHR, ASCII and
-// CONCAT. Positions and lengths count characters of UTF-8 (a byte that
+// RPAD, INITCAP, UPPER, LOWER, LTRIM, RTRIM, TRIM, REPLACE, TRANSLATE,
+// CHR, ASCII and CONCAT. Positions and lengths count characters of UTF-8 (a byte that
 // does not continue a sequence starts a character); LPAD and RPAD count
 // display columns, as Oracle counts the length "displayed on a terminal".
 // Text that Oracle would give empty is null, Oracle having no empty text.
@@ -207,6 +207,31 @@ void initcapFunction(sqlite3_context *context, int, sqlite3_value **argv) {
   resultText(context, out.data(), static_cast<int>(out.size()));
 }
 
+// UPPER and LOWER of every letter, not only those of ASCII.
+void changeCase(sqlite3_context *context, sqlite3_value *value, bool upper) {
+  if (sqlite3_value_type(value) == SQLITE_NULL) return sqlite3_result_null(context);
+  ArgumentText s;
+  argumentText(value, &s);
+  std::string out;
+  out.reserve(static_cast<size_t>(s.length));
+  for (int i = 0; i < s.length;) {
+    utf8proc_int32_t code = -1;
+    utf8proc_ssize_t used =
+        utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t *>(s.text + i), s.length - i, &code);
+    if (used < 1 || code < 0) {         // a byte that is no UTF-8 is kept
+      out.push_back(s.text[i++]);
+      continue;
+    }
+    bool sharpS = code == 0xDF;         // Oracle's UPPER keeps ß, which Unicode maps to ẞ
+    appendCode(out, upper ? (sharpS ? code : utf8proc_toupper(code)) : utf8proc_tolower(code));
+    i += static_cast<int>(used);
+  }
+  resultText(context, out.data(), static_cast<int>(out.size()));
+}
+
+void upperFunction(sqlite3_context *context, int, sqlite3_value **argv) { changeCase(context, argv[0], true); }
+void lowerFunction(sqlite3_context *context, int, sqlite3_value **argv) { changeCase(context, argv[0], false); }
+
 // LTRIM, RTRIM and TRIM: the characters of a set (a blank by default)
 // taken off the left, the right or both ends.
 void trim(sqlite3_context *context, int argc, sqlite3_value **argv, bool left, bool right) {
@@ -341,6 +366,7 @@ constexpr OracleFunction kFunctions[] = {
     {"trim", 1, 2, trimFunction, true},         {"replace", 2, 3, replaceFunction, true},
     {"translate", 3, 3, translateFunction},     {"chr", 1, 1, chrFunction},
     {"ascii", 1, 1, asciiFunction},             {"concat", 2, 2, concatFunction, true},
+    {"upper", 1, 1, upperFunction, true},       {"lower", 1, 1, lowerFunction, true},
 };
 
 }  // namespace
