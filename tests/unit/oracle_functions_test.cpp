@@ -197,9 +197,10 @@ TEST_F(OracleFunctions, NullFunctionsAndExtremes) {
 }
 
 // ROUND rounds half away from zero, on the decimal value; a negative
-// digits argument rounds to the left of the point. MOD is m - n *
-// FLOOR(m/n) with the sign of m (m itself for n = 0); REMAINDER uses the
-// nearest integer quotient, the even one at a half.
+// digits argument rounds to the left of the point. MOD is not the
+// classical m - n * FLOOR(m/n): it has the sign of m (the Reference's
+// table), and is m itself for n = 0; REMAINDER uses the nearest integer
+// quotient, the even one at a half.
 TEST_F(OracleFunctions, Numbers) {
   check({
       {"round(15.193, 1)", "15.2"},                 // (Reference example)
@@ -214,7 +215,8 @@ TEST_F(OracleFunctions, Numbers) {
       {"round(9.99, 1)", "10"},
       {"round('7.5')", "8"},
       {"round(5, 1.9)", "5"},
-      {"mod(11, 4) || ' ' || mod(-11, 4) || ' ' || mod(11, -4) || ' ' || mod(11, 0)", "3 -3 3 11"},
+      {"mod(11, 4) || ' ' || mod(11, -4) || ' ' || mod(-11, 4) || ' ' || mod(-11, -4)", "3 3 -3 -3"},   // (Reference example)
+      {"mod(11, 0)", "11"},
       {"mod(11.5, 4) || ' ' || mod(-7.5, 2)", "3.5 -1.5"},
       {"mod(-9223372036854775807 - 1, -1)", "0"},
       {"remainder(11, 4) || ' ' || remainder(10, 4) || ' ' || remainder(14, 4) || ' ' || remainder(-11, 4)",
