@@ -1,7 +1,8 @@
 // The SQLite driver: one connection to an existing database file, with
 // result sets as prepared statements stepped forward (nothing of a result
 // is held in memory), and the Oracle-style pieces the program's own SQL
-// needs: a one-row DUAL with SYSDATE, TO_CHAR, NVL and DECODE.
+// needs: a one-row DUAL with SYSDATE, and Oracle's functions
+// (OracleFunctions.h).
 #include <sqlite3.h>
 #include <strings.h>
 
@@ -473,7 +474,7 @@ class SqliteDriver final : public DbDriver {
     sqlite3 *db = link_->db;
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
-    int rc = registerOracleFunctions(db);
+    int rc = registerOracleFunctions(db, true);   // false: SQLite's own built-ins kept
     if (rc != SQLITE_OK) return rc;
     sqlite3_stmt *stmt = nullptr;
     rc = sqlite3_prepare_v2(db, kHasDualSql, -1, &stmt, nullptr);

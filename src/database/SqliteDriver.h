@@ -24,5 +24,8 @@ short serverTypeOfDeclared(const char *declared);
 // the length, or -1 when the format holds an element not recognised.
 int formatOracleDate(const DateParts &date, const char *format, char *out, int size);
 
-// TO_CHAR, NVL and DECODE on a connection; SQLite's result code.
-int registerOracleFunctions(sqlite3 *db);
+// Oracle's functions on a connection (OracleFunctions.h); SQLite's result
+// code. With oracle false (scripts in SQLite's own SQL) the functions
+// SQLite has of the same name (substr, instr, round, trim...) stay
+// SQLite's; the others, TO_CHAR among them, are there either way.
+int registerOracleFunctions(sqlite3 *db, bool oracle);

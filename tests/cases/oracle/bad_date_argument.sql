@@ -1,0 +1,2 @@
+CREATE TABLE t (k INTEGER, d DATE);
+INSERT INTO t VALUES (1, '2026-01-31'), (2, 'soon');
