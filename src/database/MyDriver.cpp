@@ -577,7 +577,7 @@ bool decode(const std::string &text, std::string *out) {
       *out += text[i];
       continue;
     }
-    if (i + 2 >= text.size() + 0 || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0) return false;
+    if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0) return false;
     *out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
     i += 2;
   }
