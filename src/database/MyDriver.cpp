@@ -38,6 +38,7 @@ class MyCursor;
 struct MyLink : DriverLink<MyCursor> {
   MYSQL *conn = nullptr;
   MYSQL *killer = nullptr;              // sends KILL QUERY for conn's statements
+  unsigned long threadId = 0;           // conn's thread on the server, for KILL QUERY
   bool mariadb = true;                  // the server calls itself MariaDB
 
   void recordError(unsigned number, const char *state, const char *message) {
@@ -497,7 +498,7 @@ class MyDriver final : public DbDriver {
     MyLink &link = *link_;
     if (!link.killer || !link.conn) return;
     char sql[64];
-    std::snprintf(sql, sizeof sql, "KILL QUERY %lu", mysql_thread_id(link.conn));
+    std::snprintf(sql, sizeof sql, "KILL QUERY %lu", link.threadId);
     if (mysql_query(link.killer, sql) == 0) return;
     // The second connection failed: cutting the first one ends the statement too.
     mariadb_cancel(link.conn);
@@ -520,6 +521,7 @@ class MyDriver final : public DbDriver {
       link.setError(static_cast<long>(mysql_errno(link.conn)), text);
       return false;
     }
+    link.threadId = mysql_thread_id(link.conn);
     link.killer = mysql_init(nullptr);
     if (link.killer && !openConnection(link.killer, settings, path)) {
       mysql_close(link.killer);
