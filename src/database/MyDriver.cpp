@@ -1,10 +1,13 @@
 // The MariaDB/MySQL driver: one Connector/C connection with autocommit off,
 // the job's transaction begun with START TRANSACTION, and result sets as
-// prepared statements with read-only server cursors, fetched a batch of
-// rows at a time into buffers bound once per result set. Several result
-// sets stay open at once on the one connection, each holding at most one
-// batch; values are read straight from the bound buffers, and nothing is
-// allocated per row.
+// prepared statements whose rows stream from the server into buffers bound
+// once per result set; values are read straight from those buffers, and
+// nothing is allocated per row. The stream holds the connection: when
+// another statement needs it while rows are still coming (a query run for
+// each row of a report), the rest of the rows are first read into a
+// temporary file, from which the result set goes on. So any number of
+// result sets are open at once in bounded memory, and a report without
+// nested queries reads its rows as fast as the server sends them.
 //
 // A second connection, opened beside the first, is kept for KILL QUERY:
 // a stop request ends the running statement on the server.
@@ -40,6 +43,10 @@ struct MyLink : DriverLink<MyCursor> {
   MYSQL *killer = nullptr;              // sends KILL QUERY for conn's statements
   unsigned long threadId = 0;           // conn's thread on the server, for KILL QUERY
   bool mariadb = true;                  // the server calls itself MariaDB
+  MyCursor *streaming = nullptr;        // the result set whose rows are on the connection
+
+  // The connection free for a statement: a stream's rest set aside.
+  bool freeConnection();
 
   void recordError(unsigned number, const char *state, const char *message) {
     char text[kErrorTextSize];
@@ -55,6 +62,7 @@ enum class Binding { Integer, Float, Double, Date, Text };
 
 struct Column {
   Binding binding = Binding::Text;
+  enum_field_types bufferType = MYSQL_TYPE_STRING;
   short serverType = kServerTypeOther;
   std::vector<char> buffer;             // the bound value (text, or the binary number or date)
   unsigned long length = 0;             // bytes of the value
@@ -75,27 +83,56 @@ class MyCursor final : public DbCursor {
   MyCursor(const MyCursor &) = delete;
   MyCursor &operator=(const MyCursor &) = delete;
 
-  // Prepare and run the statement under a read-only server cursor, and bind
-  // its columns; false on a server error (the link holds it).
+  // Prepare and run the statement, and bind its columns; false on a server
+  // error (the link holds it).
   bool start(const char *sql) {
+    if (!link_->freeConnection()) return false;
     stmt_ = mysql_stmt_init(link_->conn);
     if (!stmt_) {
       link_->connError();
       return false;
     }
-    unsigned long cursorType = CURSOR_TYPE_READ_ONLY;
-    mysql_stmt_attr_set(stmt_, STMT_ATTR_CURSOR_TYPE, &cursorType);
     if (mysql_stmt_prepare(stmt_, sql, std::strlen(sql)) != 0) return stmtError();
     if (!bindColumns()) return false;
     return execute();
   }
 
-  // Let go of the statement; called by the cursor itself or by the closing
-  // connection, before the connection's handle is freed.
+  // Let go of the statement and the set-aside rows; called by the cursor
+  // itself or by the closing connection. Closing a statement whose rows
+  // still come reads them to their end.
   void release() {
+    closeSpill();
+    if (link_->streaming == this) link_->streaming = nullptr;
     if (stmt_) mysql_stmt_close(stmt_);
     stmt_ = nullptr;
     onRow_ = false;
+  }
+
+  // The rows still to come, read from the connection into a temporary
+  // file; the current row stays where it is. False when the server fails
+  // meanwhile: the link holds the error, and the next step reports it.
+  bool spill() {
+    link_->streaming = nullptr;
+    std::vector<Column> work = columns_;
+    std::vector<MYSQL_BIND> binds(work.size());
+    for (size_t i = 0; i < work.size(); ++i) bindTo(work[i], binds[i]);
+    spill_ = std::tmpfile();
+    bool ok = spill_ != nullptr && mysql_stmt_bind_result(stmt_, binds.data()) == 0;
+    if (!spill_) link_->setError(-1, "no temporary file for the rows of a result set");
+    for (int result = 0; ok;) {
+      result = mysql_stmt_fetch(stmt_);
+      if (result == MYSQL_NO_DATA) break;
+      ok = result != 1 && writeRow(work);
+    }
+    if (!ok && spill_) stmtError();
+    mysql_stmt_bind_result(stmt_, binds_.data());
+    done_ = true;
+    if (!ok || std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0) {
+      closeSpill();
+      failed_ = true;
+      return false;
+    }
+    return true;
   }
 
   StepResult step() override {
@@ -104,18 +141,13 @@ class MyCursor final : public DbCursor {
       failed_ = false;
       return StepResult::Error;
     }
+    if (spill_) return readRow();
     if (!stmt_ || done_) return StepResult::Done;
     int result = mysql_stmt_fetch(stmt_);
-    if (fetched_++ == 0) {
-      unsigned long rows = kMyFetchRows;
-      mysql_stmt_attr_set(stmt_, STMT_ATTR_PREFETCH_ROWS, &rows);
-    }
-    if (result == MYSQL_NO_DATA) {
+    if (result == MYSQL_NO_DATA || result == 1) {
       done_ = true;
-      return StepResult::Done;
-    }
-    if (result == 1) {
-      done_ = true;
+      if (link_->streaming == this) link_->streaming = nullptr;
+      if (result == MYSQL_NO_DATA) return StepResult::Done;
       stmtError();
       return StepResult::Error;
     }
@@ -124,11 +156,12 @@ class MyCursor final : public DbCursor {
     return StepResult::Row;
   }
 
-  // The statement runs again under a new cursor; a failure shows at the
-  // next step.
+  // The statement runs again; a failure shows at the next step.
   void rewind() override {
     if (!stmt_ || !link_->conn) return;
-    if (!execute()) done_ = failed_ = true;
+    closeSpill();
+    if (link_->streaming == this) link_->streaming = nullptr;
+    if (!link_->freeConnection() || !execute()) done_ = failed_ = true;
   }
 
   int columnCount() override { return static_cast<int>(columns_.size()); }
@@ -202,20 +235,94 @@ class MyCursor final : public DbCursor {
   }
 
  private:
+  // The statement's error, or the connection's (an error met while rows
+  // stream is the connection's).
   bool stmtError() {
-    link_->recordError(mysql_stmt_errno(stmt_), mysql_stmt_sqlstate(stmt_), mysql_stmt_error(stmt_));
+    if (mysql_stmt_errno(stmt_) == 0 && link_->conn && mysql_errno(link_->conn) != 0) {
+      link_->connError();
+    } else {
+      link_->recordError(mysql_stmt_errno(stmt_), mysql_stmt_sqlstate(stmt_), mysql_stmt_error(stmt_));
+    }
     return false;
   }
 
+  // The connection is free when this is called.
   bool execute() {
-    unsigned long rows = kMyFirstFetchRows;
-    mysql_stmt_attr_set(stmt_, STMT_ATTR_PREFETCH_ROWS, &rows);
-    fetched_ = 0;
     done_ = onRow_ = false;
     if (mysql_stmt_execute(stmt_) != 0) return stmtError();
-    // A statement that gives no rows has no cursor to fetch from.
-    if (columns_.empty()) done_ = true;
+    // A statement that gives no rows has nothing to stream.
+    if (columns_.empty()) {
+      done_ = true;
+    } else {
+      link_->streaming = this;
+    }
     return true;
+  }
+
+  // One row of the work columns into the temporary file: per column a null
+  // mark, then the value's length and bytes.
+  bool writeRow(std::vector<Column> &work) {
+    for (size_t i = 0; i < work.size(); ++i) {
+      Column &c = work[i];
+      char null = c.null ? 1 : 0;
+      if (std::fwrite(&null, 1, 1, spill_) != 1) return false;
+      if (c.null) continue;
+      const char *bytes = c.buffer.data();
+      unsigned long length = c.binding == Binding::Text ? c.length : c.buffer.size();
+      if (c.binding == Binding::Text && c.length >= c.buffer.size()) {
+        c.whole.assign(c.length, '\0');
+        MYSQL_BIND bind{};
+        bind.buffer_type = MYSQL_TYPE_STRING;
+        bind.buffer = c.whole.data();
+        bind.buffer_length = c.length;
+        if (mysql_stmt_fetch_column(stmt_, &bind, static_cast<unsigned>(i), 0) != 0) return false;
+        bytes = c.whole.data();
+      }
+      if (std::fwrite(&length, sizeof length, 1, spill_) != 1 ||
+          (length > 0 && std::fwrite(bytes, 1, length, spill_) != length))
+        return false;
+    }
+    return true;
+  }
+
+  // The next set-aside row into the bound buffers.
+  StepResult readRow() {
+    char null = 0;
+    if (std::fread(&null, 1, 1, spill_) != 1) {
+      closeSpill();
+      return StepResult::Done;
+    }
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      Column &c = columns_[i];
+      if (i > 0 && std::fread(&null, 1, 1, spill_) != 1) return spillFault();
+      c.null = null;
+      if (null) continue;
+      unsigned long length = 0;
+      if (std::fread(&length, sizeof length, 1, spill_) != 1) return spillFault();
+      c.length = length;
+      bool inBuffer = c.binding != Binding::Text || length < c.buffer.size();
+      if (!inBuffer) c.whole.resize(length);
+      char *target = inBuffer ? c.buffer.data() : c.whole.data();
+      if (length > c.buffer.size() && inBuffer) return spillFault();
+      if (length > 0 && std::fread(target, 1, length, spill_) != length) return spillFault();
+      if (c.binding == Binding::Text && inBuffer) {
+        c.buffer[length] = 0;
+        c.whole.clear();
+      }
+    }
+    onRow_ = true;
+    return StepResult::Row;
+  }
+
+  StepResult spillFault() {
+    closeSpill();
+    link_->setError(-1, "the rows set aside in a temporary file cannot be read back");
+    return StepResult::Error;
+  }
+
+  void closeSpill() {
+    if (spill_) std::fclose(spill_);
+    spill_ = nullptr;
   }
 
   // Buffers for the columns the prepared statement describes.
@@ -263,6 +370,13 @@ class MyCursor final : public DbCursor {
         c.buffer.resize(std::min<unsigned long>(std::max<unsigned long>(field.length, 64), kMyInlineBytes) + 1);
         break;
     }
+    c.bufferType = bind.buffer_type;
+    bindTo(c, bind);
+  }
+
+  static void bindTo(Column &c, MYSQL_BIND &bind) {
+    bind = MYSQL_BIND{};
+    bind.buffer_type = c.bufferType;
     bind.buffer = c.buffer.data();
     // Room for the terminator the library writes after text.
     bind.buffer_length = static_cast<unsigned long>(c.buffer.size()) - (c.binding == Binding::Text ? 1 : 0);
@@ -337,11 +451,13 @@ class MyCursor final : public DbCursor {
   MYSQL_STMT *stmt_ = nullptr;
   std::vector<Column> columns_;
   std::vector<MYSQL_BIND> binds_;       // one per column, pointing into columns_
-  unsigned long fetched_ = 0;           // fetch calls since the statement ran
+  std::FILE *spill_ = nullptr;          // the rows set aside, read from here on
   bool onRow_ = false;                  // the bound buffers hold a row
   bool done_ = false;                   // no rows after the current one
-  bool failed_ = false;                 // a failed rewind, reported by the next step
+  bool failed_ = false;                 // a failed rewind or spill, reported by the next step
 };
+
+bool MyLink::freeConnection() { return streaming == nullptr || streaming->spill(); }
 
 // The option file as a memory file the library reads by its /proc path;
 // -1 when the system gives none.
@@ -433,6 +549,7 @@ class MyDriver final : public DbDriver {
     columnTypes->clear();
     MyLink &link = *link_;
     if (!link.conn) return notConnected();
+    if (!link.freeConnection()) return 1;
     MYSQL_STMT *stmt = mysql_stmt_init(link.conn);
     if (!stmt) {
       link.connError();
@@ -461,6 +578,7 @@ class MyDriver final : public DbDriver {
     MyLink &link = *link_;
     if (!link.conn) return notConnected();
     link.clearError();
+    if (!link.freeConnection()) return 1;
     if (mysql_commit(link.conn) != 0) {
       link.connError();
       return 1;
@@ -472,6 +590,7 @@ class MyDriver final : public DbDriver {
     MyLink &link = *link_;
     if (!link.conn) return notConnected();
     link.clearError();
+    if (!link.freeConnection()) return 1;
     if (mysql_rollback(link.conn) != 0) {
       link.connError();
       return 1;
@@ -479,13 +598,23 @@ class MyDriver final : public DbDriver {
     return 0;
   }
 
-  // The server rolls back what is open when the connection ends.
+  // What is open is rolled back before the connection ends, so that no
+  // other session meets the job's locks after it (the server would roll
+  // back too, once it notices the connection gone). Rows still streaming
+  // are not read to their end: the connection is closed under them, and
+  // the server then rolls back.
   void close() override {
     MyLink &link = *link_;
-    link.releaseCursors();
+    bool streaming = link.streaming != nullptr;
+    link.streaming = nullptr;
+    if (!streaming) {
+      link.releaseCursors();
+      if (link.conn) mysql_rollback(link.conn);
+    }
     if (link.killer) mysql_close(link.killer);
     if (link.conn) mysql_close(link.conn);
     link.killer = link.conn = nullptr;
+    link.releaseCursors();
   }
 
   long errorNumber() override { return link_->errorNumber; }
@@ -535,6 +664,7 @@ class MyDriver final : public DbDriver {
     MyLink &link = *link_;
     link.clearError();
     if (!link.conn) return notConnected() == 0;
+    if (!link.freeConnection()) return false;
     if (mysql_real_query(link.conn, sql, std::strlen(sql)) != 0) {
       link.connError();
       return false;

@@ -6,10 +6,6 @@
 #include <string>
 #include <vector>
 
-// Rows asked of a server cursor per fetch: the first fetch is small, since
-// a SELECT macro reads one row and a probe has one.
-constexpr unsigned long kMyFirstFetchRows = 100;
-constexpr unsigned long kMyFetchRows = 1000;
 // Bytes bound per character column; a longer value is read whole on its
 // own when it comes.
 constexpr unsigned long kMyInlineBytes = 4096;
