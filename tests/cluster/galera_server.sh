@@ -5,15 +5,16 @@
 #   galera_start DIR          # DIR: an empty temporary directory
 #   galera_stop               # every node; also called by the caller's trap
 # Each node has its own port for clients (GALERA_PORT[N]), for group
-# communication, for incremental state transfer and for the rsync of a
-# full state transfer, all on 127.0.0.1. Node 1 bootstraps the cluster;
-# nodes 2 and 3 join it with an empty data directory and receive the
-# whole state from a donor. The user scott (password tiger) owns the
-# database kcase. An odbc.ini names the data sources KXGALERA1 to
-# KXGALERA3 (MariaDB Connector/ODBC), one per node, whose sessions read
-# what the cluster committed before them (wsrep_sync_wait = 1); ODBCSYSINI
-# and ODBCINI point at it. Servers run as nobody when the tests run as root (mariadbd
-# drops to that user itself, so GALERA_PID is the server's own process).
+# communication, for incremental state transfer (IST) and for the rsync of
+# a full state transfer (SST), all on 127.0.0.1. Node 1 bootstraps the
+# cluster; nodes 2 and 3 start from a copy of its data directory, so that
+# joining takes an IST of the few events since, not a full copy. The user
+# scott (password tiger) owns the database kcase. An odbc.ini names the
+# data sources KXGALERA1 to KXGALERA3 (MariaDB Connector/ODBC), one per
+# node, whose sessions read what the cluster committed before them
+# (wsrep_sync_wait = 1); ODBCSYSINI and ODBCINI point at it. Servers run
+# as nobody when the tests run as root (mariadbd drops to that user
+# itself, so GALERA_PID is the server's own process).
 
 GALERA_PROVIDER=${GALERA_PROVIDER:-/usr/lib/galera/libgalera_smm.so}
 GALERA_ODBC_LIB=${GALERA_ODBC_LIB:-libmaodbc.so}
@@ -25,11 +26,12 @@ GALERA_TAKEN=     # ports handed out by galera_free_port
 
 galera_find() {
   local program
-  for program in mariadbd mariadb-install-db mariadb mariadb-admin rsync; do
-    command -v "$program" > /dev/null 2>&1 || PATH=$PATH:/usr/sbin command -v "$program" > /dev/null 2>&1 ||
-      { echo "$program not found"; return 1; }
+  PATH=$PATH:/usr/sbin    # mariadbd
+  # rsync and ss (or lsof) serve the state transfer script.
+  for program in mariadbd mariadb-install-db mariadb rsync; do
+    command -v "$program" > /dev/null 2>&1 || { echo "$program not found"; return 1; }
   done
-  PATH=$PATH:/usr/sbin
+  command -v ss > /dev/null 2>&1 || command -v lsof > /dev/null 2>&1 || { echo "ss or lsof not found"; return 1; }
   [ -f "$GALERA_PROVIDER" ] || { echo "the Galera provider $GALERA_PROVIDER is missing"; return 1; }
   GALERA_ODBC_DRIVER=
   for lib in /usr/lib/*/odbc/$GALERA_ODBC_LIB /usr/lib/odbc/$GALERA_ODBC_LIB /usr/lib64/$GALERA_ODBC_LIB; do
