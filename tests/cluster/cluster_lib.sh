@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Helpers of the cluster tests, to be sourced with $binary set.
 
 cluster_expect() {  # what expected actual

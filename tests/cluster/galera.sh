@@ -43,8 +43,7 @@ node_value() {  # node sql
 
 # Wait (at most 30 s) until node N sees a cluster of the size given.
 wait_for_size() {  # node size
-  local i
-  for i in $(seq 1 300); do
+  for _ in $(seq 1 300); do
     [ "$(galera_sql "$1" "SELECT variable_value FROM information_schema.global_status
                           WHERE variable_name = 'wsrep_cluster_size'")" = "$2" ] && return 0
     sleep 0.1
@@ -73,8 +72,7 @@ end_job() {  # expected-status
 
 # Wait (at most 30 s) until a file holds a line matching a pattern.
 wait_for_line() {  # file pattern
-  local i
-  for i in $(seq 1 300); do
+  for _ in $(seq 1 300); do
     grep -q -- "$2" "$1" 2>/dev/null && return 0
     sleep 0.1
   done

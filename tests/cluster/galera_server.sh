@@ -108,8 +108,7 @@ galera_launch() {  # node [--wsrep-new-cluster]
 
 # Wait (at most 60 s) until node N serves clients as a synced member.
 galera_wait_synced() {  # node
-  local i
-  for i in $(seq 1 600); do
+  for _ in $(seq 1 600); do
     [ "$(galera_sql "$1" "SELECT variable_value FROM information_schema.global_status
                           WHERE variable_name = 'wsrep_local_state_comment'" 2>/dev/null)" = Synced ] && return 0
     kill -0 "${GALERA_PID[$1]}" 2>/dev/null || break

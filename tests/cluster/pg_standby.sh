@@ -58,9 +58,9 @@ start_servers() {
 
 # Wait (at most 30 s) until the standby has replayed all the primary wrote.
 wait_for_replay() {
-  local lsn i
+  local lsn
   lsn=$(on_primary pg_psql -At -c "SELECT pg_current_wal_lsn()") || return 1
-  for i in $(seq 1 300); do
+  for _ in $(seq 1 300); do
     [ "$(on_standby pg_psql -At -c "SELECT pg_last_wal_replay_lsn() >= '$lsn'")" = t ] && return 0
     sleep 0.1
   done
