@@ -22,15 +22,16 @@ cluster_run() {  # work expected-status conn
 # Run the named tests in order, each in a fresh folder under ROOT; print
 # the result of each and the counts, and give the exit status.
 cluster_run_tests() {  # root name...
-  local root=$1 name failed=()
+  local root=$1 name failed=() start
   shift
   rm -rf "$root"
   for name in "$@"; do
     mkdir -p "$root/$name"
+    start=$SECONDS
     if "$name" "$root/$name"; then
-      echo "PASS $name"
+      echo "PASS $name ($((SECONDS - start)) s)"
     else
-      echo "FAIL $name"
+      echo "FAIL $name ($((SECONDS - start)) s)"
       failed+=("$name")
     fi
   done

@@ -219,7 +219,9 @@ node_killed_mid_report() {
       "$(node_value 1 "SELECT count(*), sum(n) FROM copies" | tr '\t' ' ')"
 }
 
+start=$SECONDS
 galera_start "$tmp" || { echo "could not start the Galera cluster"; exit 1; }
+echo "cluster up in $((SECONDS - start)) s"
 galera_sql 1 "CREATE TABLE items (n INTEGER PRIMARY KEY, label VARCHAR(20));
               CREATE TABLE journal (node VARCHAR(10), items INTEGER);
               CREATE TABLE copies (n INTEGER PRIMARY KEY)" kcase || exit 1

@@ -7,8 +7,8 @@
 # Each node has its own port for clients (GALERA_PORT[N]), for group
 # communication, for incremental state transfer (IST) and for the rsync of
 # a full state transfer (SST), all on 127.0.0.1. Node 1 bootstraps the
-# cluster; nodes 2 and 3 start from a copy of its data directory, so that
-# joining takes an IST of the few events since, not a full copy. The user
+# cluster; nodes 2 and 3 join it together with empty data directories and
+# take the whole state (an SST by rsync) from it in turn. The user
 # scott (password tiger) owns the database kcase. An odbc.ini names the
 # data sources KXGALERA1 to KXGALERA3 (MariaDB Connector/ODBC), one per
 # node, whose sessions read what the cluster committed before them
@@ -119,16 +119,14 @@ galera_wait_synced() {  # node
   return 1
 }
 
-# Ports, a seed data directory (node 1 once alone, with the user and the
-# database, then shut down) copied to the other two, and the cluster from
-# the seed: the joiners hold the state of the group already, so none of
-# them waits for a full state transfer.
+# Ports, the data directory of node 1, the cluster, the user, the
+# database and the data sources.
 galera_start() {  # dir
   GALERA_DIR=$1
   local n
   GALERA_GMCAST=() GALERA_SST=()
   for n in 1 2 3; do
-    mkdir -p "$GALERA_DIR/node$n/tmp"
+    mkdir -p "$GALERA_DIR/node$n/data" "$GALERA_DIR/node$n/tmp"
     GALERA_PORT[$n]=$(galera_free_port) && GALERA_SST[$n]=$(galera_free_port) || return 1
     # The IST port is the group port + 1: both must be free.
     while :; do
@@ -150,11 +148,6 @@ galera_start() {  # dir
   galera_wait_synced 1 &&
   galera_sql 1 "CREATE USER scott@'%' IDENTIFIED BY 'tiger';
                 CREATE DATABASE kcase; GRANT ALL ON kcase.* TO scott@'%'" || return 1
-  galera_shutdown 1 || return 1
-  for n in 2 3; do cp -a "$GALERA_DIR/node1/data" "$GALERA_DIR/node$n/"; done
-
-  galera_launch 1 --wsrep-new-cluster
-  galera_wait_synced 1 || return 1
   galera_launch 2
   galera_launch 3
   galera_wait_synced 2 && galera_wait_synced 3 || return 1
