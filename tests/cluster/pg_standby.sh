@@ -73,7 +73,8 @@ uri() {  # host-ports [parameters]
 }
 
 # The job that says where it runs: the server's port, whether it is a
-# standby, what it sees of the data; then a report over every item.
+# standby, what it sees of the data; then, when .IF finds items, a report
+# over every item with a nested query per row.
 reader_script() {
   cat > "$1/job.rpt" <<'EOF'
 .DECLARE PORT 99999
@@ -88,15 +89,24 @@ SELECT inet_server_port(), pg_is_in_recovery(),
 INTO PORT STANDBY ITEMS NOTES
 ..
 .DEFINE ALL
-SELECT n, label FROM items ORDER BY n
-INTO N LABEL
+SELECT n FROM items ORDER BY n
+INTO N
+..
+.DEFINE LABEL_OF
+SELECT label FROM items WHERE n = &N
+INTO LABEL
 ..
 .DEFINE LINE
+.LABEL_OF
 .PRINT N LABEL
 ..
 .WHERE
 .PRINT $$DATE$$ PORT STANDBY ITEMS NOTES
+.IF "&ITEMS > 0" THEN LIST
+.GOTO END
+.&LIST
 .REPORT ALL LINE
+.&END
 EOF
 }
 
