@@ -10,12 +10,13 @@
 #
 # ROWS employees (default 1000000; a few thousand for a quick run), BINARY
 # the program (default build/kelvordantix). RUNS=N rounds (default 5),
-# NOPG=1 leaves PostgreSQL out, KEEP=1 keeps the work folder and its
-# outputs. Needs sqlite3, cc, awk, GNU time; the PostgreSQL rows need the
-# server programs and psqlODBC, started as the tests start them.
+# NOPG=1 leaves PostgreSQL out, NOMY=1 MariaDB, KEEP=1 keeps the work
+# folder and its outputs. Needs sqlite3, cc, awk, GNU time; the PostgreSQL
+# rows need the server programs and psqlODBC, the MariaDB rows the server
+# and Connector/ODBC, started as the tests start them.
 #
 # CPU counts every process of a row (both ends of a pipe) but not the
-# PostgreSQL server's. The machine is shared: compare ratios from one run,
+# PostgreSQL or MariaDB server's. The machine is shared: compare ratios from one run,
 # never seconds from different runs.
 set -u
 export LC_ALL=C
@@ -31,6 +32,7 @@ work=$(mktemp -d /tmp/kelvordantix_bench.XXXXXX)
 chmod 755 "$work"
 cleanup() {
   declare -F pg_stop > /dev/null && pg_stop
+  declare -F my_stop > /dev/null && my_stop
   if [ "${KEEP:-0}" = 1 ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -38,6 +40,7 @@ trap 'exit 130' INT TERM
 cd "$work" && mkdir out
 
 QUERY="SELECT EMPNO, ENAME, JOB, DEPTNO, SAL, HIREDATE FROM EMP"
+MY_QUERY="SELECT empno, ename, job, deptno, FORMAT(sal, 2), DATE_FORMAT(hiredate, '%d/%m/%Y') FROM emp"
 PG_QUERY="SELECT empno, ename, job, deptno, to_char(sal, 'FM99,999.00'), to_char(hiredate, 'DD/MM/YYYY') FROM emp"
 
 sed "s/:ROWS/$rows/" "$here/emp.sql" | sqlite3 emp.db > /dev/null || exit 1
@@ -83,6 +86,32 @@ EOF
   PG_URL="postgresql://127.0.0.1:$PG_PORT/kbench"
 }
 
+# MariaDB as the tests run it, the rows copied from emp.db into kcase (the
+# primary key keeps them in EMPNO order), and the data source KXMYBENCH in
+# Oracle mode, as the native driver's sessions are. False when the server
+# cannot be started.
+start_mariadb() {
+  [ "${NOMY:-0}" = 1 ] && return 1
+  source "$root/tests/mariadb/server.sh"
+  my_find > /dev/null || return 1
+  MY_SYSDATE= my_start "$work/my" > /dev/null || return 1
+  sqlite3 -csv emp.db "$QUERY" > emp.csv
+  my_sql --local-infile=1 -e "CREATE TABLE emp (empno INT PRIMARY KEY, ename VARCHAR(20), job VARCHAR(10),
+                                                deptno INT, sal DECIMAL(9,2), hiredate DATE);
+      LOAD DATA LOCAL INFILE 'emp.csv' INTO TABLE emp FIELDS TERMINATED BY ',' OPTIONALLY ENCLOSED BY '\"'" ||
+    return 1
+  rm emp.csv
+  cat >> "$ODBCINI" <<EOF
+[KXMYBENCH]
+Driver = $MY_ODBC_DRIVER
+Server = 127.0.0.1
+Port = $MY_PORT
+Database = kcase
+InitStmt = SET SESSION sql_mode = CONCAT(@@sql_mode, ',ORACLE')
+EOF
+  MY_URL="mariadb://127.0.0.1:$MY_PORT/kcase"
+}
+
 row floor-print  -     "./floor print emp.db > out/floor-print.txt"
 row floor-report pages "./floor report emp.db > out/floor-report.txt"
 row sqlite3-awk  pages "sqlite3 -list emp.db '$QUERY' | awk -f '$here/report.awk' > out/sqlite3-awk.txt"
@@ -94,6 +123,13 @@ if start_postgres; then
   row kx-libpq-pg  pages "'$kx' report.rpt out/kx-libpq-pg.txt scott/tiger@$PG_URL"
 else
   echo "PostgreSQL rows left out (NOPG=1, or no server could be started)" >&2
+fi
+if start_mariadb; then
+  row mariadb-B    -     "mariadb --no-defaults -B -N -h 127.0.0.1 -P $MY_PORT -u scott -ptiger kcase -e \"$MY_QUERY\" > out/mariadb-B.txt"
+  row kx-odbc-my   pages "'$kx' report.rpt out/kx-odbc-my.txt scott/tiger@odbc:KXMYBENCH"
+  row kx-native-my pages "'$kx' report.rpt out/kx-native-my.txt scott/tiger@$MY_URL"
+else
+  echo "MariaDB rows left out (NOMY=1, or no server could be started)" >&2
 fi
 
 # --- running them --------------------------------------------------------------

@@ -5,7 +5,7 @@ set -eu
 packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
           unixodbc-dev libpq-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
           libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib
-          python3 clang libclang-rt-14-dev)
+          python3 clang libclang-rt-14-dev mariadb-server libmariadb-dev odbc-mariadb)
 # The cluster tests: a Galera cluster of MariaDB servers (rsync carries the
 # state transfers) reached through Connector/ODBC.
 packages+=(mariadb-server mariadb-client galera-4 rsync odbc-mariadb)

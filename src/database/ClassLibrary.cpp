@@ -15,6 +15,8 @@ constexpr const char kSqlitePrefix[] = "sqlite:";
 constexpr const char kOdbcPrefix[] = "odbc:";
 constexpr const char kPgPrefix[] = "pg:";
 constexpr const char *kPgUriPrefixes[] = {"postgresql://", "postgres://"};
+constexpr const char kMyPrefix[] = "my:";
+constexpr const char *kMyUriPrefixes[] = {"mariadb://", "mysql://"};
 constexpr const char *kSqliteSuffixes[] = {".db", ".sqlite", ".sqlite3"};
 
 bool startsWith(const char *text, const char *prefix) {
@@ -43,6 +45,14 @@ bool namesPostgres(const char *database) {
   return false;
 }
 
+bool namesMariadb(const char *database) {
+  if (startsWith(database, kMyPrefix)) return true;
+  for (const char *prefix : kMyUriPrefixes) {
+    if (startsWith(database, prefix)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // --- Driver choice ------------------------------------------------------------
@@ -53,6 +63,13 @@ std::unique_ptr<DbDriver> selectDriver(const char *database) {
   if (namesPostgres(database)) {
 #ifdef KELVORDANTIX_HAVE_LIBPQ
     return makePgDriver();
+#else
+    return nullptr;
+#endif
+  }
+  if (namesMariadb(database)) {
+#ifdef KELVORDANTIX_HAVE_MARIADB
+    return makeMyDriver();
 #else
     return nullptr;
 #endif
@@ -69,6 +86,7 @@ const char *driverDatabaseName(const char *database) {
   if (startsWith(database, kSqlitePrefix)) return database + std::strlen(kSqlitePrefix);
   if (startsWith(database, kOdbcPrefix)) return database + std::strlen(kOdbcPrefix);
   if (startsWith(database, kPgPrefix)) return database + std::strlen(kPgPrefix);
+  if (startsWith(database, kMyPrefix)) return database + std::strlen(kMyPrefix);
   return database;
 }
 

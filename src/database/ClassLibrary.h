@@ -1,7 +1,7 @@
 // The database class library: the objects and operations the report
 // language is built on (OStartup, ODatabase, OSession, ODynaset, OValue),
 // implemented over a small driver interface with an SQLite, a PostgreSQL
-// (libpq) and an ODBC driver. Calls return 0 for success where a result is defined; after a
+// (libpq), a MariaDB/MySQL (Connector/C) and an ODBC driver. Calls return 0 for success where a result is defined; after a
 // failure the database object holds the server's error number and text.
 #pragma once
 
@@ -91,15 +91,18 @@ void unwatchForInterrupt(DbDriver *driver);
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
 //   "postgresql://..." or "postgres://..." (a libpq URI), or "pg:" and a
 //   libpq keyword/value string or nothing: PostgreSQL through libpq
+//   "mariadb://..." or "mysql://..." (a URI), or "my:" and option-file
+//   style key=value words or nothing: MariaDB or MySQL through Connector/C
 //   "odbc:NAME", or any other NAME: ODBC data source
 std::unique_ptr<DbDriver> selectDriver(const char *database);
 // The database name a driver connects to: the name without "sqlite:",
-// "odbc:" or "pg:" in front (a URI stays whole).
+// "odbc:", "pg:" or "my:" in front (a URI stays whole).
 const char *driverDatabaseName(const char *database);
 
 std::unique_ptr<DbDriver> makeSqliteDriver();
 std::unique_ptr<DbDriver> makeOdbcDriver();   // built with KELVORDANTIX_HAVE_ODBC
 std::unique_ptr<DbDriver> makePgDriver();     // built with KELVORDANTIX_HAVE_LIBPQ
+std::unique_ptr<DbDriver> makeMyDriver();     // built with KELVORDANTIX_HAVE_MARIADB
 
 void OStartup(int mode);
 

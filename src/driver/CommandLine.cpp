@@ -68,12 +68,12 @@ void parseOutfileSwitches(Job &job) {
   if (rest != name) std::memmove(name, rest, std::strlen(rest) + 1);
 }
 
-// A PostgreSQL database (a libpq URI, or "pg:" and keywords) runs to the
-// end of the argument, blanks and "@" included (a URI may name its own
+// A PostgreSQL or MariaDB database (a libpq or MariaDB URI, or "pg:" or
+// "my:" and keywords) runs to the end of the argument, blanks and "@" included (a URI may name its own
 // user@host); before its "@" stand the user and password, either of them
 // empty or left out.
 static bool splitPgConnectString(char *copy, ConnectParts &parts) {
-  static const char *const kStarts[] = {"@postgresql://", "@postgres://", "@pg:"};
+  static const char *const kStarts[] = {"@postgresql://", "@postgres://", "@pg:", "@mariadb://", "@mysql://", "@my:"};
   char *at = nullptr;
   for (const char *start : kStarts) {
     char *found = strcasestr(copy, start);

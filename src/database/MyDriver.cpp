@@ -1,0 +1,740 @@
+// The MariaDB/MySQL driver: one Connector/C connection with autocommit off,
+// the job's transaction begun with START TRANSACTION, and result sets as
+// prepared statements with read-only server cursors, fetched a batch of
+// rows at a time into buffers bound once per result set. Several result
+// sets stay open at once on the one connection, each holding at most one
+// batch; values are read straight from the bound buffers, and nothing is
+// allocated per row.
+//
+// A second connection, opened beside the first, is kept for KILL QUERY:
+// a stop request ends the running statement on the server.
+#include "database/MyDriver.h"
+
+#include <mysql.h>
+#include <strings.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "database/ClassLibrary.h"
+#include "database/DateText.h"
+#include "database/DriverLink.h"
+
+namespace {
+
+constexpr char kOptionGroup[] = "client";
+constexpr unsigned kBinaryCharset = 63;   // the character set number of binary strings
+constexpr unsigned kMyConnectTimeout = 30;
+
+bool oracleModeOn = true;
+
+class MyCursor;
+
+struct MyLink : DriverLink<MyCursor> {
+  MYSQL *conn = nullptr;
+  MYSQL *killer = nullptr;              // sends KILL QUERY for conn's statements
+  bool mariadb = true;                  // the server calls itself MariaDB
+
+  void recordError(unsigned number, const char *state, const char *message) {
+    char text[kErrorTextSize];
+    std::snprintf(text, sizeof text, "[%s] %s", state, message);
+    setError(static_cast<long>(number), text);
+  }
+  void connError() { recordError(mysql_errno(conn), mysql_sqlstate(conn), mysql_error(conn)); }
+};
+
+// How a column is bound: integers and floating numbers in binary, dates as
+// MYSQL_TIME, everything else as text.
+enum class Binding { Integer, Float, Double, Date, Text };
+
+struct Column {
+  Binding binding = Binding::Text;
+  short serverType = kServerTypeOther;
+  std::vector<char> buffer;             // the bound value (text, or the binary number or date)
+  unsigned long length = 0;             // bytes of the value
+  my_bool null = 0;
+  my_bool truncated = 0;
+  my_bool isUnsigned = 0;
+  std::string whole;                    // a text value longer than buffer, read on its own
+  char text[kDateValueTextSize] = {};   // text of a number or a date
+};
+
+class MyCursor final : public DbCursor {
+ public:
+  explicit MyCursor(std::shared_ptr<MyLink> link) : link_(std::move(link)) { link_->attach(this); }
+  ~MyCursor() override {
+    release();
+    link_->detach(this);
+  }
+  MyCursor(const MyCursor &) = delete;
+  MyCursor &operator=(const MyCursor &) = delete;
+
+  // Prepare and run the statement under a read-only server cursor, and bind
+  // its columns; false on a server error (the link holds it).
+  bool start(const char *sql) {
+    stmt_ = mysql_stmt_init(link_->conn);
+    if (!stmt_) {
+      link_->connError();
+      return false;
+    }
+    unsigned long cursorType = CURSOR_TYPE_READ_ONLY;
+    mysql_stmt_attr_set(stmt_, STMT_ATTR_CURSOR_TYPE, &cursorType);
+    if (mysql_stmt_prepare(stmt_, sql, std::strlen(sql)) != 0) return stmtError();
+    if (!bindColumns()) return false;
+    return execute();
+  }
+
+  // Let go of the statement; called by the cursor itself or by the closing
+  // connection, before the connection's handle is freed.
+  void release() {
+    if (stmt_) mysql_stmt_close(stmt_);
+    stmt_ = nullptr;
+    onRow_ = false;
+  }
+
+  StepResult step() override {
+    onRow_ = false;
+    if (failed_) {
+      failed_ = false;
+      return StepResult::Error;
+    }
+    if (!stmt_ || done_) return StepResult::Done;
+    int result = mysql_stmt_fetch(stmt_);
+    if (fetched_++ == 0) {
+      unsigned long rows = kMyFetchRows;
+      mysql_stmt_attr_set(stmt_, STMT_ATTR_PREFETCH_ROWS, &rows);
+    }
+    if (result == MYSQL_NO_DATA) {
+      done_ = true;
+      return StepResult::Done;
+    }
+    if (result == 1) {
+      done_ = true;
+      stmtError();
+      return StepResult::Error;
+    }
+    if (!finishTexts()) return StepResult::Error;
+    onRow_ = true;
+    return StepResult::Row;
+  }
+
+  // The statement runs again under a new cursor; a failure shows at the
+  // next step.
+  void rewind() override {
+    if (!stmt_ || !link_->conn) return;
+    if (!execute()) done_ = failed_ = true;
+  }
+
+  int columnCount() override { return static_cast<int>(columns_.size()); }
+  short serverType(int column) override { return columns_[static_cast<size_t>(column)].serverType; }
+  bool isNull(int column) override { return !onRow_ || columns_[static_cast<size_t>(column)].null; }
+
+  const char *text(int column) override {
+    if (isNull(column)) return "";
+    Column &c = columns_[static_cast<size_t>(column)];
+    switch (c.binding) {
+      case Binding::Integer: {
+        char *end = c.isUnsigned ? std::to_chars(c.text, c.text + 24, unsignedValue(c)).ptr
+                                 : std::to_chars(c.text, c.text + 24, signedValue(c)).ptr;
+        *end = 0;
+        return c.text;
+      }
+      case Binding::Float:
+        *std::to_chars(c.text, c.text + sizeof c.text - 1, floatValue(c)).ptr = 0;
+        return c.text;
+      case Binding::Double:
+        *std::to_chars(c.text, c.text + sizeof c.text - 1, doubleValue(c)).ptr = 0;
+        return c.text;
+      case Binding::Date:
+        formatDateText(dateParts(c), c.text);
+        return c.text;
+      case Binding::Text:
+        return c.whole.empty() ? c.buffer.data() : c.whole.c_str();
+    }
+    return "";
+  }
+
+  double real(int column) override {
+    if (isNull(column)) return 0.0;
+    Column &c = columns_[static_cast<size_t>(column)];
+    switch (c.binding) {
+      case Binding::Integer:
+        return c.isUnsigned ? static_cast<double>(unsignedValue(c)) : static_cast<double>(signedValue(c));
+      case Binding::Float:
+        return floatValue(c);
+      case Binding::Double:
+        return doubleValue(c);
+      case Binding::Date:
+        return 0.0;
+      case Binding::Text:
+        return readReal(text(column));
+    }
+    return 0.0;
+  }
+
+  // Numbers other than integers are cut towards zero and clamped to the
+  // range of long.
+  long integer(int column) override {
+    if (isNull(column)) return 0;
+    Column &c = columns_[static_cast<size_t>(column)];
+    if (c.binding == Binding::Integer) {
+      if (c.isUnsigned) return static_cast<long>(std::min<unsigned long long>(unsignedValue(c), LONG_MAX));
+      return static_cast<long>(signedValue(c));
+    }
+    if (c.binding == Binding::Text) {
+      const char *value = text(column);
+      const char *end = value + std::strlen(value);
+      long whole = 0;
+      auto [stop, error] = std::from_chars(value, end, whole);
+      if (error == std::errc() && stop == end) return whole;
+    }
+    double number = real(column);
+    if (!(number == number)) return 0;
+    if (number >= static_cast<double>(LONG_MAX)) return LONG_MAX;
+    if (number <= static_cast<double>(LONG_MIN)) return LONG_MIN;
+    return static_cast<long>(number);
+  }
+
+ private:
+  bool stmtError() {
+    link_->recordError(mysql_stmt_errno(stmt_), mysql_stmt_sqlstate(stmt_), mysql_stmt_error(stmt_));
+    return false;
+  }
+
+  bool execute() {
+    unsigned long rows = kMyFirstFetchRows;
+    mysql_stmt_attr_set(stmt_, STMT_ATTR_PREFETCH_ROWS, &rows);
+    fetched_ = 0;
+    done_ = onRow_ = false;
+    if (mysql_stmt_execute(stmt_) != 0) return stmtError();
+    // A statement that gives no rows has no cursor to fetch from.
+    if (columns_.empty()) done_ = true;
+    return true;
+  }
+
+  // Buffers for the columns the prepared statement describes.
+  bool bindColumns() {
+    MYSQL_RES *meta = mysql_stmt_result_metadata(stmt_);
+    if (!meta) return mysql_stmt_errno(stmt_) == 0 || stmtError();
+    unsigned count = mysql_num_fields(meta);
+    MYSQL_FIELD *fields = mysql_fetch_fields(meta);
+    columns_.resize(count);
+    binds_.assign(count, MYSQL_BIND{});
+    for (unsigned i = 0; i < count; ++i) bindColumn(fields[i], columns_[i], binds_[i]);
+    mysql_free_result(meta);
+    if (mysql_stmt_bind_result(stmt_, binds_.data()) != 0) return stmtError();
+    return true;
+  }
+
+  static void bindColumn(const MYSQL_FIELD &field, Column &c, MYSQL_BIND &bind) {
+    c.serverType = myServerType(field.type, field.flags, field.charsetnr);
+    c.isUnsigned = (field.flags & UNSIGNED_FLAG) != 0;
+    switch (static_cast<int>(field.type)) {
+      case MYSQL_TYPE_TINY: case MYSQL_TYPE_SHORT: case MYSQL_TYPE_INT24: case MYSQL_TYPE_LONG:
+      case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_YEAR:
+        c.binding = Binding::Integer;
+        bind.buffer_type = MYSQL_TYPE_LONGLONG;
+        c.buffer.resize(sizeof(long long));
+        break;
+      case MYSQL_TYPE_FLOAT:
+        c.binding = Binding::Float;
+        bind.buffer_type = MYSQL_TYPE_FLOAT;
+        c.buffer.resize(sizeof(float));
+        break;
+      case MYSQL_TYPE_DOUBLE:
+        c.binding = Binding::Double;
+        bind.buffer_type = MYSQL_TYPE_DOUBLE;
+        c.buffer.resize(sizeof(double));
+        break;
+      case MYSQL_TYPE_DATE: case MYSQL_TYPE_NEWDATE: case MYSQL_TYPE_DATETIME: case MYSQL_TYPE_TIMESTAMP:
+        c.binding = Binding::Date;
+        bind.buffer_type = MYSQL_TYPE_DATETIME;
+        c.buffer.resize(sizeof(MYSQL_TIME));
+        break;
+      default:
+        c.binding = Binding::Text;
+        bind.buffer_type = MYSQL_TYPE_STRING;
+        c.buffer.resize(std::min<unsigned long>(std::max<unsigned long>(field.length, 64), kMyInlineBytes) + 1);
+        break;
+    }
+    bind.buffer = c.buffer.data();
+    // Room for the terminator the library writes after text.
+    bind.buffer_length = static_cast<unsigned long>(c.buffer.size()) - (c.binding == Binding::Text ? 1 : 0);
+    bind.length = &c.length;
+    bind.is_null = &c.null;
+    bind.error = &c.truncated;
+    bind.is_unsigned = c.isUnsigned;
+  }
+
+  // Text values end at their length; one longer than its buffer is read
+  // whole on its own (the string keeps its room for the next long one).
+  bool finishTexts() {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      Column &c = columns_[i];
+      if (c.binding != Binding::Text || c.null) continue;
+      if (c.length < c.buffer.size()) {
+        c.whole.clear();
+        c.buffer[c.length] = 0;
+        continue;
+      }
+      c.whole.assign(c.length, '\0');
+      MYSQL_BIND bind{};
+      bind.buffer_type = MYSQL_TYPE_STRING;
+      bind.buffer = c.whole.data();
+      bind.buffer_length = c.length;
+      if (mysql_stmt_fetch_column(stmt_, &bind, static_cast<unsigned>(i), 0) != 0) return stmtError();
+    }
+    return true;
+  }
+
+  static long long signedValue(const Column &c) {
+    long long value;
+    std::memcpy(&value, c.buffer.data(), sizeof value);
+    return value;
+  }
+  static unsigned long long unsignedValue(const Column &c) {
+    unsigned long long value;
+    std::memcpy(&value, c.buffer.data(), sizeof value);
+    return value;
+  }
+  static float floatValue(const Column &c) {
+    float value;
+    std::memcpy(&value, c.buffer.data(), sizeof value);
+    return value;
+  }
+  static double doubleValue(const Column &c) {
+    double value;
+    std::memcpy(&value, c.buffer.data(), sizeof value);
+    return value;
+  }
+  static DateParts dateParts(const Column &c) {
+    MYSQL_TIME time;
+    std::memcpy(&time, c.buffer.data(), sizeof time);
+    DateParts date;
+    date.year = static_cast<int>(time.year);
+    date.month = static_cast<int>(time.month);
+    date.day = static_cast<int>(time.day);
+    date.hour = static_cast<int>(time.hour);
+    date.minute = static_cast<int>(time.minute);
+    date.second = static_cast<int>(time.second);
+    return date;
+  }
+  static double readReal(const char *text) {
+    double number = 0.0;
+    const char *end = text + std::strlen(text);
+    auto [stop, error] = std::from_chars(text, end, number);
+    if (error == std::errc() && stop == end) return number;
+    return std::strtod(text, nullptr);
+  }
+
+  std::shared_ptr<MyLink> link_;
+  MYSQL_STMT *stmt_ = nullptr;
+  std::vector<Column> columns_;
+  std::vector<MYSQL_BIND> binds_;       // one per column, pointing into columns_
+  unsigned long fetched_ = 0;           // fetch calls since the statement ran
+  bool onRow_ = false;                  // the bound buffers hold a row
+  bool done_ = false;                   // no rows after the current one
+  bool failed_ = false;                 // a failed rewind, reported by the next step
+};
+
+// The option file as a memory file the library reads by its /proc path;
+// -1 when the system gives none.
+int writeOptionFile(const std::string &text, char *path, size_t size) {
+  int fd = memfd_create("kelvordantix-my.cnf", MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    ::close(fd);
+    return -1;
+  }
+  std::snprintf(path, size, "/proc/self/fd/%d", fd);
+  return fd;
+}
+
+// Empty strings are not given, so that the option files' values apply.
+const char *given(const std::string &text) { return text.empty() ? nullptr : text.c_str(); }
+
+// A connection by the settings, with the option file at optionPath; false
+// with the library's error on handle.
+bool openConnection(MYSQL *handle, const MyConnectSettings &s, const char *optionPath) {
+  mysql_optionsv(handle, MYSQL_READ_DEFAULT_FILE, optionPath);
+  mysql_optionsv(handle, MYSQL_READ_DEFAULT_GROUP, kOptionGroup);
+  mysql_optionsv(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  mysql_optionsv(handle, MYSQL_OPT_CONNECT_TIMEOUT, &kMyConnectTimeout);
+  return mysql_real_connect(handle, given(s.host), given(s.user), given(s.password), given(s.database), s.port,
+                            given(s.socket), CLIENT_MULTI_RESULTS) != nullptr;
+}
+
+class MyDriver final : public DbDriver {
+ public:
+  MyDriver() : link_(std::make_shared<MyLink>()) {}
+  ~MyDriver() override { close(); }
+  MyDriver(const MyDriver &) = delete;
+  MyDriver &operator=(const MyDriver &) = delete;
+
+  // The user and password given win over the connect string's; without
+  // them the option files apply. A failure reads as the mariadb client
+  // prints it: "ERROR number (state): message".
+  int connect(const char *database, const char *user, const char *password) override {
+    close();
+    MyLink &link = *link_;
+    link.clearError();
+    MyConnectSettings settings;
+    std::string reason;
+    if (!parseMyConnect(database, &settings, &reason)) {
+      link.setError(-1, reason.c_str());
+      return 1;
+    }
+    if (user && user[0]) settings.user = user;
+    if (password && password[0]) settings.password = password;
+    char path[64];
+    int fd = writeOptionFile(myOptionFileText(settings), path, sizeof path);
+    if (fd < 0) {
+      link.setError(-1, "cannot hand the connection's options to the client library");
+      return 1;
+    }
+    bool ok = connectBoth(settings, path);
+    ::close(fd);
+    explicit_bzero(settings.password.data(), settings.password.size());
+    if (!ok) {
+      close();
+      return 1;
+    }
+    const char *version = mysql_get_server_info(link.conn);
+    link.mariadb = version && strcasestr(version, "mariadb");
+    if (mysql_autocommit(link.conn, 0) != 0 || !run(mySessionSql(oracleModeOn).c_str())) {
+      close();
+      return 1;
+    }
+    return 0;
+  }
+
+  // Text protocol; results of the statement (a CALL may give several) are
+  // read and dropped.
+  int execute(const char *sql) override { return run(sql) ? 0 : 1; }
+
+  std::unique_ptr<DbCursor> open(const char *sql) override {
+    if (!link_->conn) {
+      notConnected();
+      return nullptr;
+    }
+    auto cursor = std::make_unique<MyCursor>(link_);
+    if (!cursor->start(myStatementText(sql, oracleModeOn).c_str())) return nullptr;
+    return cursor;
+  }
+
+  // Prepared, never executed; the columns from the statement's metadata.
+  int describe(const char *sql, std::vector<short> *columnTypes) override {
+    columnTypes->clear();
+    MyLink &link = *link_;
+    if (!link.conn) return notConnected();
+    MYSQL_STMT *stmt = mysql_stmt_init(link.conn);
+    if (!stmt) {
+      link.connError();
+      return 1;
+    }
+    std::string text = myStatementText(sql, oracleModeOn);
+    bool ok = mysql_stmt_prepare(stmt, text.c_str(), text.size()) == 0;
+    MYSQL_RES *meta = ok ? mysql_stmt_result_metadata(stmt) : nullptr;
+    if (meta) {
+      MYSQL_FIELD *fields = mysql_fetch_fields(meta);
+      for (unsigned i = 0; i < mysql_num_fields(meta); ++i)
+        columnTypes->push_back(myServerType(fields[i].type, fields[i].flags, fields[i].charsetnr));
+      mysql_free_result(meta);
+    }
+    if (!ok || mysql_stmt_errno(stmt) != 0)
+      link.recordError(mysql_stmt_errno(stmt), mysql_stmt_sqlstate(stmt), mysql_stmt_error(stmt));
+    mysql_stmt_close(stmt);
+    return link.errorNumber != 0 ? 1 : 0;
+  }
+
+  int begin() override { return link_->conn ? (run("START TRANSACTION") ? 0 : 1) : notConnected(); }
+
+  // A commit the server refuses (a cluster's certification, a lost
+  // connection) is a failure with the server's error.
+  int commit() override {
+    MyLink &link = *link_;
+    if (!link.conn) return notConnected();
+    link.clearError();
+    if (mysql_commit(link.conn) != 0) {
+      link.connError();
+      return 1;
+    }
+    return 0;
+  }
+
+  int rollback() override {
+    MyLink &link = *link_;
+    if (!link.conn) return notConnected();
+    link.clearError();
+    if (mysql_rollback(link.conn) != 0) {
+      link.connError();
+      return 1;
+    }
+    return 0;
+  }
+
+  // The server rolls back what is open when the connection ends.
+  void close() override {
+    MyLink &link = *link_;
+    link.releaseCursors();
+    if (link.killer) mysql_close(link.killer);
+    if (link.conn) mysql_close(link.conn);
+    link.killer = link.conn = nullptr;
+  }
+
+  long errorNumber() override { return link_->errorNumber; }
+  const char *errorText() override { return link_->errorText; }
+  const char *productName() override { return link_->mariadb ? "MARIADB" : "MYSQL"; }
+
+  // KILL QUERY over the second connection: the running statement fails
+  // with the server's "interrupted", the connection stays usable.
+  void interrupt() override {
+    MyLink &link = *link_;
+    if (!link.killer || !link.conn) return;
+    char sql[64];
+    std::snprintf(sql, sizeof sql, "KILL QUERY %lu", mysql_thread_id(link.conn));
+    if (mysql_query(link.killer, sql) == 0) return;
+    // The second connection failed: cutting the first one ends the statement too.
+    mariadb_cancel(link.conn);
+  }
+
+ private:
+  // The job's connection, then the one for KILL QUERY while the password
+  // is at hand; without the second a stop cuts the first.
+  bool connectBoth(const MyConnectSettings &settings, const char *path) {
+    MyLink &link = *link_;
+    link.conn = mysql_init(nullptr);
+    if (!link.conn) {
+      link.setError(-1, "out of memory");
+      return false;
+    }
+    if (!openConnection(link.conn, settings, path)) {
+      char text[kErrorTextSize];
+      std::snprintf(text, sizeof text, "ERROR %u (%s): %s", mysql_errno(link.conn), mysql_sqlstate(link.conn),
+                    mysql_error(link.conn));
+      link.setError(static_cast<long>(mysql_errno(link.conn)), text);
+      return false;
+    }
+    link.killer = mysql_init(nullptr);
+    if (link.killer && !openConnection(link.killer, settings, path)) {
+      mysql_close(link.killer);
+      link.killer = nullptr;
+    }
+    return true;
+  }
+
+  // One statement over the text protocol; false with the server's error.
+  bool run(const char *sql) {
+    MyLink &link = *link_;
+    link.clearError();
+    if (!link.conn) return notConnected() == 0;
+    if (mysql_real_query(link.conn, sql, std::strlen(sql)) != 0) {
+      link.connError();
+      return false;
+    }
+    for (;;) {
+      if (MYSQL_RES *result = mysql_store_result(link.conn)) mysql_free_result(result);
+      if (mysql_errno(link.conn) != 0) {
+        link.connError();
+        return false;
+      }
+      int more = mysql_next_result(link.conn);
+      if (more == -1) return true;
+      if (more > 0) {
+        link.connError();
+        return false;
+      }
+    }
+  }
+
+  int notConnected() {
+    link_->setError(-1, "not connected");
+    return 1;
+  }
+
+  std::shared_ptr<MyLink> link_;
+};
+
+bool startsWith(const char *text, const char *prefix) { return strncasecmp(text, prefix, std::strlen(prefix)) == 0; }
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Percent escapes decoded; false for a broken one.
+bool decode(const std::string &text, std::string *out) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      *out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0) return false;
+    *out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    i += 2;
+  }
+  return true;
+}
+
+bool readPort(const std::string &text, unsigned *port) {
+  unsigned value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) return false;
+  *port = value;
+  return true;
+}
+
+// mariadb://[user[:password]@][host][:port][/database][?key=value&...]
+bool parseUri(const std::string &uri, MyConnectSettings *s, std::string *reason) {
+  std::string rest = uri.substr(uri.find("://") + 3), query;
+  size_t mark = rest.find('?');
+  if (mark != std::string::npos) {
+    query = rest.substr(mark + 1);
+    rest.erase(mark);
+  }
+  size_t slash = rest.find('/');
+  std::string authority = rest.substr(0, slash), path = slash == std::string::npos ? "" : rest.substr(slash + 1);
+  size_t at = authority.rfind('@');
+  if (at != std::string::npos) {
+    std::string who = authority.substr(0, at);
+    authority.erase(0, at + 1);
+    size_t colon = who.find(':');
+    if (!decode(who.substr(0, colon), &s->user) ||
+        (colon != std::string::npos && !decode(who.substr(colon + 1), &s->password))) {
+      *reason = "a broken percent escape in the URI";
+      return false;
+    }
+  }
+  std::string host = authority, port;
+  size_t close = authority.rfind(']');
+  size_t colon = authority.rfind(':');
+  if (colon != std::string::npos && (close == std::string::npos || colon > close)) {
+    host = authority.substr(0, colon);
+    port = authority.substr(colon + 1);
+  }
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  std::string decodedHost;
+  if (!decode(host, &decodedHost) || !decode(path, &s->database)) {
+    *reason = "a broken percent escape in the URI";
+    return false;
+  }
+  if (!decodedHost.empty() && decodedHost.front() == '/') {
+    s->socket = decodedHost;
+  } else {
+    s->host = decodedHost;
+  }
+  if (!port.empty() && !readPort(port, &s->port)) {
+    *reason = "the port of the URI is not a number from 1 to 65535: " + port;
+    return false;
+  }
+  size_t from = 0;
+  while (from <= query.size() && !query.empty()) {
+    size_t amp = query.find('&', from);
+    std::string pair = query.substr(from, amp == std::string::npos ? std::string::npos : amp - from), line;
+    if (!pair.empty()) {
+      if (!decode(pair, &line) || line.find('\n') != std::string::npos) {
+        *reason = "a broken parameter in the URI: " + pair;
+        return false;
+      }
+      s->options.push_back(line);
+    }
+    if (amp == std::string::npos) break;
+    from = amp + 1;
+  }
+  return true;
+}
+
+bool fileExists(const std::string &path) { return access(path.c_str(), R_OK) == 0; }
+
+const char *kDateProbes[] = {
+    "select to_char(sysdate,'dd/mm/yy') as today from dual",
+    "select to_char(sysdate,'hh24:mi:ss') as now from dual",
+};
+
+}  // namespace
+
+std::unique_ptr<DbDriver> makeMyDriver() { return std::make_unique<MyDriver>(); }
+
+bool parseMyConnect(const char *text, MyConnectSettings *settings, std::string *reason) {
+  *settings = MyConnectSettings{};
+  if (startsWith(text, "mariadb://") || startsWith(text, "mysql://")) return parseUri(text, settings, reason);
+  const char *p = text;
+  while (*p) {
+    while (*p == ' ' || *p == '\t') ++p;
+    const char *start = p;
+    while (*p && *p != ' ' && *p != '\t') ++p;
+    if (p == start) break;
+    std::string word(start, p);
+    if (word.front() == '=') {
+      *reason = "an option without a name: " + word;
+      return false;
+    }
+    settings->options.push_back(word);
+  }
+  return true;
+}
+
+std::string myOptionFileText(const MyConnectSettings &settings) {
+  std::string text = "[client]\n";
+  if (const char *host = std::getenv("MYSQL_HOST"); host && host[0] && !std::strchr(host, '\n'))
+    text += std::string("host=") + host + "\n";
+  std::vector<std::string> files = {"/etc/my.cnf", "/etc/mysql/my.cnf"};
+  const char *home = std::getenv("MARIADB_HOME");
+  if (!home) home = std::getenv("MYSQL_HOME");
+  if (home && home[0]) files.push_back(std::string(home) + "/my.cnf");
+  if (const char *user = std::getenv("HOME"); user && user[0]) files.push_back(std::string(user) + "/.my.cnf");
+  for (const std::string &file : files)
+    if (fileExists(file)) text += "!include " + file + "\n";
+  text += "[client]\n";
+  for (const std::string &line : settings.options) text += line + "\n";
+  return text;
+}
+
+short myServerType(int fieldType, unsigned flags, unsigned charsetNumber) {
+  switch (fieldType) {
+    case MYSQL_TYPE_STRING:
+      if (flags & (ENUM_FLAG | SET_FLAG)) return kServerTypeChar;
+      return charsetNumber == kBinaryCharset ? kServerTypeOther : kServerTypeFixedChar;
+    case MYSQL_TYPE_VAR_STRING: case MYSQL_TYPE_VARCHAR: case MYSQL_TYPE_TINY_BLOB: case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB: case MYSQL_TYPE_BLOB:
+      return charsetNumber == kBinaryCharset ? kServerTypeOther : kServerTypeChar;
+    case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET: case MYSQL_TYPE_JSON: case MYSQL_TYPE_NULL:
+      return kServerTypeChar;
+    case MYSQL_TYPE_TINY: case MYSQL_TYPE_SHORT: case MYSQL_TYPE_INT24: case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_YEAR: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_DOUBLE:
+    case MYSQL_TYPE_DECIMAL: case MYSQL_TYPE_NEWDECIMAL:
+      return kServerTypeNumber;
+    case MYSQL_TYPE_DATE: case MYSQL_TYPE_NEWDATE: case MYSQL_TYPE_DATETIME: case MYSQL_TYPE_TIMESTAMP:
+      return kServerTypeDate;
+    default:
+      return kServerTypeOther;
+  }
+}
+
+void setMyOracleMode(bool on) { oracleModeOn = on; }
+bool myOracleMode() { return oracleModeOn; }
+
+std::string mySessionSql(bool oracle) {
+  return std::string("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), ") +
+         (oracle ? "'ORACLE', " : "") + "'NO_BACKSLASH_ESCAPES')";
+}
+
+std::string myStatementText(const char *sql, bool oracle) {
+  std::string text = sql;
+  if (oracle) return text;
+  for (const char *probe : kDateProbes) {
+    if (strcasecmp(sql, probe) == 0) {
+      size_t at = text.find("sysdate") + 7;
+      text.insert(at, "()");
+    }
+  }
+  return text;
+}
