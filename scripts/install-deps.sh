@@ -6,6 +6,9 @@ packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbench
           unixodbc-dev libpq-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
           libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib
           python3 clang libclang-rt-14-dev mariadb-server libmariadb-dev odbc-mariadb)
+# The cluster tests: a Galera cluster of MariaDB servers (rsync carries the
+# state transfers) reached through Connector/ODBC.
+packages+=(mariadb-server mariadb-client galera-4 rsync odbc-mariadb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
