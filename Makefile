@@ -11,7 +11,7 @@ BUILD := build
 SANBUILD := build-san
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build demo test test-plain test-sanitize test-fuzz fuzz install package clean
+.PHONY: all deps build demo test test-plain test-sanitize test-tsan test-fuzz fuzz install package clean
 
 all: build
 
@@ -28,7 +28,7 @@ demo: build
 	cd examples && ../$(BUILD)/kelvordantix sample.rpt sample.out scott/tiger@demo.db
 	@echo "The report is in examples/sample.out"
 
-test: test-plain test-sanitize test-fuzz
+test: test-plain test-sanitize test-tsan test-fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
@@ -37,6 +37,10 @@ test-sanitize: deps
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORDANTIX_SANITIZE=ON
 	cmake --build $(SANBUILD) -j$(JOBS)
 	ctest --test-dir $(SANBUILD) -j$(JOBS) --output-on-failure
+
+# The threaded PDF and HTML jobs under ThreadSanitizer (the program only).
+test-tsan: deps
+	JOBS=$(JOBS) bash tests/tsan.sh
 
 # Each libFuzzer target for about 20 s, so that a regression shows.
 test-fuzz: deps
@@ -52,4 +56,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) build-fuzz examples/demo.db examples/sample.out
+	rm -rf $(BUILD) $(SANBUILD) build-tsan build-fuzz examples/demo.db examples/sample.out

@@ -79,20 +79,28 @@ inline const Scratch &scratch() {
 constexpr int kJobLimitMs = 500;
 
 // Run a job for argv (argv[0] the program name) with the console text as
-// standard input; messages, trace and dumps go nowhere.
-inline int runInProcess(std::vector<std::string> args, const std::string &console) {
+// standard input; trace and dumps go nowhere, and so do the messages
+// unless messages is given to hold them.
+inline int runInProcess(std::vector<std::string> args, const std::string &console,
+                        std::string *messages = nullptr) {
   std::vector<char *> argv;
   for (std::string &a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   limitJobsMilliseconds(kJobLimitMs);
   auto job = std::make_unique<Job>();
-  job->job.err = std::fopen("/dev/null", "w");
+  char *errText = nullptr;
+  size_t errLength = 0;
+  job->job.err = messages ? open_memstream(&errText, &errLength) : std::fopen("/dev/null", "w");
   job->job.trace = std::fopen("/dev/null", "w");
   std::string input = console;
   job->job.console = input.empty() ? std::fopen("/dev/null", "r") : fmemopen(input.data(), input.size(), "r");
   FILE *err = job->job.err, *trace = job->job.trace;   // a job may send its trace to err
   int status = runJob(*job, static_cast<int>(args.size()), argv.data());
   std::fclose(err);
+  if (messages) {
+    messages->assign(errText, errLength);
+    std::free(errText);
+  }
   std::fclose(trace);
   std::fclose(job->job.console);
   if (job->job.output) std::fclose(job->job.output);   // a job always closes it: kept for safety

@@ -18,7 +18,9 @@ fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORDANTIX_FUZZ=ON > /dev/null
 cmake --build "$build" -j"${JOBS:-2}" > /dev/null
 
-# Seeds: every golden case as the input its target reads.
+# Seeds: every golden case as the input its target reads; a formatted job
+# also as a PDF, as an HTML report stopped at its 41st stop check, and as a
+# text file stopped at its 6th.
 seeds=$build/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds/job" "$seeds/rpf" "$seeds/cmdline"
@@ -31,11 +33,17 @@ for input in "$root"/tests/cases/*/*.rpt; do
     flags=${words[3]:-0}
     [[ $flags =~ ^[0-9]+$ ]] || flags=0
   fi
-  {
-    printf "\\$(printf %03o $((flags & 31)))"
+  job_seed() {  # first-byte [stop-bytes]
+    printf "\\$(printf %03o "$1")${2:-}"
     cat "$input"
     if [ -f "$stem.stdin" ]; then printf '\0'; cat "$stem.stdin"; fi
-  } > "$seeds/job/$name"
+  }
+  job_seed $((flags & 31)) > "$seeds/job/$name"
+  if [ $((flags & 31)) -ne 1 ]; then
+    job_seed $((flags & 31 | 32)) > "$seeds/job/${name}_pdf"
+    job_seed $((flags & 31 | 64 | 128)) '\050\000' > "$seeds/job/${name}_html_stop"
+    job_seed $((flags & 31 | 96 | 128)) '\005\000' > "$seeds/job/${name}_text_stop"
+  fi
 done
 for input in "$root"/tests/cases/*/*.rpf; do
   { printf '\0'; cat "$input"; } > "$seeds/rpf/$(basename "${input%.rpf}")"
@@ -52,6 +60,8 @@ done
 # A fixed seed keeps the short runs of the test suite repeatable; set
 # FUZZ_SEED=0 for a seed from the clock.
 seed=${FUZZ_SEED:-1}
+# fontconfig's own leak when it reads its configuration (PDF jobs).
+export LSAN_OPTIONS="suppressions=$root/tests/output/lsan.supp:print_suppressions=0"
 status=0
 passed=0
 failed=0

@@ -18,9 +18,22 @@ static void rollBackOpenWork(Job &job) {
   d.database.Close();
 }
 
+// The pages of an aborted job: a report written in place (a pipe, a
+// device) gets them rendered as far as they go, unless the job was asked
+// to stop; a report that will be removed gets nothing more.
+static void endAbortedPages(Job &job) {
+  PageSink *pages = job.job.pages.get();
+  if (pages == nullptr) return;
+  if (job.job.report.temporary.empty() && !stopRequested()) {
+    pages->finish();
+  } else {
+    pages->discard();
+  }
+}
+
+// The page sink goes before the files: no renderer may write to a closed
+// report.
 static void closeFiles(Job &job) {
-  // An aborted job's pages are rendered as far as they go.
-  if (job.job.pages) job.job.pages->finish();
   job.job.pages.reset();
   flushRawReport(job);
   if (job.job.output) std::fclose(job.job.output);
@@ -34,7 +47,9 @@ void abortJob(Job &job) {
   rollBackOpenWork(job);
   if (const char *reason = stopReason()) std::fputs(reason, job.job.err);
   std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
+  abortAnnounced();
   // The previous report, if any, stays as it was.
+  endAbortedPages(job);
   closeFiles(job);
   discardReportFile(job);
   throw JobEnd{1};
@@ -47,10 +62,12 @@ void failWith(Job &job, const char *message, const char *line) {
 }
 
 // PDF and HTML are written when the pages are complete; a renderer that
-// fails fails the job like a failed write.
+// fails fails the job like a failed write, and a stop while they are
+// rendered stops the job.
 static void completePages(Job &job) {
   if (!job.job.pages) return;
   const char *why = job.job.pages->finish();
+  checkStop(job);
   if (why == nullptr) return;
   std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, why);
   abortJob(job);

@@ -38,8 +38,11 @@ struct Watchdog {
   int wakeFd = -1;                      // eventfd: written when the job has ended
   int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
   std::atomic<bool> leaving{false};     // the job has ended
+  std::atomic<bool> claimed{false};     // a stop's reason is being written
   std::atomic<bool> stopped{false};     // a stop was requested
   std::atomic<bool> settling{false};    // abortJob has begun
+  std::atomic<bool> announced{false};   // abortJob has printed its lines
+  std::atomic<long> checksToStop{0};    // stopJobAtCheck: stop checks left before a stop
   char reason[kReasonSize] = {};        // written once, before stopped is raised
   const Job *job = nullptr;
   int harnessLimitMs = 0;               // limitJobsMilliseconds
@@ -69,7 +72,9 @@ const char *signalName(int number) {
   }
 }
 
+// The first request wins: the watchdog and a harness's stop may meet.
 void requestStop(const char *reason) {
+  if (watchdog.claimed.exchange(true)) return;
   std::snprintf(watchdog.reason, sizeof watchdog.reason, "Job Stopped: %s\n", reason);
   watchdog.stopped.store(true);
 }
@@ -93,7 +98,7 @@ void writeAll(const char *text) {
   const char *name = watchdog.job && watchdog.job->job.jobName ? watchdog.job->job.jobName : "(null)";
   char line[kPathSize];
   std::snprintf(line, sizeof line, "%sKelvordantix: %s Job Aborted ...\n", watchdog.reason, name);
-  writeAll(line);
+  if (!watchdog.announced.load()) writeAll(line);
   // Under a fuzz harness a job that does not come back is a finding: abort
   // so that the harness keeps the input.
   if (watchdog.harnessLimitMs > 0) std::abort();
@@ -105,6 +110,21 @@ int takeSignal(int fd) {
   signalfd_siginfo info;
   if (read(fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return 0;
   return static_cast<int>(info.ssi_signo);
+}
+
+// Wake the watchdog without ending it (leaving stays false).
+void wake() {
+  uint64_t one = 1;
+  if (watchdog.wakeFd >= 0 && write(watchdog.wakeFd, &one, sizeof one) < 0) {
+    // An eventfd write fails only on overflow; the thread is awake then.
+  }
+}
+
+void drain(int fd) {
+  uint64_t count;
+  if (read(fd, &count, sizeof count) < 0) {
+    // Nothing was pending.
+  }
 }
 
 // Milliseconds poll may wait: until the deadline, or a round while a
@@ -119,11 +139,12 @@ int waitTime(std::chrono::steady_clock::time_point deadline, bool limited) {
 void watch(int timeoutSeconds, long long limitMs) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  Clock::time_point giveUp{};
+  Clock::time_point giveUp{};           // set when the watchdog first sees the stop
   pollfd fds[2] = {{watchdog.wakeFd, POLLIN, 0}, {watchdog.signalFd, POLLIN, 0}};
   for (;;) {
     int ready = poll(fds, watchdog.signalFd >= 0 ? 2 : 1, waitTime(deadline, limitMs > 0));
     if (watchdog.leaving.load()) return;
+    if (ready > 0 && (fds[0].revents & POLLIN)) drain(watchdog.wakeFd);
     int number = (ready > 0 && (fds[1].revents & POLLIN)) ? takeSignal(watchdog.signalFd) : 0;
     if (!watchdog.stopped.load()) {
       char reason[kReasonSize / 2];
@@ -135,10 +156,10 @@ void watch(int timeoutSeconds, long long limitMs) {
         continue;
       }
       requestStop(reason);
-      giveUp = Clock::now() + std::chrono::seconds(kStopGraceSeconds);
-    } else if (number > 0 || Clock::now() >= giveUp) {
+    } else if (giveUp != Clock::time_point{} && (number > 0 || Clock::now() >= giveUp)) {
       endProcess();
     }
+    if (giveUp == Clock::time_point{}) giveUp = Clock::now() + std::chrono::seconds(kStopGraceSeconds);
     // Again on every round: a statement begun after one interrupt is
     // interrupted by the next.
     if (!watchdog.settling.load()) interruptDatabases();
@@ -155,8 +176,6 @@ void catchStopSignals() {
 
 void startWatchdog(Job &job, int timeoutSeconds) {
   stopWatchdog();
-  watchdog.stopped.store(false);
-  watchdog.settling.store(false);
   watchdog.leaving.store(false);
   watchdog.reason[0] = 0;
   watchdog.job = &job;
@@ -186,15 +205,27 @@ void stopWatchdog() {
     watchdog.wakeFd = watchdog.signalFd = -1;
   }
   // A stop belongs to the job that has ended.
+  watchdog.claimed.store(false);
   watchdog.stopped.store(false);
   watchdog.settling.store(false);
+  watchdog.announced.store(false);
 }
 
-bool stopRequested() { return watchdog.stopped.load(std::memory_order_acquire); }
+void stopJobAtCheck(long checks) { watchdog.checksToStop.store(checks); }
+
+bool stopRequested() {
+  if (watchdog.checksToStop.load(std::memory_order_relaxed) > 0 && watchdog.checksToStop.fetch_sub(1) == 1) {
+    requestStop("signal SIGTERM");
+    wake();
+  }
+  return watchdog.stopped.load(std::memory_order_acquire);
+}
 
 const char *stopReason() { return stopRequested() ? watchdog.reason : nullptr; }
 
 void stopSettling() { watchdog.settling.store(true); }
+
+void abortAnnounced() { watchdog.announced.store(true); }
 
 void checkStop(Job &job) {
   if (stopRequested()) abortJob(job);

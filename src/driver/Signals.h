@@ -22,6 +22,10 @@ void startWatchdog(Job &job, int timeoutSeconds);
 // For in-process harnesses (the fuzz targets): a time limit in milliseconds
 // for every job that follows, in place of --timeout; 0 gives it back.
 void limitJobsMilliseconds(int milliseconds);
+// For in-process harnesses: the job asks itself to stop, as a SIGTERM
+// would, at its checks-th stop check from now (on any thread); 0: never.
+// The count is not reset by the end of a job: set it before each one.
+void stopJobAtCheck(long checks);
 // The job has ended: the watchdog goes.
 void stopWatchdog();
 
@@ -32,6 +36,9 @@ const char *stopReason();
 // abortJob has begun: the database calls of the ending (rollback) are no
 // longer interrupted.
 void stopSettling();
+// abortJob has printed why and its abort line: a watchdog that must end
+// the process does not print them again.
+void abortAnnounced();
 // The job ends through abortJob if it was asked to stop.
 void checkStop(Job &job);
 

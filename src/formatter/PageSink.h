@@ -42,4 +42,8 @@ class PageSink {
   // The job's output is over: write what is still held. Returns an error
   // text, or nullptr when all went well. Called once; later calls do nothing.
   virtual const char *finish() = 0;
+  // The job has failed: what is still held is dropped and nothing more is
+  // written, now or when the sink is destroyed. A sink that holds nothing
+  // has nothing to drop.
+  virtual void discard() {}
 };

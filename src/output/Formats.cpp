@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 #include "output/Output.h"
 
 namespace {
@@ -84,6 +85,7 @@ void openPageSink(Job &job) {
   DocumentInfo info;
   info.fallbackTitle = s.jobName ? s.jobName : "";
   info.letter = s.options.paper == PaperSize::Letter;
+  info.stopRequested = stopRequested;
   const char *why = nullptr;
   s.pages = format == PageFormat::Pdf ? loadPdfPages(s.output, info, why) : makeHtmlPages(s.output, info, why);
   if (!s.pages) {

@@ -94,6 +94,8 @@ class HtmlRenderer : public PageRenderer {
     return nullptr;
   }
 
+  void discard() override {}  // nothing is written but by the calls above
+
  private:
   void blankRowsTo(int index) {
     for (; rows_ < index; ++rows_) std::fputc('\n', out_);
@@ -119,5 +121,5 @@ class HtmlRenderer : public PageRenderer {
 }  // namespace
 
 std::unique_ptr<PageSink> makeHtmlPages(FILE *out, const DocumentInfo &info, const char *&why) {
-  return makeSpooledPages([info] { return std::make_unique<HtmlRenderer>(info); }, out, why);
+  return makeSpooledPages([info] { return std::make_unique<HtmlRenderer>(info); }, out, info.stopRequested, why);
 }

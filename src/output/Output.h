@@ -22,10 +22,15 @@ void openPageSink(Job &job);
 // The plain-text report written to out, overstrike underlines and all.
 std::unique_ptr<PageSink> makeTextPages(FILE *out);
 
+// Whether the job has been asked to stop; renderers ask it between the
+// records they replay, on the job's thread and on their own.
+using StopCheck = bool (*)();
+
 // Document details for PDF and HTML.
 struct DocumentInfo {
   const char *fallbackTitle = "";       // used when no page has a title row
   bool letter = false;                  // US Letter paper instead of A4
+  StopCheck stopRequested = nullptr;    // nullptr: never asked to stop
 };
 
 // PDF and HTML renderers writing to out at the end of the job. Each returns

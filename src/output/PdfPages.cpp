@@ -108,6 +108,10 @@ class PdfRenderer : public PageRenderer {
     return status == CAIRO_STATUS_SUCCESS ? nullptr : failure(status);
   }
 
+  // cairo completes an unfinished document when it is destroyed; the
+  // writes of that are refused.
+  void discard() override { out_ = nullptr; }
+
  private:
   struct Fallback {
     char32_t code;
@@ -203,6 +207,7 @@ class PdfRenderer : public PageRenderer {
 
   static cairo_status_t writeToFile(void *closure, const unsigned char *data, unsigned int length) {
     auto *self = static_cast<PdfRenderer *>(closure);
+    if (self->out_ == nullptr) return CAIRO_STATUS_WRITE_ERROR;
     if (std::fwrite(data, 1, length, self->out_) == length) return CAIRO_STATUS_SUCCESS;
     if (self->writeErrno_ == 0) self->writeErrno_ = errno ? errno : EIO;
     return CAIRO_STATUS_WRITE_ERROR;
@@ -238,7 +243,8 @@ std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, cons
     why = "font DejaVu Sans Mono not found (Debian package fonts-dejavu-core)";
     return nullptr;
   }
-  return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out, why);
+  return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out,
+                          info.stopRequested, why);
 }
 
 // The module's entry, looked up by name when a PDF job loads this module.

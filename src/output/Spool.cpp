@@ -94,6 +94,7 @@ class SpoolReader {
 };
 
 const char *const kAbandoned = "abandoned";
+using Halt = std::function<bool()>;
 
 bool getInt(SpoolReader &in, int &value) { return in.read(&value, sizeof value); }
 
@@ -109,15 +110,16 @@ bool getLine(SpoolReader &in, PrintLine &line, char *text, UnderlineRun *runs) {
   return in.read(runs, sizeof *runs * static_cast<size_t>(line.runCount));
 }
 
-// Replay the spool into renderer, page by page, until its end or until stop
-// is set (kAbandoned). nullptr when all went well, "" on a damaged spool.
-const char *replay(SpoolReader &in, PageRenderer &renderer, const std::atomic<bool> &stop) {
+// Replay the spool into renderer, page by page, until its end or until
+// halt() says so (kAbandoned). nullptr when all went well, "" on a damaged
+// spool.
+const char *replay(SpoolReader &in, PageRenderer &renderer, const Halt &halt) {
   char text[kMaxRowBytes];
   UnderlineRun runs[kMaxUnderlineRuns];
   bool open = false;
   int row = 0;
   for (char kind; in.read(&kind, 1);) {
-    if (stop) return kAbandoned;
+    if (halt()) return kAbandoned;
     int value = 0;
     PrintLine line;
     switch (kind) {
@@ -156,14 +158,16 @@ const char *replay(SpoolReader &in, PageRenderer &renderer, const std::atomic<bo
 // so far, into a temporary file that is copied to the output at the end.
 // Should a later row be wider (or a page longer), that work is abandoned
 // and the whole spool is replayed with the final measures at the end.
+// Each renderer is made, finished or discarded, and destroyed by the thread
+// that renders with it, so none outlives its rendering.
 class SpooledPages : public PageSink {
  public:
-  SpooledPages(RendererMaker make, FILE *out, FILE *spool) : make_(std::move(make)), out_(out), spool_(spool) {
+  SpooledPages(RendererMaker make, FILE *out, StopCheck stop, FILE *spool)
+      : make_(std::move(make)), out_(out), stop_(stop), spool_(spool), spoolFd_(fileno(spool)) {
     std::setvbuf(spool_, buffer_, _IOFBF, sizeof buffer_);
   }
   ~SpooledPages() override {
-    abandon();
-    if (worker_.joinable()) worker_.join();
+    discard();
     if (speculation_) std::fclose(speculation_);
     std::fclose(spool_);
   }
@@ -201,15 +205,17 @@ class SpooledPages : public PageSink {
       if (!spooled) abandon();
       publish(true);
       worker_.join();
+      if (stopped()) return kPagesStopped;
       if (!abandoned_) return workerWhy_ ? spoolError(workerWhy_) : copySpeculation();
     }
     if (!spooled) return spoolError("");
-    renderer_ = make_();
-    if (const char *why = renderer_->start(measures_, out_)) return why;
-    SpoolReader reader(fileno(spool_), [this](off_t) { return written_; });
-    const std::atomic<bool> never = false;
-    if (const char *why = replay(reader, *renderer_, never)) return spoolError(why);
-    return renderer_->end();
+    return renderAll();
+  }
+
+  void discard() override {
+    finished_ = true;
+    abandon();
+    if (worker_.joinable()) worker_.join();
   }
 
  private:
@@ -285,13 +291,36 @@ class SpooledPages : public PageSink {
     worker_ = std::thread([this, measures = measures_] { workerWhy_ = renderAhead(measures); });
   }
 
+  bool stopped() const { return stop_ != nullptr && stop_(); }
+
+  // The whole spool into out with the final measures, on the job's thread.
+  const char *renderAll() {
+    std::unique_ptr<PageRenderer> renderer = make_();
+    const char *why = renderer->start(measures_, out_);
+    SpoolReader reader(spoolFd_, [this](off_t) { return written_; });
+    if (why == nullptr) why = replay(reader, *renderer, [this] { return stopped(); });
+    if (why == kAbandoned) {
+      why = kPagesStopped;
+    } else if (why != nullptr) {
+      why = spoolError(why);
+    } else {
+      why = renderer->end();
+    }
+    if (why != nullptr) renderer->discard();
+    return why;
+  }
+
   // The renderer thread: the pages committed so far and those to come.
   const char *renderAhead(const ReportMeasures &measures) {
-    speculativeRenderer_ = make_();
-    if (const char *why = speculativeRenderer_->start(measures, speculation_)) return why;
-    SpoolReader reader(fileno(spool_), [this](off_t want) { return awaitBytes(want); });
-    if (const char *why = replay(reader, *speculativeRenderer_, abandoned_)) return why;
-    if (const char *why = speculativeRenderer_->end()) return why;
+    std::unique_ptr<PageRenderer> renderer = make_();
+    const char *why = renderer->start(measures, speculation_);
+    SpoolReader reader(spoolFd_, [this](off_t want) { return awaitBytes(want); });
+    if (why == nullptr) why = replay(reader, *renderer, [this] { return abandoned_ || stopped(); });
+    if (why == nullptr) why = renderer->end();
+    if (why != nullptr) {
+      renderer->discard();
+      return why;
+    }
     return std::fflush(speculation_) == 0 ? nullptr : std::strerror(errno);
   }
 
@@ -322,8 +351,10 @@ class SpooledPages : public PageSink {
   const char *copySpeculation() {
     std::rewind(speculation_);
     std::vector<char> chunk(1 << 16);
-    for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), speculation_)) > 0;)
+    for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), speculation_)) > 0;) {
+      if (stopped()) return kPagesStopped;
       if (std::fwrite(chunk.data(), 1, got, out_) != got) return std::strerror(errno);
+    }
     return std::ferror(speculation_) ? spoolError("") : nullptr;
   }
 
@@ -336,17 +367,17 @@ class SpooledPages : public PageSink {
 
   RendererMaker make_;
   FILE *out_;
+  StopCheck stop_;
   FILE *spool_;
+  int spoolFd_;                         // read by offset, on either thread
   ReportMeasures measures_;
   int rows_ = 0;                        // rows of the page being spooled
   off_t written_ = 0;                   // bytes handed to the spool
-  bool finished_ = false;
-  std::unique_ptr<PageRenderer> renderer_;
+  bool finished_ = false;               // finish() or discard() was called
 
   // The renderer thread and what it shares with the job.
   std::thread worker_;
   FILE *speculation_ = nullptr;         // its document
-  std::unique_ptr<PageRenderer> speculativeRenderer_;
   const char *workerWhy_ = nullptr;
   std::mutex mutex_;
   std::condition_variable committed_changed_;
@@ -384,11 +415,13 @@ std::string documentTitle(const ReportMeasures &m, const DocumentInfo &info) {
   return validUtf8(info.fallbackTitle, static_cast<int>(std::strlen(info.fallbackTitle)));
 }
 
-std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why) {
+const char *const kPagesStopped = "stopped";
+
+std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, StopCheck stop, const char *&why) {
   FILE *spool = temporaryFile();
   if (spool == nullptr) {
     why = "cannot create a temporary file for the pages (TMPDIR, else /tmp)";
     return nullptr;
   }
-  return std::make_unique<SpooledPages>(std::move(make), out, spool);
+  return std::make_unique<SpooledPages>(std::move(make), out, stop, spool);
 }

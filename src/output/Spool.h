@@ -47,11 +47,18 @@ class PageRenderer {
   virtual void endPage(int rows) = 0;
   // After the last page; an error text or nullptr.
   virtual const char *end() = 0;
+  // The document will not be used: nothing more is written to the file,
+  // when the renderer is destroyed either.
+  virtual void discard() = 0;
 };
 
 // A page sink that spools into a temporary file and has the pages rendered
 // into out by renderers that make() gives (one, or two when a rendering
 // started early has to be done again); nullptr with why set when no
-// temporary file can be made.
+// temporary file can be made. A renderer lives only while it renders: none
+// is left when finish() or discard() returns, so the job may close out then.
+// When stop says so, rendering ends at the next record and finish() fails
+// with kPagesStopped.
 using RendererMaker = std::function<std::unique_ptr<PageRenderer>()>;
-std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, const char *&why);
+std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, StopCheck stop, const char *&why);
+extern const char *const kPagesStopped;
