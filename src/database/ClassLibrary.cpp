@@ -72,6 +72,18 @@ const char *driverDatabaseName(const char *database) {
   return database;
 }
 
+void appendLiteral(std::string &out, const char *value, LiteralForm form) {
+  bool doubleBackslash = form == LiteralForm::BackslashEscape ||
+                         (form == LiteralForm::PostgresEscape && std::strchr(value, '\\') != nullptr);
+  if (doubleBackslash && form == LiteralForm::PostgresEscape) out += 'E';
+  out += '\'';
+  for (const char *p = value; *p; ++p) {
+    if (*p == '\'' || (doubleBackslash && *p == '\\')) out += *p;
+    out += *p;
+  }
+  out += '\'';
+}
+
 // The library needs no start-up of its own; the call is kept for its place
 // in the job's order.
 void OStartup(int) {}
@@ -136,6 +148,12 @@ ODatabase::~ODatabase() {
 int ODatabase::ExecuteSQL(const char *sql) {
   if (!driver_) return 1;
   return driver_->execute(sql ? sql : "");
+}
+
+bool ODatabase::QuoteText(const char *value, std::string &out) {
+  if (driver_) return driver_->quoteText(value, out);
+  appendLiteral(out, value, LiteralForm::Standard);
+  return true;
 }
 
 OSession ODatabase::GetSession() {
