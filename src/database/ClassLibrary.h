@@ -110,6 +110,15 @@ void interruptDatabases();
 void watchForInterrupt(DbDriver *driver);
 void unwatchForInterrupt(DbDriver *driver);
 
+// Passwords kept out of every text a job shows (Passwords.cpp). In text,
+// the values of PWD= and password= (any case) and the password of a URI's
+// user:password@ become "***".
+void maskPasswords(std::string &text);
+// Every occurrence of secret in text becomes "***".
+void maskSecret(std::string &text, const std::string &secret);
+// The passwords a connect string holds, as maskPasswords finds them.
+std::vector<std::string> passwordsIn(const char *text);
+
 // The driver a connect string's database name selects, or nullptr when that
 // driver is not built in (or the name is empty):
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
@@ -158,15 +167,19 @@ class ODatabase {
   void Close();
   bool IsOpen() const { return driver_ != nullptr; }
   long ServerErrorNumber() const;
+  // The driver's text with any password in it masked (maskPasswords).
   const char *GetServerErrorText() const;
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
   DbDriver *driver() const { return driver_.get(); }
 
  private:
+  void keepConnectError(long number, const char *text, const char *database, const char *password);
+
   std::shared_ptr<DbDriver> driver_;
   long connectErrorNumber_ = 0;          // why the last Open failed
-  char connectErrorText_[kErrorTextSize] = {};
+  char connectErrorText_[kErrorTextSize] = {};  // masked, the passwords of the Open too
+  mutable std::string shownError_;       // the last text GetServerErrorText gave
 };
 
 class OValue;
