@@ -119,7 +119,7 @@ int OSession::Rollback(int startNew) {
 void ODatabase::keepConnectError(long number, const char *text, const char *database, const char *password) {
   std::string shown = text;
   maskSecret(shown, password ? password : "");
-  for (const std::string &written : passwordsIn(database)) maskSecret(shown, written);
+  for (const std::string &written : findPasswords(database)) maskSecret(shown, written);
   maskPasswords(shown);
   connectErrorNumber_ = number;
   std::snprintf(connectErrorText_, sizeof connectErrorText_, "%s", shown.c_str());

@@ -117,7 +117,7 @@ void maskPasswords(std::string &text);
 // Every occurrence of secret in text becomes "***".
 void maskSecret(std::string &text, const std::string &secret);
 // The passwords a connect string holds, as maskPasswords finds them.
-std::vector<std::string> passwordsIn(const char *text);
+std::vector<std::string> findPasswords(const char *text);
 
 // The driver a connect string's database name selects, or nullptr when that
 // driver is not built in (or the name is empty):

@@ -108,7 +108,7 @@ struct SqlWriter {
       out[length] = 0;
       reportServerError(job);
     }
-    put(literal.data(), static_cast<int>(literal.size()));
+    for (char c : literal) put(c);      // a refusal shows the literal as far as it fits
   }
   [[noreturn]] void refuse() {
     out[length] = 0;

@@ -117,7 +117,7 @@ void maskSecret(std::string &text, const std::string &secret) {
 
 // A libpq keyword value ends at a blank where an ODBC one does not: both
 // readings are kept, the longer first.
-std::vector<std::string> passwordsIn(const char *text) {
+std::vector<std::string> findPasswords(const char *text) {
   std::string whole = text ? text : "";
   std::vector<std::string> found;
   for (const Span &span : passwordSpans(whole)) {

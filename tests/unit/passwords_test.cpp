@@ -40,11 +40,11 @@ TEST(Passwords, SecretsAndThePasswordsOfAConnectString) {
   maskSecret(text, "");
   EXPECT_EQ(text, "token \"***\" and *** again");
 
-  std::vector<std::string> found = passwordsIn("postgresql://kx:sec%zz@db/x");
+  std::vector<std::string> found = findPasswords("postgresql://kx:sec%zz@db/x");
   EXPECT_EQ(found, std::vector<std::string>{"sec%zz"});
-  found = passwordsIn("host=db password=abc port=5");
+  found = findPasswords("host=db password=abc port=5");
   EXPECT_EQ(found, (std::vector<std::string>{"abc port=5", "abc"}));
-  EXPECT_TRUE(passwordsIn(nullptr).empty());
+  EXPECT_TRUE(findPasswords(nullptr).empty());
 }
 
 // The reasons of connections that fail before reaching a server, which
