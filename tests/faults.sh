@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Faults a job meets from outside, on SQLite: a signal in the middle of a
-# report, the database locked by another process past the busy timeout (a
-# write waiting, and a commit refused), a database file corrupt in the
-# middle of a report, and trace output that cannot be written. Every failed
+# report, a signal or the time limit in the middle of a statement, the
+# database locked by another process past the busy timeout (a write
+# waiting, and a commit refused), a database file corrupt in the middle of
+# a report, and trace output that cannot be written. Every failed
 # job must exit 1, keep the committed work only, and leave the previous
 # report as it was, with no temporary file beside it.
 #   faults.sh BINARY
@@ -75,6 +76,57 @@ expect "exit status" 1 $?
 exec 7>&-
 expect "rows kept" "1" "$(sqlite3 test.db 'SELECT group_concat(n) FROM t')"
 expect "messages" "Job Stopped: signal SIG$signal"$'\nKelvordantix: job.rpt Job Aborted ...' "$(tail -n 2 err.txt)"
+report_kept
+done
+
+# A stop while a statement runs (an endless recursive query, in a SELECT
+# macro and in the probe of .IF): the statement is interrupted and the job
+# says only why it stopped, with no server error for the interrupted
+# statement, well before the program would end itself.
+for stop in timeout HUP; do
+current=stop_in_a_statement_$stop
+fresh
+cat > job.rpt <<'RPT'
+.DECLARE N 9999999999
+.DECLARE GO A2
+.DEFINE INS
+INSERT INTO t VALUES (1, NULL)
+..
+.DEFINE ENDLESS
+SELECT count(*) FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c)
+INTO N
+..
+.INS
+.ASK "Go?" GO
+.IF "&GO = 'if' AND (SELECT count(*) FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c)) > 0" THEN END
+.ENDLESS
+.&END
+RPT
+mkfifo answers
+exec 7<>answers
+started=$SECONDS
+if [ $stop = timeout ]; then
+  echo go >&7
+  "$binary" --timeout=1 job.rpt out.txt scott/tiger@test.db 1 < answers > std.txt 2> err.txt
+  status=$?
+  reason="--timeout=1 reached"
+else
+  "$binary" job.rpt out.txt scott/tiger@test.db 1 < answers > std.txt 2> err.txt &
+  job=$!
+  wait_for err.txt "Go?"
+  echo if >&7
+  sleep 0.5
+  kill -HUP $job
+  wait $job
+  status=$?
+  reason="signal SIGHUP"
+fi
+exec 7>&-
+expect "exit status" 1 $status
+[ $((SECONDS - started)) -lt 5 ] || fail "the statement was not interrupted: $((SECONDS - started)) s"
+expect "messages" "Kelvordantix: job.rpt Job Started ..."$'\nGo?\n'"Job Stopped: $reason"$'\nKelvordantix: job.rpt Job Aborted ...' \
+  "$(cat err.txt)"
+expect "rows" 0 "$(count "")"
 report_kept
 done
 

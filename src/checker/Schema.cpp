@@ -57,7 +57,7 @@ struct SchemaCheck {
   // error in it).
   bool prepare(const std::string &sql, int lineIndex, int column) {
     if (driver->describe(sql.c_str(), &columns) == 0) return true;
-    std::string text = driver->errorText();  // one diagnostic is one line
+    std::string text = c.job.db.database.GetServerErrorText();  // one diagnostic is one line
     for (char &ch : text)
       if (ch == '\n' || ch == '\r') ch = ' ';
     c.error(lineIndex, column, "the server refuses the statement: " + text + " (error " +

@@ -90,6 +90,18 @@ const char *driverDatabaseName(const char *database) {
   return database;
 }
 
+void appendLiteral(std::string &out, const char *value, LiteralForm form) {
+  bool doubleBackslash = form == LiteralForm::BackslashEscape ||
+                         (form == LiteralForm::PostgresEscape && std::strchr(value, '\\') != nullptr);
+  if (doubleBackslash && form == LiteralForm::PostgresEscape) out += 'E';
+  out += '\'';
+  for (const char *p = value; *p; ++p) {
+    if (*p == '\'' || (doubleBackslash && *p == '\\')) out += *p;
+    out += *p;
+  }
+  out += '\'';
+}
+
 // The library needs no start-up of its own; the call is kept for its place
 // in the job's order.
 void OStartup(int) {}
@@ -119,6 +131,19 @@ int OSession::Rollback(int startNew) {
 
 // --- ODatabase ------------------------------------------------------------------
 
+// Why a connection failed, without the passwords of the attempt: the one
+// given and those written in the database name, wherever the text shows
+// them (a client library may quote a piece of a URI on its own).
+void ODatabase::keepConnectError(long number, const char *text, const char *database, const char *password) {
+  std::string shown = text;
+  maskSecret(shown, password ? password : "");
+  for (const std::string &written : findPasswords(database)) maskSecret(shown, written);
+  maskPasswords(shown);
+  connectErrorNumber_ = number;
+  std::snprintf(connectErrorText_, sizeof connectErrorText_, "%s", shown.c_str());
+  explicit_bzero(shown.data(), shown.size());
+}
+
 // Connect with the driver the name selects. A failure keeps the driver's
 // reason for ServerErrorNumber and GetServerErrorText.
 int ODatabase::Open(const char *database, const char *user, const char *password, long) {
@@ -127,17 +152,15 @@ int ODatabase::Open(const char *database, const char *user, const char *password
   connectErrorText_[0] = 0;
   std::unique_ptr<DbDriver> driver = selectDriver(database);
   if (!driver) {
-    connectErrorNumber_ = -1;
     if (database == nullptr || database[0] == 0) {
-      std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database named in the connect string");
+      keepConnectError(-1, "no database named in the connect string", database, password);
     } else {
-      std::snprintf(connectErrorText_, sizeof connectErrorText_, "no database driver for \"%s\"", database);
+      keepConnectError(-1, (std::string("no database driver for \"") + database + "\"").c_str(), database, password);
     }
     return 1;
   }
   if (driver->connect(driverDatabaseName(database), user ? user : "", password ? password : "") != 0) {
-    connectErrorNumber_ = driver->errorNumber();
-    std::snprintf(connectErrorText_, sizeof connectErrorText_, "%s", driver->errorText());
+    keepConnectError(driver->errorNumber(), driver->errorText(), database, password);
     driver->close();
     return 1;
   }
@@ -154,6 +177,12 @@ ODatabase::~ODatabase() {
 int ODatabase::ExecuteSQL(const char *sql) {
   if (!driver_) return 1;
   return driver_->execute(sql ? sql : "");
+}
+
+bool ODatabase::QuoteText(const char *value, std::string &out) {
+  if (driver_) return driver_->quoteText(value, out);
+  appendLiteral(out, value, LiteralForm::Standard);
+  return true;
 }
 
 OSession ODatabase::GetSession() {
@@ -176,7 +205,10 @@ long ODatabase::ServerErrorNumber() const {
 }
 
 const char *ODatabase::GetServerErrorText() const {
-  return driver_ ? driver_->errorText() : connectErrorText_;
+  if (!driver_) return connectErrorText_;
+  shownError_ = driver_->errorText();
+  maskPasswords(shownError_);
+  return shownError_.c_str();
 }
 
 const char *ODatabase::ProductName() const { return driver_ ? driver_->productName() : "ORACLE"; }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 // Server types of a column, as GetFieldServerType reports them.
@@ -18,6 +19,18 @@ constexpr short kServerTypeByValue = -1; // describe: only the values will tell
 
 constexpr int kSqlTextSize = 2000;      // statement text kept for GetSQL
 constexpr int kErrorTextSize = 1024;    // server error text kept by a driver
+
+// The ways of writing a Text value as one SQL literal that the server reads
+// back as exactly the value's bytes.
+enum class LiteralForm {
+  Standard,         // 'text' with quotes doubled (SQLite, Oracle, standard SQL)
+  PostgresEscape,   // E'text' with quotes and backslashes doubled once the value holds a
+                    // backslash: the same reading whatever standard_conforming_strings says
+  BackslashEscape,  // 'text' with quotes and backslashes doubled: MySQL and MariaDB read it
+                    // exactly in their default sql_mode, and as one literal in any mode
+};
+// Append value to out as a literal of that form.
+void appendLiteral(std::string &out, const char *value, LiteralForm form);
 
 // Outcome of stepping a cursor.
 enum class StepResult { Row, Done, Error };
@@ -56,6 +69,17 @@ class DbDriver {
   // or server); it may hold several lines.
   virtual int connect(const char *database, const char *user, const char *password) = 0;
   virtual int execute(const char *sql) = 0;
+  // Append value to out as one literal that the server reads as exactly
+  // value's bytes, whatever the session's settings (a script may change
+  // them between statements); false with the reason kept when it cannot
+  // be written (a value invalid in the connection's encoding). A driver
+  // whose server reads quotes in other ways (backslash escapes, character
+  // sets of its own) writes literals with the server's rules or the client
+  // library's own escaping.
+  virtual bool quoteText(const char *value, std::string &out) {
+    appendLiteral(out, value, LiteralForm::Standard);
+    return true;
+  }
   // A new cursor, before its first row; nullptr on a server error.
   virtual std::unique_ptr<DbCursor> open(const char *sql) = 0;
   // Prepare sql without running it (the check of a script): 0 with the
@@ -85,6 +109,15 @@ class DbDriver {
 void interruptDatabases();
 void watchForInterrupt(DbDriver *driver);
 void unwatchForInterrupt(DbDriver *driver);
+
+// Passwords kept out of every text a job shows (Passwords.cpp). In text,
+// the values of PWD= and password= (any case) and the password of a URI's
+// user:password@ become "***".
+void maskPasswords(std::string &text);
+// Every occurrence of secret in text becomes "***".
+void maskSecret(std::string &text, const std::string &secret);
+// The passwords a connect string holds, as maskPasswords finds them.
+std::vector<std::string> findPasswords(const char *text);
 
 // The driver a connect string's database name selects, or nullptr when that
 // driver is not built in (or the name is empty):
@@ -129,20 +162,27 @@ class ODatabase {
   ODatabase &operator=(const ODatabase &) = delete;
   int Open(const char *database, const char *user, const char *password, long options);
   int ExecuteSQL(const char *sql);
+  // A Text value as the connected server's literal (DbDriver::quoteText);
+  // standard quoting when not connected.
+  bool QuoteText(const char *value, std::string &out);
   OSession GetSession();
   // Rolls back an open transaction; result sets still open report no row.
   void Close();
   bool IsOpen() const { return driver_ != nullptr; }
   long ServerErrorNumber() const;
+  // The driver's text with any password in it masked (maskPasswords).
   const char *GetServerErrorText() const;
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
   DbDriver *driver() const { return driver_.get(); }
 
  private:
+  void keepConnectError(long number, const char *text, const char *database, const char *password);
+
   std::shared_ptr<DbDriver> driver_;
   long connectErrorNumber_ = 0;          // why the last Open failed
-  char connectErrorText_[kErrorTextSize] = {};
+  char connectErrorText_[kErrorTextSize] = {};  // masked, the passwords of the Open too
+  mutable std::string shownError_;       // the last text GetServerErrorText gave
 };
 
 class OValue;

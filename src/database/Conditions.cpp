@@ -6,6 +6,7 @@
 
 #include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 static const char kConditionQuery[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
 
@@ -47,7 +48,7 @@ void execIf(Job &job, int macroSlot) {
 
   ODynaset &probe = job.db.probeSet;
   if (probe.Open(job.db.database, job.sql.sqlBuffer, 0) != 0) {
-    std::fprintf(job.job.err, "%s\n", line);
+    if (!stopRequested()) std::fprintf(job.job.err, "%s\n", line);   // printed with the server error
     reportServerError(job);
   }
   long count = probe.GetRecordCount();

@@ -48,7 +48,8 @@ void substituteVariables(Job &job);
 // The server's error number and text and sqlBuffer; rollback, close, abort.
 [[noreturn]] void reportServerError(Job &job);
 // "Kelvordantix: PRODUCT Error Number N", the server's text and the
-// statement: every server error is shown this way (ServerError.cpp).
+// statement: every server error is shown this way (ServerError.cpp), and
+// nothing once the job was asked to stop.
 void printServerError(Job &job, const char *statement);
 
 // --- Query levels (QueryLevels.cpp) -----------------------------------------

@@ -3,6 +3,7 @@
 // variables into SQL text, and the report of a server error.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "database/SqlText.h"
 #include "driver/Job.h"
@@ -97,15 +98,17 @@ struct SqlWriter {
     length += count;
   }
   void put(char c) { put(&c, 1); }
-  // A Text value in quotes, each quote inside it doubled (O'Brien gives
-  // 'O''Brien'). The value goes in whole, however long, if sqlBuffer holds it.
-  void putQuoted(const char *value) {
-    put('\'');
-    for (const char *p = value; *p; ++p) {
-      if (*p == '\'') put('\'');
-      put(*p);
+  // A Text value as one literal of the connected server, which reads it as
+  // exactly the value's bytes (O'Brien gives 'O''Brien'; the driver knows
+  // its server's other escapes). The value goes in whole, however long, if
+  // sqlBuffer holds it. A value the driver cannot write is a server error.
+  void putQuoted(const char *value, std::string &literal) {
+    literal.clear();
+    if (!job.db.database.QuoteText(value, literal)) {
+      out[length] = 0;
+      reportServerError(job);
     }
-    put('\'');
+    for (char c : literal) put(c);      // a refusal shows the literal as far as it fits
   }
   [[noreturn]] void refuse() {
     out[length] = 0;
@@ -123,7 +126,7 @@ bool isNameChar(char c) {
 // substituteVariables: each "&name" becomes a blank, the value text and a
 // blank; NULL for a null variable, the quoted text or the number's text
 // otherwise. Runs once per execution of an SQL macro, so it works in place
-// over one stack copy and allocates nothing.
+// over one stack copy; only a Text value's literal takes memory.
 void substituteVariables(Job &job) {
   char *buffer = job.sql.sqlBuffer;
   char work[kSqlBufferSize];
@@ -131,6 +134,7 @@ void substituteVariables(Job &job) {
   std::memcpy(work, buffer, length + 1);
 
   SqlWriter writer{job, buffer};
+  std::string literal;
   const char *rest = work;
   while (const char *amp = std::strchr(rest, '&')) {
     writer.put(rest, static_cast<int>(amp - rest));
@@ -154,7 +158,7 @@ void substituteVariables(Job &job) {
     if (variable.isNull) {
       writer.put("NULL", 4);
     } else if (variable.kind == VariableKind::Text) {
-      writer.putQuoted(variable.textValue ? variable.textValue : "");
+      writer.putQuoted(variable.textValue ? variable.textValue : "", literal);
     } else {
       if (!hasSqlValue(variable)) refuseNonFinite(job, variable);
       char number[kNumberTextSize];

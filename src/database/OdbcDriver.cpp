@@ -50,6 +50,7 @@ struct OdbcLink : DriverLink<OdbcCursor> {
   bool connected = false;
   FetchMode fetchMode = FetchMode::GetData;
   char product[kOdbcNameSize] = "ODBC";  // SQL_DBMS_NAME in upper case
+  LiteralForm literalForm = LiteralForm::Standard;  // how the product reads quoted text
   std::mutex busyLock;                   // held to set, clear or cancel busy
   SQLHSTMT busy = SQL_NULL_HSTMT;        // the statement of a call that may wait on the server
 
@@ -511,6 +512,14 @@ class OdbcCursor final : public DbCursor {
   bool failedRewind_ = false;            // the re-run failed: the next step reports it
 };
 
+// Servers that read a backslash in quoted text as an escape, at least in
+// some of their settings; any other keeps to standard SQL.
+LiteralForm literalFormOf(const char *product) {
+  if (std::strstr(product, "POSTGRESQL")) return LiteralForm::PostgresEscape;
+  if (std::strstr(product, "MYSQL") || std::strstr(product, "MARIADB")) return LiteralForm::BackslashEscape;
+  return LiteralForm::Standard;
+}
+
 // A connect-string value in braces when it holds characters that would end
 // or break the attribute.
 void appendAttribute(std::string &out, const char *key, const char *value) {
@@ -612,6 +621,13 @@ class OdbcDriver final : public DbDriver {
     if (stmt == SQL_NULL_HSTMT) return 1;
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return 0;
+  }
+
+  // ODBC has no escaping call: literals follow the rules of the product
+  // behind the driver.
+  bool quoteText(const char *value, std::string &out) override {
+    appendLiteral(out, value, link_->literalForm);
+    return true;
   }
 
   std::unique_ptr<DbCursor> open(const char *sql) override {
@@ -722,6 +738,7 @@ class OdbcDriver final : public DbDriver {
     int i = 0;
     for (; i < kOdbcNameSize - 1 && name[i]; ++i) link.product[i] = static_cast<char>(std::toupper(name[i]));
     link.product[i] = 0;
+    link.literalForm = literalFormOf(link.product);
   }
 
   int notConnected() {

@@ -500,6 +500,27 @@ class PgDriver final : public DbDriver {
     return link.errorNumber != 0 ? 1 : 0;
   }
 
+  // libpq's own escaping, which knows the connection's character set:
+  // quotes and backslashes doubled, in the E'' form when the value holds a
+  // backslash, so that the literal reads the same whether the session's
+  // standard_conforming_strings is on or off (a role, a database or the
+  // script itself may turn it off).
+  bool quoteText(const char *value, std::string &out) override {
+    PgLink &link = *link_;
+    if (!link.conn) {
+      appendLiteral(out, value, LiteralForm::PostgresEscape);
+      return true;
+    }
+    char *literal = PQescapeLiteral(link.conn, value, std::strlen(value));
+    if (literal == nullptr) {
+      link.setError(1, PQerrorMessage(link.conn));
+      return false;
+    }
+    out += literal[0] == ' ' ? literal + 1 : literal;   // " E'...'": the blank is the caller's
+    PQfreemem(literal);
+    return true;
+  }
+
   std::unique_ptr<DbCursor> open(const char *sql) override {
     PgLink &link = *link_;
     if (!link.conn) {

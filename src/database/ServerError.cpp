@@ -3,8 +3,13 @@
 #include <cstdio>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
+// A statement cut short because the job was asked to stop (the watchdog
+// interrupts the database only after raising the stop) is no server
+// error: abortJob says why the job ends.
 void printServerError(Job &job, const char *statement) {
+  if (stopRequested()) return;
   const ODatabase &database = job.db.database;
   const char *text = database.GetServerErrorText();
   std::fprintf(job.job.err, "Kelvordantix: %s Error Number %d\n%s\n%s\n", database.ProductName(),

@@ -11,6 +11,7 @@
 #include "driver/Job.h"
 #include "driver/ReportFile.h"
 #include "driver/Signals.h"
+#include "formatter/Utf8Text.h"
 #include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal
@@ -268,8 +269,20 @@ static void runScript(Job &job) {
   finishJob(job);
 }
 
+// The first block of the formatter-only input, without the byte-order mark
+// an editor may have put at its start.
+static void skipByteOrderMark(Job &job) {
+  InputBlock &in = job.job.inputBlock;
+  in.next = 0;
+  in.end = std::fread(in.bytes, 1, sizeof in.bytes, job.job.input);
+  if (in.end >= kByteOrderMarkBytes && std::memcmp(in.bytes, kByteOrderMark, kByteOrderMarkBytes) == 0) {
+    in.next = kByteOrderMarkBytes;
+  }
+}
+
 static void runRpf(Job &job) {
   writeUnlocked(job);
+  skipByteOrderMark(job);
   while (readInputLine(job)) {
     feedRpfLine(job, job.sql.rpfLine);
     if (job.job.progress.enabled) showProgress(job);

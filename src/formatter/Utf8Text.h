@@ -23,6 +23,11 @@ int utf8CharBytes(const char *text, int length);
 // else is one cell of one column.
 TextCell nextTextCell(const char *text, int length);
 
+// The UTF-8 byte-order mark that some editors write at the start of a file:
+// no part of a script or of formatter input.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr int kByteOrderMarkBytes = 3;
+
 // True when every byte is below 128: every byte is then a cell of one column.
 bool isAsciiText(const char *text, int length);
 

@@ -8,20 +8,37 @@
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
 
+// Add one byte of the input file to the script, through the byte filter.
+static void keepScriptByte(Job &job, int c) {
+  ScriptText &s = job.script;
+  if (s.scriptLength >= kMaxScriptBytes) {
+    std::fputs("file too big\n", job.job.err);
+    abortJob(job);
+  }
+  s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c != 127)) ? static_cast<char>(c) : ' ';
+}
+
 // Load the whole input file. Newline, the printable bytes 32 to 126 and
 // every byte of 128 and above (UTF-8 text) are kept; the other control
-// characters and 127 become blanks.
+// characters and 127 become blanks. A byte-order mark at the start is left
+// out, so that the first line is read as it was written.
 void loadScript(Job &job) {
   ScriptText &s = job.script;
   s.scriptLength = 0;
+  int matched = 0;                      // leading bytes that match the mark; -1 past it
   int c;
   while ((c = getc_unlocked(job.job.input)) != EOF) {
-    if (s.scriptLength >= kMaxScriptBytes) {
-      std::fputs("file too big\n", job.job.err);
-      abortJob(job);
+    if (matched >= 0) {
+      if (c == static_cast<unsigned char>(kByteOrderMark[matched])) {
+        matched = matched + 1 == kByteOrderMarkBytes ? -1 : matched + 1;
+        continue;
+      }
+      for (int i = 0; i < matched; ++i) keepScriptByte(job, static_cast<unsigned char>(kByteOrderMark[i]));
+      matched = -1;
     }
-    s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c != 127)) ? static_cast<char>(c) : ' ';
+    keepScriptByte(job, c);
   }
+  for (int i = 0; i < matched; ++i) keepScriptByte(job, static_cast<unsigned char>(kByteOrderMark[i]));
   // A last line without a newline is still a line: close it (the text has
   // room for one byte beyond the largest script).
   if (s.scriptLength > 0 && s.text[s.scriptLength - 1] != '\n') s.text[s.scriptLength++] = '\n';

@@ -1,6 +1,7 @@
 // Macro execution without a server: substitution of variables into SQL
-// (quotes, nulls, numbers, the buffer bound), the INTO list bookkeeping,
-// the nesting state that runMacro sets and puts back, and the date re-edit.
+// (quotes, nulls, numbers, the buffer bound), the drivers' literal forms,
+// the INTO list bookkeeping, the nesting state that runMacro sets and puts
+// back, and the date re-edit.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -101,6 +102,76 @@ TEST(Substitute, TracePrintsTheFinishedStatement) {
   std::string before = t.trace();
   substitute(t, "n = &N");
   EXPECT_EQ(t.trace().substr(before.size()), "n =  3 \n");
+}
+
+// How a server reads a quoted literal at the start of text: with backslash
+// escapes or without. Returns the value, and in used the bytes read (0 when
+// the literal never ends).
+std::string readLiteral(const std::string &text, bool backslashEscapes, size_t *used) {
+  size_t i = 0;
+  if (text[0] == 'E') {
+    backslashEscapes = true;
+    i = 1;
+  }
+  std::string value;
+  *used = 0;
+  if (text[i] != '\'') return value;
+  for (++i; i < text.size(); ++i) {
+    if (backslashEscapes && text[i] == '\\' && i + 1 < text.size()) {
+      value += text[++i];
+    } else if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'') {
+      value += text[++i];
+    } else if (text[i] == '\'') {
+      *used = i + 1;
+      return value;
+    } else {
+      value += text[i];
+    }
+  }
+  return value;
+}
+
+std::string literal(const char *value, LiteralForm form) {
+  std::string out;
+  appendLiteral(out, value, form);
+  return out;
+}
+
+TEST(Literal, ShapesOfEachForm) {
+  EXPECT_EQ(literal("O'Brien", LiteralForm::Standard), "'O''Brien'");
+  EXPECT_EQ(literal("a\\b", LiteralForm::Standard), "'a\\b'");
+  EXPECT_EQ(literal("O'Brien", LiteralForm::PostgresEscape), "'O''Brien'");
+  EXPECT_EQ(literal("\\');DROP", LiteralForm::PostgresEscape), "E'\\\\'');DROP'");
+  EXPECT_EQ(literal("\\'OR", LiteralForm::BackslashEscape), "'\\\\''OR'");
+  EXPECT_EQ(literal("", LiteralForm::PostgresEscape), "''");
+}
+
+// Every value over a small hostile alphabet is read back whole as one
+// literal, under each reading its server may apply: PostgreSQL with
+// standard_conforming_strings on and off; MySQL in its default mode
+// exactly, and with NO_BACKSLASH_ESCAPES still as one literal.
+TEST(Literal, EveryReadingGivesOneLiteral) {
+  const char alphabet[] = {'a', '\'', '\\', ';', 'E'};
+  for (int code = 0; code < 5 * 5 * 5 * 5 * 5; ++code) {
+    std::string value;
+    for (int c = code, n = 0; n < 5; ++n, c /= 5) value += alphabet[c % 5];
+    const std::string tail = " ;DROP";
+    size_t used = 0;
+    std::string text = literal(value.c_str(), LiteralForm::Standard) + tail;
+    EXPECT_EQ(readLiteral(text, false, &used), value);
+    EXPECT_EQ(text.substr(used), tail);
+    for (bool escapes : {false, true}) {
+      text = literal(value.c_str(), LiteralForm::PostgresEscape) + tail;
+      EXPECT_EQ(readLiteral(text, escapes, &used), value) << text;
+      EXPECT_EQ(text.substr(used), tail) << text;
+      text = literal(value.c_str(), LiteralForm::BackslashEscape) + tail;
+      std::string read = readLiteral(text, escapes, &used);
+      if (escapes) {
+        EXPECT_EQ(read, value) << text;
+      }
+      EXPECT_EQ(text.substr(used), tail) << text;
+    }
+  }
 }
 
 // A command macro leaves the SQL state as a new run finds it and puts

@@ -114,6 +114,34 @@ TEST(Prepass, LastLineWithoutNewlineIsRead) {
   EXPECT_STREQ(t.job->labels.entries[0].name, "END");
 }
 
+// Only a whole mark at the very start is left out; the limit counts the
+// script without it.
+TEST(Prepass, ByteOrderMarkAtTheStartOnly) {
+  const std::string mark = "\xEF\xBB\xBF";
+  struct {
+    std::string script, loaded;
+  } cases[] = {
+      {mark + "x\n", "x\n"},
+      {mark, ""},
+      {"\xEF\xBBx\n", "\xEF\xBBx\n"},
+      {"\xEF", "\xEF\n"},
+      {"x" + mark + "\n", "x" + mark + "\n"},
+      {mark + mark + "\n", mark + "\n"},
+  };
+  for (auto &c : cases) {
+    TestJob t;
+    ASSERT_EQ(prepass(t, c.script), -1);
+    EXPECT_EQ(std::string(t.job->script.text, t.job->script.scriptLength), c.loaded);
+  }
+  std::string fits;
+  while (fits.size() < kMaxScriptBytes) {
+    fits += std::string(std::min<size_t>(99, kMaxScriptBytes - fits.size() - 1), 'x') + "\n";
+  }
+  TestJob full;
+  EXPECT_EQ(prepass(full, mark + fits), -1);
+  EXPECT_EQ(full.job->script.scriptLength, kMaxScriptBytes);
+}
+
 TEST(Prepass, Refusals) {
   struct {
     std::string script;
