@@ -65,6 +65,8 @@ struct CheckMacro {
   bool closed = false;                  // its ".." was met
   bool sql = false;                     // the body is one SQL statement
   bool query = false;                   // ... a SELECT
+  bool factored = false;                // ... a WITH statement not yet known as a query
+  std::string factoredText;             // its lines so far, for the verb after WITH
   int sqlLine = -1;                     // index of the statement's first line
   int intoLine = -1;                    // index of the (last) INTO line
   std::vector<int> intoVariables;       // variable indexes of that INTO list
