@@ -6,6 +6,8 @@ packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbench
           unixodbc-dev libpq-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
           libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib
           python3 clang libclang-rt-14-dev)
+# The Oracle compatibility tests: orafce on PostgreSQL, MariaDB through ODBC.
+packages+=(postgresql-15-orafce mariadb-server odbc-mariadb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
