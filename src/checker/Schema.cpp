@@ -146,6 +146,8 @@ void checkSchema(Checker &c, const char *connectString) {
                        stops("Connect Fail"));
     return;
   }
+  c.backendKnown = true;
+  c.backend = backendOf(database.ProductName());
   OSession session = database.GetSession();
   session.BeginTransaction();
   SchemaCheck check{c, database.driver(), database.Dialect(), {}};

@@ -162,7 +162,102 @@ bool isBareSysdate(const std::vector<Token> &tokens, size_t i, bool dualColumn) 
   return !solidIsOther(tokens, nextSolid(tokens, i), '(');
 }
 
+// Where a construct will not run, for the warnings.
+const char *placeOf(const SqlBackend *backend) {
+  if (backend == nullptr) return "outside Oracle";
+  switch (*backend) {
+    case SqlBackend::Sqlite:
+      return "on SQLite";
+    case SqlBackend::Postgres:
+      return "on PostgreSQL";
+    case SqlBackend::MariaDb:
+      return "on MariaDB";
+    case SqlBackend::Other:
+      break;
+  }
+  return "here";
+}
+
+bool isComparison(const std::vector<Token> &tokens, size_t i) {
+  return solidIsOther(tokens, i, '=') || solidIsOther(tokens, i, '<') || solidIsOther(tokens, i, '>');
+}
+
+// An operand that may be NULL: anything but a quoted literal or a number.
+bool mayBeNull(const std::vector<Token> &tokens, size_t i) {
+  if (i >= tokens.size()) return false;
+  const Token &token = tokens[i];
+  if (token.kind == TokenKind::Quoted) return false;
+  if (token.kind == TokenKind::Word) return !(token.text[0] >= '0' && token.text[0] <= '9');
+  return token.kind == TokenKind::Name || isOther(token, ')');
+}
+
+// The token after the parenthesis that closes the one at open.
+size_t afterClose(const std::vector<Token> &tokens, size_t open) {
+  int depth = 0;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (isOther(tokens[i], '(')) ++depth;
+    if (isOther(tokens[i], ')') && --depth == 0) return nextSolid(tokens, i);
+  }
+  return tokens.size();
+}
+
+// A date value on SQLite's text: SYSDATE, DATE 'literal' or a call of
+// Oracle's date functions; the index of the token after it, else 0.
+size_t afterDateValue(const std::vector<Token> &tokens, size_t i) {
+  static const char *const kDateFunctions[] = {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY"};
+  if (isWord(tokens[i], "SYSDATE")) return nextSolid(tokens, i);
+  size_t next = nextSolid(tokens, i);
+  if (isWord(tokens[i], "DATE") && next < tokens.size() && tokens[next].kind == TokenKind::Quoted)
+    return nextSolid(tokens, next);
+  for (const char *function : kDateFunctions) {
+    if (isWord(tokens[i], function) && solidIsOther(tokens, next, '(')) return afterClose(tokens, next);
+  }
+  return 0;
+}
+
+bool isPlusOrMinus(const std::vector<Token> &tokens, size_t i) {
+  return solidIsOther(tokens, i, '+') || solidIsOther(tokens, i, '-');
+}
+
 }  // namespace
+
+std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBackend *backend) {
+  std::vector<OracleConstruct> found;
+  if (backend && *backend == SqlBackend::Other) return found;
+  bool mariaDb = backend && *backend == SqlBackend::MariaDb;
+  bool sqlite = !backend || *backend == SqlBackend::Sqlite;
+  std::string where = placeOf(backend);
+  std::vector<Token> tokens = tokenize(sql);
+  bool concatSeen = false;
+  size_t offset = 0;
+  for (size_t i = 0; i < tokens.size(); offset += tokens[i++].text.size()) {
+    const Token &token = tokens[i];
+    size_t next = nextSolid(tokens, i), before = previousSolid(tokens, i);
+    if (!mariaDb && isWord(token, "ROWNUM")) {
+      found.push_back({offset, "ROWNUM does not run " + where + ": limit the rows instead (ROWNUM <= 10 -> LIMIT 10)"});
+    } else if (isOther(token, '(') && solidIsOther(tokens, next, '+') && solidIsOther(tokens, nextSolid(tokens, next), ')')) {
+      found.push_back({offset, "(+) outer joins do not run " + where +
+                                   ": write a LEFT JOIN (FROM a, b WHERE a.id = b.id(+) -> FROM a LEFT JOIN b ON a.id = b.id)"});
+    } else if (isWord(token, "CONNECT") && solidIsWord(tokens, next, "BY")) {
+      found.push_back({offset, "CONNECT BY does not run " + where +
+                                   ": write a recursive query (START WITH ... CONNECT BY PRIOR id = parent -> WITH RECURSIVE)"});
+    } else if (token.kind == TokenKind::Quoted && token.text == "''" && (isComparison(tokens, before) || isComparison(tokens, next))) {
+      found.push_back({offset, "'' is NULL on Oracle but an empty text " + where + ": compare with NULL instead (x = '' -> x IS NULL)" +
+                                   (mariaDb ? ", or add EMPTY_STRING_IS_NULL to the server's sql_mode" : "")});
+    } else if (!mariaDb && !concatSeen && isOther(token, '|') && i + 1 < tokens.size() && isOther(tokens[i + 1], '|') &&
+               (mayBeNull(tokens, before) || mayBeNull(tokens, nextSolid(tokens, i + 1)))) {
+      concatSeen = true;                // one warning a statement is enough
+      found.push_back({offset, "|| gives NULL " + where + " when an operand is NULL (Oracle takes it as empty text): "
+                                   "wrap an operand that may be NULL (a || b -> COALESCE(a, '') || b)"});
+    } else if (sqlite && token.kind == TokenKind::Word) {
+      size_t after = afterDateValue(tokens, i);
+      if ((after > 0 && isPlusOrMinus(tokens, after)) || (isWord(token, "SYSDATE") && isPlusOrMinus(tokens, before)))
+        found.push_back({offset, "+ and - on dates do not work on SQLite, whose dates are text: use its date "
+                                 "functions (SYSDATE + 1 -> datetime(SYSDATE, '+1 day'))"});
+    }
+  }
+  return found;
+}
 
 SqlBackend backendOf(const char *productName) {
   if (productName == nullptr) return SqlBackend::Other;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The backends whose SQL differs from Oracle's in ways the program knows.
 enum class SqlBackend { Sqlite, Postgres, MariaDb, Other };
@@ -31,6 +32,18 @@ struct SqlDialect {
 //                                      on DUAL when DUAL has a SYSDATE column
 // Anything else is copied unchanged.
 std::string mapOracleSql(const char *sql, const SqlDialect &dialect);
+
+// An Oracle-only construct that a backend will not run as Oracle does,
+// found in SQL text: its offset and the warning with the backend's
+// equivalent.
+struct OracleConstruct {
+  size_t offset;
+  std::string text;
+};
+// The constructs of sql the backend will not run (ROWNUM, (+), CONNECT BY,
+// '' compared as NULL, || with an operand that may be NULL, + and - on
+// SQLite's text dates); backend nullptr stands for every backend but Oracle.
+std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBackend *backend);
 
 // The backend's own query for the date ("dd/mm/yy") or time ("hh24:mi:ss")
 // of the server, for a database whose DUAL cannot give it; nullptr where the
