@@ -182,12 +182,14 @@ bool isComparison(const std::vector<Token> &tokens, size_t i) {
   return solidIsOther(tokens, i, '=') || solidIsOther(tokens, i, '<') || solidIsOther(tokens, i, '>');
 }
 
-// An operand that may be NULL: anything but a quoted literal or a number.
+// An operand that may be NULL: a column, a call or a quoted name; not a
+// literal, and not a "&" reference, whose value the script knows.
 bool mayBeNull(const std::vector<Token> &tokens, size_t i) {
   if (i >= tokens.size()) return false;
   const Token &token = tokens[i];
   if (token.kind == TokenKind::Quoted) return false;
-  if (token.kind == TokenKind::Word) return !(token.text[0] >= '0' && token.text[0] <= '9');
+  if (token.kind == TokenKind::Word)
+    return !(token.text[0] >= '0' && token.text[0] <= '9') && !(i > 0 && isOther(tokens[i - 1], '&'));
   return token.kind == TokenKind::Name || isOther(token, ')');
 }
 
