@@ -155,7 +155,7 @@ struct SqlState {
   int macroRunning = 0;                 // a macro run is in progress
   int macroLineNo = 0;                  // non-blank lines since the current macro started
   int sqlIsQuery = 0;                   // the collected statement began with SELECT
-  int sqlFactored = 0;                  // ... with WITH, a query or not yet unknown
+  int sqlFactored = 0;                  // ... with WITH: a query once its SELECT shows
   int sqlCollecting = 0;                // the running macro's lines are collected
   char sqlBuffer[kSqlBufferSize] = {};  // the collected SQL text
   int sqlLength = 0;                    // characters in sqlBuffer while collecting
