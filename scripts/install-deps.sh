@@ -9,6 +9,8 @@ packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbench
 # The cluster tests: a Galera cluster of MariaDB servers (rsync carries the
 # state transfers) reached through Connector/ODBC.
 packages+=(mariadb-server mariadb-client galera-4 rsync odbc-mariadb)
+# The Oracle compatibility tests: orafce on PostgreSQL.
+packages+=(postgresql-15-orafce)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -91,6 +91,7 @@ int checkScript(Job &job, int argc, char **argv) {
     checkStatements(c);
     checkTextLines(c);
     if (argc == 2) checkSchema(c, argv[1]);
+    checkOracleConstructs(c);
     checkUnused(c);
   }
   if (job.job.input && job.job.input != stdin) std::fclose(job.job.input);

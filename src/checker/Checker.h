@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "database/OracleSql.h"
+
 struct Job;
 
 enum class Severity { Error, Warning };
@@ -65,6 +67,8 @@ struct CheckMacro {
   bool closed = false;                  // its ".." was met
   bool sql = false;                     // the body is one SQL statement
   bool query = false;                   // ... a SELECT
+  bool factored = false;                // ... a WITH statement not yet known as a query
+  std::string factoredText;             // its lines so far, for the verb after WITH
   int sqlLine = -1;                     // index of the statement's first line
   int intoLine = -1;                    // index of the (last) INTO line
   std::vector<int> intoVariables;       // variable indexes of that INTO list
@@ -83,6 +87,8 @@ struct Checker {
   std::vector<bool> variableUsed;       // by variable index
   std::vector<int> variableLine;        // by variable index: its .DECLARE line
   std::vector<Diagnostic> diagnostics;
+  bool backendKnown = false;            // connected: backend is the database's
+  SqlBackend backend = SqlBackend::Other;
 
   void report(Severity severity, int lineIndex, int column, std::string text);
   void error(int lineIndex, int column, std::string text) { report(Severity::Error, lineIndex, column, std::move(text)); }
@@ -139,6 +145,9 @@ void checkTextLines(Checker &c);
 void checkUnused(Checker &c);
 // The SQL against a database: prepared, never run.
 void checkSchema(Checker &c, const char *connectString);
+// Oracle's constructs that the backend (every one but Oracle, without a
+// connection) will not run, each with its equivalent (Migration.cpp).
+void checkOracleConstructs(Checker &c);
 
 // The known word nearest to word (edit distance at most 2), or "".
 std::string nearestWord(const std::string &word, const std::vector<std::string> &known);

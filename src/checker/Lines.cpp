@@ -123,9 +123,18 @@ static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
   const std::string &first = l.words[0].upper;
   CheckMacro *macro = l.owner > 0 ? &c.macros[l.owner] : nullptr;
   int index = 0;
-  if (macro && bodyLineNo == 1 && (first == "SELECT" || isSqlKeyword(first.c_str()))) {
+  SqlWord start = SqlWord::None;
+  if (macro && bodyLineNo == 1)
+    start = sqlStartOf(l.text.c_str(), static_cast<int>(l.text.size()), first.c_str());
+  if (macro && macro->sql && macro->factored && first == "INTO" &&
+      factoredKindOf(macro->factoredText.c_str()) == SqlWord::Select) {
+    macro->factored = false;            // a WITH ... SELECT: the run takes this INTO line
+    macro->query = true;
+  }
+  if (start != SqlWord::None) {
     macro->sql = true;
-    macro->query = first == "SELECT";
+    macro->query = start == SqlWord::Select;
+    macro->factored = start == SqlWord::Factored;
     macro->sqlLine = l.number - 1;
     l.kind = LineKind::Sql;
   } else if (macro && macro->sql && macro->query && first == "INTO") {
@@ -135,6 +144,11 @@ static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
     l.kind = LineKind::Rem;
   } else if (macro && macro->sql) {
     l.kind = LineKind::Sql;
+  } else if (macro && bodyLineNo == 1 && sqlLookingWord(first.c_str())) {
+    l.kind = LineKind::Text;
+    c.warning(l.number - 1, l.words[0].column,
+              "macro " + std::string(c.job.macros.slots[l.owner].name) + " begins with " + first +
+                  " but its first line opens no SQL statement: the macro is run as statements and text");
   } else if (isStatementWord(first, &index)) {
     l.kind = LineKind::Statement;
     l.statement = index;
@@ -194,7 +208,12 @@ void decodeLines(Checker &c) {
     } else {
       classify(c, l, ++bodyLineNo);
       if (l.kind == LineKind::Into) intoContinues = listContinues(l.text);
+      if (l.kind == LineKind::Sql && c.macros[l.owner].factored) c.macros[l.owner].factoredText += l.text + " ";
     }
     c.lines.push_back(std::move(l));
+  }
+  // A WITH statement without INTO is a query when its own verb is SELECT.
+  for (CheckMacro &m : c.macros) {
+    if (m.factored) m.query = factoredKindOf(m.factoredText.c_str()) == SqlWord::Select;
   }
 }

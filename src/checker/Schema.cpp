@@ -50,13 +50,15 @@ bool substitute(Job &job, const std::string &text, std::string *out) {
 struct SchemaCheck {
   Checker &c;
   DbDriver *driver;
+  SqlDialect dialect;                   // the rewrites a run makes
   std::vector<short> columns;
 
   // Prepare sql; a refusal is reported at the line and column given, and
   // the transaction begun afresh (a server may refuse all else after an
   // error in it).
   bool prepare(const std::string &sql, int lineIndex, int column) {
-    if (driver->describe(sql.c_str(), &columns) == 0) return true;
+    std::string sent = mapOracleSql(sql.c_str(), dialect);  // as a run sends it
+    if (driver->describe(sent.c_str(), &columns) == 0) return true;
     std::string text = c.job.db.database.GetServerErrorText();  // one diagnostic is one line
     for (char &ch : text)
       if (ch == '\n' || ch == '\r') ch = ' ';
@@ -136,7 +138,7 @@ void checkSchema(Checker &c, const char *connectString) {
   }
   OStartup(1);
   ODatabase &database = job.db.database;
-  int failed = database.Open(parts.database, parts.user, password, 0);
+  int failed = database.Open(parts.database, parts.user, password, job.job.options.nativeSql ? kOpenNativeSql : 0);
   explicit_bzero(typed, sizeof typed);
   if (failed != 0) {
     const char *reason = database.GetServerErrorText();
@@ -144,9 +146,11 @@ void checkSchema(Checker &c, const char *connectString) {
                        stops("Connect Fail"));
     return;
   }
+  c.backendKnown = true;
+  c.backend = backendOf(database.ProductName());
   OSession session = database.GetSession();
   session.BeginTransaction();
-  SchemaCheck check{c, database.driver(), {}};
+  SchemaCheck check{c, database.driver(), database.Dialect(), {}};
   for (size_t slot = 1; slot < c.macros.size(); ++slot)
     if (c.macros[slot].sql) check.macro(static_cast<int>(slot));
   for (const CheckLine &l : c.lines)

@@ -72,7 +72,7 @@ void checkBodies(Checker &c) {
     const std::string &first = l.words[0].upper;
     if (first == "INTO") {
       c.error(index, l.words[0].column, "INTO line not after a SELECT: it is output as text");
-    } else if (l.owner > 0 && (first == "SELECT" || isSqlKeyword(first.c_str()))) {
+    } else if (l.owner > 0 && sqlStartOf(l.text.c_str(), static_cast<int>(l.text.size()), first.c_str()) != SqlWord::None) {
       c.error(index, l.words[0].column,
               "SQL in a macro of statements: SQL is recognised only on a macro's first line, so this line is output "
               "as text");

@@ -146,7 +146,7 @@ void ODatabase::keepConnectError(long number, const char *text, const char *data
 
 // Connect with the driver the name selects. A failure keeps the driver's
 // reason for ServerErrorNumber and GetServerErrorText.
-int ODatabase::Open(const char *database, const char *user, const char *password, long) {
+int ODatabase::Open(const char *database, const char *user, const char *password, long options) {
   Close();
   connectErrorNumber_ = 0;
   connectErrorText_[0] = 0;
@@ -159,6 +159,7 @@ int ODatabase::Open(const char *database, const char *user, const char *password
     }
     return 1;
   }
+  driver->setOracleSql((options & kOpenNativeSql) == 0);
   if (driver->connect(driverDatabaseName(database), user ? user : "", password ? password : "") != 0) {
     keepConnectError(driver->errorNumber(), driver->errorText(), database, password);
     driver->close();
@@ -212,6 +213,15 @@ const char *ODatabase::GetServerErrorText() const {
 }
 
 const char *ODatabase::ProductName() const { return driver_ ? driver_->productName() : "ORACLE"; }
+
+SqlDialect ODatabase::Dialect() const {
+  SqlDialect dialect;
+  if (!driver_ || !driver_->oracleSql()) return dialect;
+  dialect.backend = backendOf(driver_->productName());
+  dialect.orafce = driver_->hasOrafce();
+  dialect.dualHasSysdate = driver_->dualHasSysdate();
+  return dialect;
+}
 
 // --- ODynaset -------------------------------------------------------------------
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "database/OracleSql.h"
+
 // Server types of a column, as GetFieldServerType reports them.
 constexpr short kServerTypeChar = 1;
 constexpr short kServerTypeFixedChar = 96;
@@ -102,7 +104,23 @@ class DbDriver {
   // The database product in upper case, as server error lines name it
   // ("SQLITE", "POSTGRESQL", "ORACLE"); asked only after a connect succeeded.
   virtual const char *productName() = 0;
+
+  // Oracle compatibility, on unless the job asks for the backend's own SQL:
+  // set before connect, which applies it to the session (orafce's schema on
+  // PostgreSQL's path, ORACLE in MariaDB's sql_mode).
+  void setOracleSql(bool on) { oracleSql_ = on; }
+  bool oracleSql() const { return oracleSql_; }
+  // What the rewrites of Oracle's SQL need to know of the connected database.
+  virtual bool hasOrafce() { return false; }
+  virtual bool dualHasSysdate() { return true; }
+
+ protected:
+  bool oracleSql_ = true;
 };
+
+// ODatabase::Open options: statements and session settings exactly as the
+// script wrote them, no Oracle compatibility.
+constexpr long kOpenNativeSql = 1;
 
 // Interrupt every open connection (from any thread): a job that was asked
 // to stop comes back from a long query. Interrupt.cpp.
@@ -174,6 +192,9 @@ class ODatabase {
   const char *GetServerErrorText() const;
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
+  // The connection's SQL as the rewrites of Oracle's SQL see it; backend
+  // Other (nothing rewritten) when not connected or with kOpenNativeSql.
+  SqlDialect Dialect() const;
   DbDriver *driver() const { return driver_.get(); }
 
  private:

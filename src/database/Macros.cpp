@@ -32,6 +32,7 @@ void runMacro(Job &job, int slot, int keepOpen) {
   sql.macroRunning = 1;
   sql.macroLineNo = 0;
   sql.sqlIsQuery = 0;
+  sql.sqlFactored = 0;
   sql.sqlCollecting = 0;
   ++queries.macroDepth;
   runLines(job, slot, macro.firstLine, macro.endLine);
@@ -40,6 +41,8 @@ void runMacro(Job &job, int slot, int keepOpen) {
 
   if (!sql.sqlCollecting) return;       // a command macro
   sql.sqlCollecting = 0;
+  settleFactored(job);                  // a WITH ... SELECT without INTO
+  sql.sqlFactored = 0;
   substituteVariables(job);
 
   if (!sql.sqlIsQuery) {
@@ -116,6 +119,17 @@ struct SqlWriter {
   }
 };
 
+// Oracle's syntax that the backend lacks becomes its own before the
+// statement is traced and sent (nothing changes with --sql=native).
+void mapToBackend(Job &job) {
+  SqlDialect dialect = job.db.database.Dialect();
+  if (dialect.backend == SqlBackend::Other) return;
+  std::string mapped = mapOracleSql(job.sql.sqlBuffer, dialect);
+  if (mapped.size() > kSqlBufferSize - 1) failWith(job, kTooLongMessage, job.sql.sqlBuffer);
+  std::memcpy(job.sql.sqlBuffer, mapped.c_str(), mapped.size() + 1);
+  job.sql.sqlLength = static_cast<int>(mapped.size());
+}
+
 bool isNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
          c == '#';
@@ -171,6 +185,7 @@ void substituteVariables(Job &job) {
   writer.put(rest, static_cast<int>(std::strlen(rest)));
   buffer[writer.length] = 0;
   job.sql.sqlLength = writer.length;
+  mapToBackend(job);
 
   if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "%s\n", buffer);
 }

@@ -604,6 +604,7 @@ class OdbcDriver final : public DbDriver {
     }
     link.connected = true;
     readProductName();
+    if (oracleSql_) setOracleSession();
     link.fetchMode = fetchModeOf(link.dbc);
     rc = SQLSetConnectAttr(link.dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
     if (!SQL_SUCCEEDED(rc)) {
@@ -692,6 +693,8 @@ class OdbcDriver final : public DbDriver {
   // SQLCancel of the statement in a call, from the stopping thread.
   void interrupt() override { link_->cancelBusy(); }
   const char *productName() override { return link_->product; }
+  bool hasOrafce() override { return orafce_; }
+  bool dualHasSysdate() override { return dualSysdate_; }
 
  private:
   // A statement handle on which sql was executed, or SQL_NULL_HSTMT with
@@ -729,6 +732,38 @@ class OdbcDriver final : public DbDriver {
     return 0;
   }
 
+  // Oracle compatibility of the session, set while autocommit makes each
+  // setting last: orafce's schema on PostgreSQL's path, ORACLE in MariaDB's
+  // sql_mode (a server without it keeps its own).
+  void setOracleSession() {
+    switch (backendOf(link_->product)) {
+      case SqlBackend::Postgres:
+        orafce_ = queryFlag(orafceSearchPathSql());
+        dualSysdate_ = queryFlag(pgDualSysdateSql());
+        break;
+      case SqlBackend::MariaDb:
+        if (SQLHSTMT stmt = runStatement(mariaDbOracleModeSql())) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        dualSysdate_ = false;           // its DUAL has no columns
+        break;
+      case SqlBackend::Sqlite:
+      case SqlBackend::Other:
+        break;
+    }
+    link_->clearError();
+  }
+
+  // The one 0 or 1 of a set-up query; false when it fails.
+  bool queryFlag(const char *sql) {
+    SQLHSTMT stmt = runStatement(sql);
+    if (stmt == SQL_NULL_HSTMT) return false;
+    char value[8] = {};
+    SQLLEN indicator = 0;
+    bool flag = SQL_SUCCEEDED(SQLFetch(stmt)) &&
+                SQL_SUCCEEDED(SQLGetData(stmt, 1, SQL_C_CHAR, value, sizeof value, &indicator)) && value[0] == '1';
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return flag;
+  }
+
   // The server's product name as the driver reports it, in upper case.
   void readProductName() {
     OdbcLink &link = *link_;
@@ -747,6 +782,8 @@ class OdbcDriver final : public DbDriver {
   }
 
   std::shared_ptr<OdbcLink> link_;
+  bool orafce_ = false;                 // orafce's schema is on PostgreSQL's path
+  bool dualSysdate_ = true;             // DUAL has a SYSDATE column
 };
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "database/ClassLibrary.h"
 #include "database/DriverLink.h"
 #include "database/DateText.h"
+#include "database/OracleSql.h"
 
 namespace {
 
@@ -56,6 +57,8 @@ struct PgLink : DriverLink<PgCursor> {
   PGconn *conn = nullptr;
   PGcancel *cancel = nullptr;            // asks the server to stop the running statement
   bool hasDual = true;                   // the database has its own DUAL
+  bool dualSysdate = true;               // ... with a SYSDATE column
+  bool orafce = false;                   // orafce's schema is on the search path
   bool beginPending = false;             // BEGIN waits for the next statement
   bool inTransaction = false;            // BEGIN was sent and not yet ended
   unsigned long serial = 1;              // the transaction, counted from 1
@@ -474,6 +477,7 @@ class PgDriver final : public DbDriver {
     }
     // Notices and warnings of the server are not the job's messages.
     PQsetNoticeProcessor(link.conn, ignoreNotice, nullptr);
+    if (oracleSql_) link.orafce = queryFlag(orafceSearchPathSql());
     PGresult *result = PQexec(link.conn, kSessionSql);
     bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
     if (ok) link.hasDual = PQgetvalue(result, 0, 0)[0] == 't';
@@ -483,6 +487,9 @@ class PgDriver final : public DbDriver {
       close();
       return 1;
     }
+    // The program's own statements on a DUAL without SYSDATE (orafce's)
+    // read the inline one instead.
+    link.dualSysdate = link.hasDual && queryFlag(pgDualSysdateSql());
     link.cancel = PQgetCancel(link.conn);
     return 0;
   }
@@ -529,7 +536,7 @@ class PgDriver final : public DbDriver {
     }
     DualForm form = dualForm(sql);
     std::string text;
-    if (!link.hasDual && form != DualForm::None) {
+    if (!link.dualSysdate && form != DualForm::None) {
       rewriteDual(sql, text);
     } else {
       text = sql;
@@ -556,7 +563,7 @@ class PgDriver final : public DbDriver {
     }
     link.clearError();
     std::string text;
-    if (!link.hasDual && dualForm(sql) != DualForm::None) {
+    if (!link.dualSysdate && dualForm(sql) != DualForm::None) {
       rewriteDual(sql, text);
     } else {
       text = sql;
@@ -648,6 +655,8 @@ class PgDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *productName() override { return "POSTGRESQL"; }
+  bool hasOrafce() override { return link_->orafce; }
+  bool dualHasSysdate() override { return link_->dualSysdate; }
 
   // A cancel request on a connection of its own (PQcancel may be called
   // from any thread); the statement then fails and the job ends.
@@ -657,6 +666,14 @@ class PgDriver final : public DbDriver {
   }
 
  private:
+  // The one 0 or 1 of a set-up query; false when it fails.
+  bool queryFlag(const char *sql) {
+    PGresult *result = PQexec(link_->conn, sql);
+    bool flag = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 && PQgetvalue(result, 0, 0)[0] == '1';
+    PQclear(result);
+    return flag;
+  }
+
   void endTransaction() {
     link_->inTransaction = false;
     ++link_->serial;

@@ -302,6 +302,9 @@ constexpr const char kHasDualSql[] =
 constexpr const char kDualViewSql[] =
     "CREATE TEMP VIEW dual AS SELECT 'X' AS DUMMY, datetime('now','localtime') AS SYSDATE";
 
+constexpr const char kDualSysdateSql[] =
+    "SELECT 1 FROM pragma_table_info('dual') WHERE name = 'sysdate' COLLATE NOCASE";
+
 class SqliteDriver final : public DbDriver {
  public:
   SqliteDriver() : link_(std::make_shared<SqliteLink>()) {}
@@ -322,6 +325,7 @@ class SqliteDriver final : public DbDriver {
     // One thread uses the connection: SQLite's own mutex would only cost.
     int rc = sqlite3_open_v2(database, &link_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) rc = prepareConnection();
+    if (rc == SQLITE_OK) dualHasSysdate_ = readDualHasSysdate();
     if (rc != SQLITE_OK) {
       link_->recordError(rc);
       nameConnectFailure(database);
@@ -449,6 +453,7 @@ class SqliteDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *productName() override { return "SQLITE"; }
+  bool dualHasSysdate() override { return dualHasSysdate_; }
 
   // sqlite3_interrupt may be called from any thread while the connection
   // is open.
@@ -485,6 +490,15 @@ class SqliteDriver final : public DbDriver {
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) return rc;
     if (hasDual) return SQLITE_OK;
     return sqlite3_exec(db, kDualViewSql, nullptr, nullptr, nullptr);
+  }
+
+  // Whether DUAL (the database's or the driver's) has a SYSDATE column.
+  bool readDualHasSysdate() {
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(link_->db, kDualSysdateSql, -1, &stmt, nullptr) != SQLITE_OK) return false;
+    bool found = sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_finalize(stmt);
+    return found;
   }
 
   // Whether SQL text follows the first statement (blanks, semicolons and
@@ -531,6 +545,7 @@ class SqliteDriver final : public DbDriver {
   }
 
   std::shared_ptr<SqliteLink> link_;
+  bool dualHasSysdate_ = true;           // DUAL has a SYSDATE column
 };
 
 }  // namespace

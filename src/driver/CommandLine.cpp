@@ -230,7 +230,8 @@ static void connect(Job &job, const char *connectString) {
     abortJob(job);
   }
   OStartup(1);
-  int failed = job.db.database.Open(parts.database, parts.user, password, 0);
+  long options = job.job.options.nativeSql ? kOpenNativeSql : 0;
+  int failed = job.db.database.Open(parts.database, parts.user, password, options);
   explicit_bzero(typed, sizeof typed);  // a plain memset of a dead buffer may be left out
   if (failed != 0) {
     std::fprintf(job.job.err, "Connect Fail\n%s\n", job.db.database.GetServerErrorText());

@@ -37,6 +37,7 @@ struct JobOptions {
   int timeoutSeconds = 0;               // --timeout: 0 waits for ever
   OutputFormat format = OutputFormat::Auto;  // --format
   PaperSize paper = PaperSize::A4;      // --paper
+  bool nativeSql = false;               // --sql=native: no Oracle compatibility
 };
 
 // A block of the input file and how far it has been read into lines.

@@ -55,6 +55,8 @@ static const char kHelpText[] =
     "      --timeout=SECONDS end the job when it runs longer\n"
     "      --format=FORMAT   text, pdf or html (default: by the output name)\n"
     "      --paper=SIZE      a4 or letter (PDF)\n"
+    "      --sql=DIALECT     oracle (default): Oracle's SQL made to run on the\n"
+    "                        backend; native: SQL and session as written\n"
     "  --                    end of the options\n"
     "\n"
     "Exit status: 0 the job is over (its work committed); 1 the job was aborted\n"
@@ -71,6 +73,14 @@ static bool readFormat(const char *word, OutputFormat *format) {
 static bool readPaper(const char *word, PaperSize *paper) {
   if (std::strcmp(word, "a4") == 0) *paper = PaperSize::A4;
   else if (std::strcmp(word, "letter") == 0) *paper = PaperSize::Letter;
+  else return false;
+  return true;
+}
+
+// --sql=oracle|native
+static bool readSqlDialect(const char *word, bool *native) {
+  if (std::strcmp(word, "oracle") == 0) *native = false;
+  else if (std::strcmp(word, "native") == 0) *native = true;
   else return false;
   return true;
 }
@@ -98,13 +108,14 @@ static void printOptionError(FILE *err, int c, char **argv, const option *option
 }
 
 int parseOptions(Job &job, int argc, char **argv) {
-  enum { kVersion = 256, kCheck, kTimeout, kFormat, kPaper };
+  enum { kVersion = 256, kCheck, kTimeout, kFormat, kPaper, kSql };
   static const option kOptions[] = {
       {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, kVersion},
       {"quiet", no_argument, nullptr, 'q'},         {"check", no_argument, nullptr, kCheck},
       {"timeout", required_argument, nullptr, kTimeout},
       {"format", required_argument, nullptr, kFormat},
-      {"paper", required_argument, nullptr, kPaper}, {nullptr, 0, nullptr, 0}};
+      {"paper", required_argument, nullptr, kPaper},
+      {"sql", required_argument, nullptr, kSql},     {nullptr, 0, nullptr, 0}};
   JobOptions &o = job.job.options;
   o = JobOptions{};
   // "+": options end at the first positional argument, so that "-" and a
@@ -141,6 +152,9 @@ int parseOptions(Job &job, int argc, char **argv) {
         break;
       case kPaper:
         ok = readPaper(optarg, &o.paper);
+        break;
+      case kSql:
+        ok = readSqlDialect(optarg, &o.nativeSql);
         break;
       default:
         ok = false;

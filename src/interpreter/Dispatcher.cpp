@@ -63,6 +63,7 @@ bool startsSql(Job &job, const ScriptLine &line) {
     job.sql.sqlIsQuery = 1;
     numberQueryLevel(job);
   }
+  job.sql.sqlFactored = line.sqlWord == SqlWord::Factored;
   startCollecting(job);
   return true;
 }
@@ -73,6 +74,14 @@ void writeTrace(Job &job, const char *text) {
 }
 
 }  // namespace
+
+void settleFactored(Job &job) {
+  SqlState &q = job.sql;
+  if (q.sqlFactored == 0 || factoredKindOf(q.sqlBuffer) != SqlWord::Select) return;
+  q.sqlFactored = 0;
+  q.sqlIsQuery = 1;
+  numberQueryLevel(job);
+}
 
 void appendSql(Job &job, const char *text) {
   SqlState &q = job.sql;
@@ -121,6 +130,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   if (line.kind == ScriptLineKind::Label) return 0;
   if (q.inDefineBody == 1 && q.macroRunning == 0) return 0;  // a body passed over
   if (q.macroRunning == 1 && q.macroLineNo == 1 && startsSql(job, line)) return 0;
+  if (q.sqlFactored == 1 && line.into) settleFactored(job);
   if (q.sqlIsQuery == 1 && line.into) {
     parseInto(job);
     return 0;

@@ -54,7 +54,9 @@ enum class ScriptLineKind : unsigned char {
 enum class SqlWord : unsigned char {
   None,       // not an SQL keyword
   Select,     // SELECT: a query, numbered as a query level
-  Other,      // INSERT, DELETE, UPDATE, CREATE, DROP, ALTER, TRUNCATE, GRANT, REVOKE
+  Other,      // INSERT, DELETE, UPDATE, CREATE, DROP, ALTER, TRUNCATE, GRANT, REVOKE,
+              // MERGE INTO, REPLACE INTO, CALL name(
+  Factored,   // WITH name AS (: a query or not by the verb after its WITH clauses
 };
 
 // One decoded script line.
@@ -153,6 +155,7 @@ struct SqlState {
   int macroRunning = 0;                 // a macro run is in progress
   int macroLineNo = 0;                  // non-blank lines since the current macro started
   int sqlIsQuery = 0;                   // the collected statement began with SELECT
+  int sqlFactored = 0;                  // ... with WITH: a query once its SELECT shows
   int sqlCollecting = 0;                // the running macro's lines are collected
   char sqlBuffer[kSqlBufferSize] = {};  // the collected SQL text
   int sqlLength = 0;                    // characters in sqlBuffer while collecting
@@ -218,6 +221,18 @@ extern const Statement kStatements[];
 extern const int kStatementCount;
 // A first word (folded) that opens an SQL statement other than SELECT.
 bool isSqlKeyword(const char *word);
+// The statement a macro's first line (text of length characters, first
+// word folded) opens, if any (SqlStart.cpp).
+SqlWord sqlStartOf(const char *text, int length, const char *first);
+// A WITH statement's own verb: Select for a query, Other for INSERT,
+// UPDATE, DELETE or MERGE, None while it is not yet written.
+SqlWord factoredKindOf(const char *sql);
+// A first word (folded) that begins SQL statements of some database but
+// opens none here on its own (WITH, MERGE, CALL, ...), or nullptr.
+const char *sqlLookingWord(const char *first);
+// A WITH statement collected so far that has shown its SELECT becomes a
+// query, numbered as a query level; anything else stays as it is.
+void settleFactored(Job &job);
 
 // Run the line in lineBuffer (decoded first); 1 for a ".." line, else 0.
 int dispatchStatement(Job &job, int macroSlot);

@@ -21,11 +21,6 @@ int cutWords(const char *text, int length, char *out) {
   return used;
 }
 
-SqlWord sqlWordOf(const char *first) {
-  if (std::strcmp(first, "SELECT") == 0) return SqlWord::Select;
-  return isSqlKeyword(first) ? SqlWord::Other : SqlWord::None;
-}
-
 int statementOf(const char *first) {
   for (int i = 0; i < kStatementCount; ++i) {
     const char *word = kStatements[i].word;
@@ -42,7 +37,7 @@ void classify(ScriptLine &line, const char *first) {
   line.macroSlot = -1;
   line.kind = ScriptLineKind::Text;
   if (first[0] != '.') {
-    line.sqlWord = sqlWordOf(first);
+    line.sqlWord = sqlStartOf(line.text, line.length, first);
     line.into = std::strcmp(first, "INTO") == 0;
   } else if (std::strcmp(first, ".DEFINE") == 0) {
     line.kind = ScriptLineKind::Define;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
@@ -172,23 +173,42 @@ int realToInt(double value) {
   return static_cast<int>(value);  // truncates toward zero
 }
 
-// Runs the probe query and copies field 0 as text; a query that fails
-// leaves an empty text rather than stopping the job.
-static void fetchServerText(Job &job, const char *query, char *destination) {
-  destination[0] = 0;
+// Runs a probe query and copies field 0 of its row as text; false when the
+// query fails or gives no row.
+static bool probeServerText(Job &job, const char *query, char *destination) {
   ODynaset &probe = job.db.probeSet;
-  if (probe.Open(job.db.database, query, 0) == 0 &&
-      probe.GetFieldValue(0, &job.db.fieldValue) == 0) {
+  bool found = probe.Open(job.db.database, query, 0) == 0 && !probe.IsEOF() &&
+               probe.GetFieldValue(0, &job.db.fieldValue) == 0;
+  if (found) {
     const char *text = static_cast<const char *>(job.db.fieldValue);
-    if (text != nullptr) std::snprintf(destination, kServerTextSize, "%s", text);
+    std::snprintf(destination, kServerTextSize, "%s", text ? text : "");
   }
   probe.Close();
+  return found;
+}
+
+// The server's date or time from DUAL, else from the backend's own
+// current-time query (a DUAL without SYSDATE, MariaDB's built-in one); when
+// neither gives it, the text stays empty and the job goes on with a warning
+// and the server's reason.
+static void fetchServerText(Job &job, const char *dualQuery, bool time, char *destination) {
+  destination[0] = 0;
+  DbDriver *driver = job.db.database.driver();
+  const char *own = currentTimeQuery(backendOf(job.db.database.ProductName()), time);
+  bool dualFirst = own == nullptr || driver == nullptr || driver->dualHasSysdate();
+  if (dualFirst && probeServerText(job, dualQuery, destination)) return;
+  std::string reason = job.db.database.GetServerErrorText();
+  if (own && probeServerText(job, own, destination)) return;
+  if (own) reason = job.db.database.GetServerErrorText();
+  if (reason.empty()) reason = "the query gave no row";
+  std::fprintf(job.job.err, "Kelvordantix: no server %s for %s, left empty\n%s\n", time ? "time" : "date",
+               time ? "$$TIME$$" : "$$DATE$$", reason.c_str());
 }
 
 void fetchServerDate(Job &job, char *destination) {
-  fetchServerText(job, "select to_char(sysdate,'dd/mm/yy') as today from dual", destination);
+  fetchServerText(job, "select to_char(sysdate,'dd/mm/yy') as today from dual", false, destination);
 }
 
 void fetchServerTime(Job &job, char *destination) {
-  fetchServerText(job, "select to_char(sysdate,'hh24:mi:ss') as now from dual", destination);
+  fetchServerText(job, "select to_char(sysdate,'hh24:mi:ss') as now from dual", true, destination);
 }

@@ -9,7 +9,7 @@
 # with the case's stem takes the place of the shared one (setup SQL,
 # expected output, error, status, check); through libpq a file of
 # tests/pg/libpq-cases/ comes first, and tests/pg/libpq-skip.list names
-# more cases to leave out. Shared setup SQL is otherwise translated to
+# more cases to leave out (tests/pg/odbc-skip.list through psqlODBC). Shared setup SQL is otherwise translated to
 # PostgreSQL's type names. The PostgreSQL-only cases of the override
 # folders (their own NAME.rpt) and tests/pg/faults.sh run as well, then
 # tests/pg/credentials.sh (ODBC) or tests/pg/libpq_connect.sh (libpq).
@@ -36,6 +36,7 @@ pg_start "$tmp" || { echo "could not start PostgreSQL"; exit 1; }
 CONN="scott/tiger@odbc:$PG_DSN"
 overrides=$here/cases
 skip_list=$here/skip.list
+skip_list_extra=$here/odbc-skip.list
 if [ "$driver" = libpq ]; then
   CONN="scott/tiger@postgresql://127.0.0.1:$PG_PORT/kcase"
   overrides_first=$here/libpq-cases
@@ -43,7 +44,11 @@ if [ "$driver" = libpq ]; then
   root=$root/libpq
 fi
 backend_new_case() { pg_new_case; }
-backend_setup() { pg_psql -f "$2"; }
+# A case named orafce_* has the orafce extension installed in its database.
+backend_setup() {
+  case $(basename "$1") in orafce_*) pg_admin "CREATE EXTENSION orafce" kcase >/dev/null || return 1 ;; esac
+  pg_psql -f "$2"
+}
 backend_check() { pg_psql -At -F '|' -f "$1"; }
 # SQLite-flavoured setup SQL in PostgreSQL's type names.
 backend_translate() {

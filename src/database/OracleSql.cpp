@@ -1,0 +1,338 @@
+// Oracle's SQL on the other backends: the rewrites that need no parser,
+// done on the statement's tokens (quoted text, double-quoted names and
+// comments are tokens of their own and never rewritten), and the fixed
+// statements of each backend's Oracle compatibility.
+#include "database/OracleSql.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum class TokenKind { Word, Quoted, Name, Comment, Blank, Other };
+
+struct Token {
+  TokenKind kind;
+  std::string text;
+};
+
+bool isWordChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+         c == '#' || (static_cast<unsigned char>(c) >= 0x80);
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The end of a quoted run opened at text[i] by quote (a doubled quote stays
+// inside); an unclosed one runs to the end.
+size_t quotedEnd(const char *text, size_t i, char quote) {
+  for (++i; text[i]; ++i) {
+    if (text[i] != quote) continue;
+    if (text[i + 1] != quote) return i + 1;
+    ++i;
+  }
+  return i;
+}
+
+size_t commentEnd(const char *text, size_t i) {
+  if (text[i] == '-') {
+    while (text[i] && text[i] != '\n') ++i;
+    return i;
+  }
+  const char *close = std::strstr(text + i + 2, "*/");
+  return close ? static_cast<size_t>(close - text) + 2 : std::strlen(text);
+}
+
+std::vector<Token> tokenize(const char *text) {
+  std::vector<Token> tokens;
+  for (size_t i = 0; text[i];) {
+    size_t end = i + 1;
+    TokenKind kind = TokenKind::Other;
+    char c = text[i];
+    if (c == '\'' || c == '"') {
+      kind = c == '\'' ? TokenKind::Quoted : TokenKind::Name;
+      end = quotedEnd(text, i, c);
+    } else if ((c == '-' && text[i + 1] == '-') || (c == '/' && text[i + 1] == '*')) {
+      kind = TokenKind::Comment;
+      end = commentEnd(text, i);
+    } else if (isBlank(c)) {
+      kind = TokenKind::Blank;
+      while (isBlank(text[end])) ++end;
+    } else if (isWordChar(c)) {
+      kind = TokenKind::Word;
+      while (isWordChar(text[end])) ++end;
+    }
+    tokens.push_back({kind, std::string(text + i, end - i)});
+    i = end;
+  }
+  return tokens;
+}
+
+bool isWord(const Token &token, const char *word) {
+  return token.kind == TokenKind::Word && strcasecmp(token.text.c_str(), word) == 0;
+}
+
+bool isOther(const Token &token, char c) { return token.kind == TokenKind::Other && token.text[0] == c; }
+
+// The index of the next token after i that is neither blank nor a comment,
+// or tokens.size().
+size_t nextSolid(const std::vector<Token> &tokens, size_t i) {
+  for (++i; i < tokens.size(); ++i) {
+    if (tokens[i].kind != TokenKind::Blank && tokens[i].kind != TokenKind::Comment) return i;
+  }
+  return tokens.size();
+}
+
+// The index of the solid token before i, or tokens.size() when none.
+size_t previousSolid(const std::vector<Token> &tokens, size_t i) {
+  while (i-- > 0) {
+    if (tokens[i].kind != TokenKind::Blank && tokens[i].kind != TokenKind::Comment) return i;
+  }
+  return tokens.size();
+}
+
+bool solidIsWord(const std::vector<Token> &tokens, size_t i, const char *word) {
+  return i < tokens.size() && isWord(tokens[i], word);
+}
+
+bool solidIsOther(const std::vector<Token> &tokens, size_t i, char c) {
+  return i < tokens.size() && isOther(tokens[i], c);
+}
+
+// MINUS between two queries: a query (or a parenthesised one) follows.
+bool isSetMinus(const std::vector<Token> &tokens, size_t i) {
+  size_t next = nextSolid(tokens, i);
+  while (solidIsOther(tokens, next, '(')) next = nextSolid(tokens, next);
+  return solidIsWord(tokens, next, "SELECT") || solidIsWord(tokens, next, "WITH");
+}
+
+bool mentionsWord(const std::vector<Token> &tokens, const char *word) {
+  for (const Token &token : tokens) {
+    if (isWord(token, word)) return true;
+  }
+  return false;
+}
+
+bool isCreateTable(const std::vector<Token> &tokens) {
+  size_t first = nextSolid(tokens, static_cast<size_t>(-1));
+  if (!solidIsWord(tokens, first, "CREATE")) return false;
+  for (size_t i = nextSolid(tokens, first); i < tokens.size() && i < first + 12; i = nextSolid(tokens, i)) {
+    if (isWord(tokens[i], "TABLE")) return true;
+  }
+  return false;
+}
+
+// A column type stands after the column's name (a word or a quoted name).
+bool followsColumnName(const std::vector<Token> &tokens, size_t i) {
+  size_t before = previousSolid(tokens, i);
+  return before < tokens.size() && (tokens[before].kind == TokenKind::Word || tokens[before].kind == TokenKind::Name);
+}
+
+// name.NEXTVAL at i (the word NEXTVAL or CURRVAL): the tokens of the
+// sequence's name, schema included, are folded into the call. False when
+// no name stands before the dot.
+bool mapSequenceCall(std::vector<Token> &tokens, size_t i, const char *function) {
+  if (i < 2 || !isOther(tokens[i - 1], '.')) return false;
+  size_t start = i - 2;
+  if (tokens[start].kind != TokenKind::Word && tokens[start].kind != TokenKind::Name) return false;
+  if (start >= 2 && isOther(tokens[start - 1], '.') &&
+      (tokens[start - 2].kind == TokenKind::Word || tokens[start - 2].kind == TokenKind::Name)) {
+    start -= 2;
+  }
+  std::string name;
+  for (size_t k = start; k < i - 1; ++k) name += tokens[k].text;
+  std::string call = std::string(function) + "('";
+  for (char c : name) {
+    if (c == '\'') call += '\'';
+    call += c;
+  }
+  call += "')";
+  tokens[start] = {TokenKind::Other, call};
+  for (size_t k = start + 1; k <= i; ++k) tokens[k] = {TokenKind::Blank, ""};
+  return true;
+}
+
+// SYSDATE as a word of its own: not a call already, not a column of a
+// named table, and not DUAL's column where DUAL has one.
+bool isBareSysdate(const std::vector<Token> &tokens, size_t i, bool dualColumn) {
+  if (dualColumn) return false;
+  if (i > 0 && isOther(tokens[i - 1], '.')) return false;
+  return !solidIsOther(tokens, nextSolid(tokens, i), '(');
+}
+
+// Where a construct will not run, for the warnings.
+const char *placeOf(const SqlBackend *backend) {
+  if (backend == nullptr) return "outside Oracle";
+  switch (*backend) {
+    case SqlBackend::Sqlite:
+      return "on SQLite";
+    case SqlBackend::Postgres:
+      return "on PostgreSQL";
+    case SqlBackend::MariaDb:
+      return "on MariaDB";
+    case SqlBackend::Other:
+      break;
+  }
+  return "here";
+}
+
+bool isComparison(const std::vector<Token> &tokens, size_t i) {
+  return solidIsOther(tokens, i, '=') || solidIsOther(tokens, i, '<') || solidIsOther(tokens, i, '>');
+}
+
+// An operand that may be NULL: a column, a call or a quoted name; not a
+// literal, and not a "&" reference, whose value the script knows.
+bool mayBeNull(const std::vector<Token> &tokens, size_t i) {
+  if (i >= tokens.size()) return false;
+  const Token &token = tokens[i];
+  if (token.kind == TokenKind::Quoted) return false;
+  if (token.kind == TokenKind::Word)
+    return !(token.text[0] >= '0' && token.text[0] <= '9') && !(i > 0 && isOther(tokens[i - 1], '&'));
+  return token.kind == TokenKind::Name || isOther(token, ')');
+}
+
+// The token after the parenthesis that closes the one at open.
+size_t afterClose(const std::vector<Token> &tokens, size_t open) {
+  int depth = 0;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (isOther(tokens[i], '(')) ++depth;
+    if (isOther(tokens[i], ')') && --depth == 0) return nextSolid(tokens, i);
+  }
+  return tokens.size();
+}
+
+// A date value on SQLite's text: SYSDATE, DATE 'literal' or a call of
+// Oracle's date functions; the index of the token after it, else 0.
+size_t afterDateValue(const std::vector<Token> &tokens, size_t i) {
+  static const char *const kDateFunctions[] = {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY"};
+  if (isWord(tokens[i], "SYSDATE")) return nextSolid(tokens, i);
+  size_t next = nextSolid(tokens, i);
+  if (isWord(tokens[i], "DATE") && next < tokens.size() && tokens[next].kind == TokenKind::Quoted)
+    return nextSolid(tokens, next);
+  for (const char *function : kDateFunctions) {
+    if (isWord(tokens[i], function) && solidIsOther(tokens, next, '(')) return afterClose(tokens, next);
+  }
+  return 0;
+}
+
+bool isPlusOrMinus(const std::vector<Token> &tokens, size_t i) {
+  return solidIsOther(tokens, i, '+') || solidIsOther(tokens, i, '-');
+}
+
+}  // namespace
+
+std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBackend *backend) {
+  std::vector<OracleConstruct> found;
+  if (backend && *backend == SqlBackend::Other) return found;
+  bool mariaDb = backend && *backend == SqlBackend::MariaDb;
+  bool sqlite = !backend || *backend == SqlBackend::Sqlite;
+  std::string where = placeOf(backend);
+  std::vector<Token> tokens = tokenize(sql);
+  bool concatSeen = false;
+  size_t offset = 0;
+  for (size_t i = 0; i < tokens.size(); offset += tokens[i++].text.size()) {
+    const Token &token = tokens[i];
+    size_t next = nextSolid(tokens, i), before = previousSolid(tokens, i);
+    if (!mariaDb && isWord(token, "ROWNUM")) {
+      found.push_back({offset, "ROWNUM does not run " + where + ": limit the rows instead (ROWNUM <= 10 -> LIMIT 10)"});
+    } else if (isOther(token, '(') && solidIsOther(tokens, next, '+') && solidIsOther(tokens, nextSolid(tokens, next), ')')) {
+      found.push_back({offset, "(+) outer joins do not run " + where +
+                                   ": write a LEFT JOIN (FROM a, b WHERE a.id = b.id(+) -> FROM a LEFT JOIN b ON a.id = b.id)"});
+    } else if (isWord(token, "CONNECT") && solidIsWord(tokens, next, "BY")) {
+      found.push_back({offset, "CONNECT BY does not run " + where +
+                                   ": write a recursive query (START WITH ... CONNECT BY PRIOR id = parent -> WITH RECURSIVE)"});
+    } else if (token.kind == TokenKind::Quoted && token.text == "''" && (isComparison(tokens, before) || isComparison(tokens, next))) {
+      found.push_back({offset, "'' is NULL on Oracle but an empty text " + where + ": compare with NULL instead (x = '' -> x IS NULL)" +
+                                   (mariaDb ? ", or add EMPTY_STRING_IS_NULL to the server's sql_mode" : "")});
+    } else if (!mariaDb && !concatSeen && isOther(token, '|') && i + 1 < tokens.size() && isOther(tokens[i + 1], '|') &&
+               (mayBeNull(tokens, before) || mayBeNull(tokens, nextSolid(tokens, i + 1)))) {
+      concatSeen = true;                // one warning a statement is enough
+      found.push_back({offset, "|| gives NULL " + where + " when an operand is NULL (Oracle takes it as empty text): "
+                                   "wrap an operand that may be NULL (a || b -> COALESCE(a, '') || b)"});
+    } else if (sqlite && token.kind == TokenKind::Word) {
+      size_t after = afterDateValue(tokens, i);
+      if ((after > 0 && isPlusOrMinus(tokens, after)) || (isWord(token, "SYSDATE") && isPlusOrMinus(tokens, before)))
+        found.push_back({offset, "+ and - on dates do not work on SQLite, whose dates are text: use its date "
+                                 "functions (SYSDATE + 1 -> datetime(SYSDATE, '+1 day'))"});
+    }
+  }
+  return found;
+}
+
+SqlBackend backendOf(const char *productName) {
+  if (productName == nullptr) return SqlBackend::Other;
+  if (strcasecmp(productName, "SQLITE") == 0) return SqlBackend::Sqlite;
+  if (strcasecmp(productName, "POSTGRESQL") == 0) return SqlBackend::Postgres;
+  if (strcasecmp(productName, "MARIADB") == 0 || strcasecmp(productName, "MYSQL") == 0) return SqlBackend::MariaDb;
+  return SqlBackend::Other;
+}
+
+std::string mapOracleSql(const char *sql, const SqlDialect &dialect) {
+  SqlBackend backend = dialect.backend;
+  if (backend == SqlBackend::Other) return sql;
+  std::vector<Token> tokens = tokenize(sql);
+  bool postgres = backend == SqlBackend::Postgres;
+  bool createTable = postgres && isCreateTable(tokens);
+  bool sysdateCall = backend == SqlBackend::Sqlite || backend == SqlBackend::MariaDb || (postgres && dialect.orafce);
+  bool dualColumn = dialect.dualHasSysdate && mentionsWord(tokens, "DUAL");
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    Token &token = tokens[i];
+    if (token.kind != TokenKind::Word) continue;
+    if (backend != SqlBackend::MariaDb && isWord(token, "MINUS") && isSetMinus(tokens, i)) {
+      token.text = "EXCEPT";
+    } else if (postgres && isWord(token, "NEXTVAL")) {
+      mapSequenceCall(tokens, i, "nextval");
+    } else if (postgres && isWord(token, "CURRVAL")) {
+      mapSequenceCall(tokens, i, "currval");
+    } else if (createTable && isWord(token, "NUMBER") && followsColumnName(tokens, i)) {
+      token.text = "NUMERIC";
+    } else if (createTable && !dialect.orafce && isWord(token, "VARCHAR2") && followsColumnName(tokens, i)) {
+      token.text = "VARCHAR";
+    } else if (sysdateCall && isWord(token, "SYSDATE") && isBareSysdate(tokens, i, dualColumn)) {
+      token.text = backend == SqlBackend::MariaDb ? "SYSDATE()" : "sysdate()";
+    }
+  }
+  std::string out;
+  for (const Token &token : tokens) out += token.text;
+  return out;
+}
+
+const char *currentTimeQuery(SqlBackend backend, bool time) {
+  switch (backend) {
+    case SqlBackend::Sqlite:
+      return time ? "select strftime('%H:%M:%S', 'now', 'localtime') as now"
+                  : "select strftime('%d/%m/', 'now', 'localtime') || substr(strftime('%Y', 'now', 'localtime'), 3) "
+                    "as today";
+    case SqlBackend::Postgres:
+      return time ? "select to_char(localtimestamp, 'HH24:MI:SS') as now"
+                  : "select to_char(localtimestamp, 'DD/MM/YY') as today";
+    case SqlBackend::MariaDb:
+      return time ? "select date_format(sysdate(), '%H:%i:%s') as now"
+                  : "select date_format(sysdate(), '%d/%m/%y') as today";
+    case SqlBackend::Other:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+const char *mariaDbOracleModeSql() {
+  return "SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), 'ORACLE')";
+}
+
+const char *orafceSearchPathSql() {
+  return "SELECT (CASE"
+         " WHEN NOT EXISTS (SELECT 1 FROM pg_extension WHERE extname = 'orafce')"
+         " OR to_regnamespace('oracle') IS NULL THEN false"
+         " WHEN 'oracle' = ANY (current_schemas(false)) THEN true"
+         " WHEN current_setting('search_path') = '' THEN"
+         " set_config('search_path', 'oracle, pg_catalog', false) IS NOT NULL"
+         " ELSE set_config('search_path', current_setting('search_path') || ', oracle, pg_catalog', false) IS NOT NULL"
+         " END)::int";
+}
+
+const char *pgDualSysdateSql() {
+  return "SELECT (EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('dual') AND attname = 'sysdate'"
+         " AND NOT attisdropped))::int";
+}

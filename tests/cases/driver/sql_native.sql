@@ -1,0 +1,1 @@
+CREATE TABLE emp (empno NUMBER, ename VARCHAR2(10), deptno NUMBER);

@@ -1,0 +1,2 @@
+CREATE TABLE emp (empno NUMBER, ename VARCHAR2(10), deptno NUMBER);
+INSERT INTO emp VALUES (7839, 'KING', 10);

@@ -1,0 +1,2 @@
+DROP VIEW dual;
+CREATE SEQUENCE s;
