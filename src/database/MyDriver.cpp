@@ -34,8 +34,6 @@ constexpr char kOptionGroup[] = "client";
 constexpr unsigned kBinaryCharset = 63;   // the character set number of binary strings
 constexpr unsigned kMyConnectTimeout = 30;
 
-bool oracleModeOn = true;
-
 class MyCursor;
 
 struct MyLink : DriverLink<MyCursor> {
@@ -523,7 +521,7 @@ class MyDriver final : public DbDriver {
     }
     const char *version = mysql_get_server_info(link.conn);
     link.mariadb = version && strcasestr(version, "mariadb");
-    if (mysql_autocommit(link.conn, 0) != 0 || !run(mySessionSql(oracleModeOn).c_str())) {
+    if (mysql_autocommit(link.conn, 0) != 0 || !run(mySessionSql(oracleSql_).c_str())) {
       close();
       return 1;
     }
@@ -540,7 +538,7 @@ class MyDriver final : public DbDriver {
       return nullptr;
     }
     auto cursor = std::make_unique<MyCursor>(link_);
-    if (!cursor->start(myStatementText(sql, oracleModeOn).c_str())) return nullptr;
+    if (!cursor->start(myStatementText(sql, oracleSql_).c_str())) return nullptr;
     return cursor;
   }
 
@@ -555,7 +553,7 @@ class MyDriver final : public DbDriver {
       link.connError();
       return 1;
     }
-    std::string text = myStatementText(sql, oracleModeOn);
+    std::string text = myStatementText(sql, oracleSql_);
     bool ok = mysql_stmt_prepare(stmt, text.c_str(), text.size()) == 0;
     MYSQL_RES *meta = ok ? mysql_stmt_result_metadata(stmt) : nullptr;
     if (meta) {
@@ -850,9 +848,6 @@ short myServerType(int fieldType, unsigned flags, unsigned charsetNumber) {
       return kServerTypeOther;
   }
 }
-
-void setMyOracleMode(bool on) { oracleModeOn = on; }
-bool myOracleMode() { return oracleModeOn; }
 
 std::string mySessionSql(bool oracle) {
   return std::string("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), ") +

@@ -36,10 +36,6 @@ std::string myOptionFileText(const MyConnectSettings &settings);
 // as Connector/C describes them.
 short myServerType(int fieldType, unsigned flags, unsigned charsetNumber);
 
-// Oracle mode for the sessions of the driver, on by default.
-void setMyOracleMode(bool on);
-bool myOracleMode();
-
 // The statement that sets the session's sql_mode: the server's modes kept,
 // NO_BACKSLASH_ESCAPES added (a backslash in a quoted value is the byte
 // itself, as the program's quoting of Text values expects), and ORACLE

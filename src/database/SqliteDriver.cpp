@@ -479,7 +479,7 @@ class SqliteDriver final : public DbDriver {
     sqlite3 *db = link_->db;
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kSqliteBusyTimeoutMs);
-    int rc = registerOracleFunctions(db, true);   // false: SQLite's own built-ins kept
+    int rc = registerOracleFunctions(db, oracleSql_);   // native SQL keeps SQLite's own built-ins
     if (rc != SQLITE_OK) return rc;
     sqlite3_stmt *stmt = nullptr;
     rc = sqlite3_prepare_v2(db, kHasDualSql, -1, &stmt, nullptr);
