@@ -16,6 +16,7 @@ constexpr const char kOdbcPrefix[] = "odbc:";
 constexpr const char kPgPrefix[] = "pg:";
 constexpr const char *kPgUriPrefixes[] = {"postgresql://", "postgres://"};
 constexpr const char *kSqliteSuffixes[] = {".db", ".sqlite", ".sqlite3"};
+constexpr const char *kMariadbPrefixes[] = {"mariadb://", "mysql://", "my:"};
 
 bool startsWith(const char *text, const char *prefix) {
   return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
@@ -43,6 +44,13 @@ bool namesPostgres(const char *database) {
   return false;
 }
 
+bool namesMariadb(const char *database) {
+  for (const char *prefix : kMariadbPrefixes) {
+    if (startsWith(database, prefix)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // --- Driver choice ------------------------------------------------------------
@@ -50,6 +58,8 @@ bool namesPostgres(const char *database) {
 std::unique_ptr<DbDriver> selectDriver(const char *database) {
   if (database == nullptr || database[0] == 0) return nullptr;
   if (namesSqlite(database)) return makeSqliteDriver();
+  // MariaDB and MySQL have no driver of their own yet.
+  if (namesMariadb(database)) return nullptr;
   if (namesPostgres(database)) {
 #ifdef KELVORDANTIX_HAVE_LIBPQ
     return makePgDriver();
@@ -63,6 +73,16 @@ std::unique_ptr<DbDriver> selectDriver(const char *database) {
   return nullptr;
 #endif
 }
+
+bool namesDatabaseByForm(const char *text) {
+  if (text == nullptr) return false;
+  if (startsWith(text, kSqlitePrefix) || startsWith(text, kOdbcPrefix)) return true;
+  if (namesPostgres(text) || namesMariadb(text)) return true;
+  // A file name: user@x.db is still a user and a database.
+  return namesSqlite(text) && std::strchr(text, '@') == nullptr;
+}
+
+bool driverTakesPassword(const char *database) { return database == nullptr || !namesSqlite(database); }
 
 const char *driverDatabaseName(const char *database) {
   if (database == nullptr) return "";

@@ -91,8 +91,14 @@ void unwatchForInterrupt(DbDriver *driver);
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
 //   "postgresql://..." or "postgres://..." (a libpq URI), or "pg:" and a
 //   libpq keyword/value string or nothing: PostgreSQL through libpq
+//   "mariadb://...", "mysql://..." or "my:...": MariaDB (no driver yet)
 //   "odbc:NAME", or any other NAME: ODBC data source
 std::unique_ptr<DbDriver> selectDriver(const char *database);
+// Whether a text is a database name by its form alone (a driver's prefix,
+// or a file name SQLite takes), so that it needs no "user/password@".
+bool namesDatabaseByForm(const char *text);
+// False for a driver that has no use for a password (SQLite).
+bool driverTakesPassword(const char *database);
 // The database name a driver connects to: the name without "sqlite:",
 // "odbc:" or "pg:" in front (a URI stays whole).
 const char *driverDatabaseName(const char *database);

@@ -79,7 +79,7 @@ void openPageSink(Job &job) {
   if (s.runFlags == kFlagRptOnly) {
     std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
                  formatName(format));
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   }
   DocumentInfo info;
   info.fallbackTitle = s.jobName ? s.jobName : "";
@@ -88,6 +88,6 @@ void openPageSink(Job &job) {
   s.pages = format == PageFormat::Pdf ? loadPdfPages(s.output, info, why) : makeHtmlPages(s.output, info, why);
   if (!s.pages) {
     std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
-    abortJob(job);
+    abortJob(job, JobFailure::Output);
   }
 }
