@@ -34,8 +34,8 @@ PageFormat chooseFormat(const Job &job) {
 }
 
 // The PDF renderer lives in a module of its own (its libraries are large),
-// beside the program in the build tree or in ../lib/kelvordantix when
-// installed. It is never unloaded: its sinks live to the end of the job.
+// beside the program in the build tree or in ../libexec/kelvordantix when
+// installed (found by its full path: no linker path, no ldconfig). It is never unloaded: its sinks live to the end of the job.
 static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
   using Make = PageSink *(*)(FILE *, const DocumentInfo *, const char **);
   static std::string failure;
@@ -44,7 +44,7 @@ static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &inf
   std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(".");
   dir.erase(dir.find_last_of('/') == std::string::npos ? 0 : dir.find_last_of('/'));
   void *module = nullptr;
-  for (const char *place : {"/kelvordantix-pdf.so", "/../lib/kelvordantix/kelvordantix-pdf.so"}) {
+  for (const char *place : {"/kelvordantix-pdf.so", "/../libexec/kelvordantix/kelvordantix-pdf.so"}) {
     std::string path = dir + place;
     if (access(path.c_str(), F_OK) != 0) continue;
     module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
