@@ -193,13 +193,14 @@ static int readInputLine(Job &job) {
 
 // "-" is standard input: the whole script comes from there, so .ASK and the
 // zero-divisor question read the terminal, and without one find the end of
-// their input at once.
-// The console's reads end at once when the job is asked to stop.
+// their input at once. The console's reads end at once when the job is
+// asked to stop.
 static FILE *openInput(Job &job, const char *name) {
   JobState &s = job.job;
-  if (!namesStandardStream(name)) {
-    if (s.console == stdin) s.terminal = openConsoleStream(STDIN_FILENO, false);
-  } else {
+  // A console given by an in-process harness stays as it is.
+  if (s.console == stdin && !namesStandardStream(name)) {
+    s.terminal = openConsoleStream(STDIN_FILENO, false);
+  } else if (s.console == stdin) {
     int tty = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) tty = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (tty >= 0) s.terminal = openConsoleStream(tty, true);
