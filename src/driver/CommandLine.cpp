@@ -234,10 +234,14 @@ static void openFiles(Job &job, char **argv) {
   openPageSink(job);
 }
 
-// A third argument that names no database: say the form it must have.
+// A third argument that names no database: say the form it must have
+// (the text is shown up to its "/": what follows may be a password).
 [[noreturn]] static void refuseConnectString(Job &job, const char *text) {
   std::fputs("Connect Fail\n", job.job.err);
-  std::fprintf(job.job.err, "'%s' names no database: the form is user/password@conn", text);
+  const char *slash = std::strchr(text, '/');
+  int shown = slash ? static_cast<int>(slash - text) : static_cast<int>(std::strlen(text));
+  std::fprintf(job.job.err, "'%.*s%s' names no database: the form is user/password@conn", shown, text,
+               slash ? "/..." : "");
   if (std::strpbrk(text, "/@") == nullptr) {
     std::fprintf(job.job.err, ", or @%s for a data source without user and password", text);
   }
@@ -258,7 +262,7 @@ static void connect(Job &job, const char *connectString) {
   if (parts.database == nullptr) refuseConnectString(job, connectString);
   char typed[kPasswordSize] = {};
   const char *password = nullptr;
-  // SQLite takes no password: none is asked for, none is sent.
+  // SQLite has no use for a password: none is asked for.
   const char *written = driverTakesPassword(parts.database) ? parts.password : nullptr;
   if (!resolvePassword(written, parts.user, typed, sizeof typed, &password)) {
     checkStop(job);

@@ -7,14 +7,14 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <termios.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
