@@ -1,5 +1,6 @@
 # Two commands do all the set-up on a fresh Debian machine:
-#   make demo   installs what is missing, builds, and runs the sample report
+#   make demo   installs what the program and the demo need, builds the
+#               program alone, and runs the sample report
 #   make test   builds and runs every test, also under the sanitizers, and
 #               each fuzz target for a short time (skipped without clang)
 #   make fuzz   runs each fuzz target for FUZZ_SECONDS
@@ -11,18 +12,27 @@ BUILD := build
 SANBUILD := build-san
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build demo test test-plain test-sanitize test-tsan test-fuzz fuzz install package clean
+.PHONY: all deps deps-program build program demo test test-plain test-sanitize test-tsan test-fuzz fuzz install package clean
 
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh test
 
+deps-program:
+	@bash scripts/install-deps.sh demo
+
+# The program and its tests.
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORDANTIX_TESTS=ON
 	cmake --build $(BUILD) -j$(JOBS)
 
-demo: build
+# The program alone.
+program: deps-program
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORDANTIX_TESTS=OFF
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: program
 	rm -f examples/demo.db
 	sqlite3 examples/demo.db < examples/demo.sql
 	cd examples && ../$(BUILD)/kelvordantix sample.rpt sample.out scott/tiger@demo.db
@@ -49,10 +59,11 @@ test-fuzz: deps
 fuzz: deps
 	JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
-install: build
+install: program
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
+package: program
+	@bash scripts/install-deps.sh package
 	cd $(BUILD) && cpack -G DEB
 
 clean:

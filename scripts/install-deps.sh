@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the demo and the tests need, when
-# they are missing. Runs apt-get as root, or through sudo.
+# Installs the Debian packages that are missing, as root or through sudo.
+#   install-deps.sh demo    what the program and the demo need (make demo)
+#   install-deps.sh package that and dpkg-dev (make package)
+#   install-deps.sh [test]  that and what the tests need (make test)
+#   install-deps.sh --list demo|package|test   print the list, install nothing
 set -eu
-packages=(g++ cmake make pkg-config libsqlite3-dev sqlite3 libgtest-dev libbenchmark-dev
-          unixodbc-dev libpq-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev
-          libcairo2-dev libpango1.0-dev libutf8proc-dev fonts-dejavu-core poppler-utils python3-html5lib
-          python3 clang libclang-rt-14-dev mariadb-server libmariadb-dev odbc-mariadb)
-# The cluster tests: a Galera cluster of MariaDB servers (rsync carries the
-# state transfers) reached through Connector/ODBC.
-packages+=(mariadb-server mariadb-client galera-4 rsync odbc-mariadb)
-# The Oracle compatibility tests: orafce on PostgreSQL.
-packages+=(postgresql-15-orafce)
+# The program: compiler, build tools, the libraries it links (SQLite,
+# unixODBC, libpq, utf8proc; cairo and pango for its PDF module), a font
+# for PDF reports, and the sqlite3 shell that makes the demo database.
+demo=(g++ cmake make pkg-config libsqlite3-dev sqlite3 unixodbc-dev libpq-dev
+      libcairo2-dev libpango1.0-dev libutf8proc-dev libmariadb-dev fonts-dejavu-core)
+# The tests: GoogleTest; a PostgreSQL server and the ODBC drivers of the
+# server tests; mandoc (manual pages); dpkg-dev and lintian (the package);
+# poppler-utils and html5lib (PDF and HTML reports); python3 (pseudo-
+# terminal and Unicode checks); bash-completion; clang for the fuzz targets;
+# orafce, a MariaDB server, Connector/ODBC, and Galera with rsync for its
+# state transfers (Oracle compatibility, the MariaDB and cluster tests).
+test=("${demo[@]}" libgtest-dev odbc-postgresql libsqliteodbc postgresql mandoc dpkg-dev lintian
+      poppler-utils python3-html5lib python3 bash-completion clang libclang-rt-14-dev
+      postgresql-15-orafce mariadb-server mariadb-client odbc-mariadb galera-4 rsync)
+list=0
+if [ "${1:-}" = --list ]; then list=1; shift; fi
+case ${1:-test} in
+  demo) packages=("${demo[@]}") ;;
+  package) packages=("${demo[@]}" dpkg-dev) ;;
+  test) packages=("${test[@]}") ;;
+  *) echo "usage: install-deps.sh [--list] [demo|package|test]" >&2; exit 2 ;;
+esac
+if [ $list = 1 ]; then printf '%s\n' "${packages[@]}"; exit 0; fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -6,7 +6,7 @@ build=$1 prefix=$2/prefix
 rm -rf "$2"; mkdir -p "$2"
 cmake --install "$build" --prefix "$prefix" > "$2/install.log" || { cat "$2/install.log"; exit 1; }
 failed=0
-for file in bin/kelvordantix lib/kelvordantix/kelvordantix-pdf.so share/man/man1/kelvordantix.1 share/man/man5/kelvordantix.5 \
+for file in bin/kelvordantix libexec/kelvordantix/kelvordantix-pdf.so share/man/man1/kelvordantix.1.gz share/man/man5/kelvordantix.5.gz \
             share/doc/kelvordantix/README.md share/doc/kelvordantix/LICENSE \
             share/doc/kelvordantix/examples/demo.sql share/doc/kelvordantix/examples/sample.rpt \
             share/bash-completion/completions/kelvordantix; do

@@ -132,7 +132,8 @@ void checkSchema(Checker &c, const char *connectString) {
   ConnectParts parts = splitConnectString(copy);
   char typed[kTypedPasswordSize] = {};  // the password as a run takes it
   const char *password = nullptr;
-  if (!resolvePassword(parts.password, parts.user, typed, sizeof typed, &password)) {
+  const char *written = driverTakesPassword(parts.database) ? parts.password : nullptr;  // none for SQLite
+  if (!resolvePassword(written, parts.user, typed, sizeof typed, &password)) {
     c.error(-1, 0, std::string("cannot connect: ") + typed + stops("Connect Fail"));
     return;
   }

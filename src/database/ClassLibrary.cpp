@@ -60,6 +60,8 @@ bool namesMariadb(const char *database) {
 std::unique_ptr<DbDriver> selectDriver(const char *database) {
   if (database == nullptr || database[0] == 0) return nullptr;
   if (namesSqlite(database)) return makeSqliteDriver();
+  // MariaDB and MySQL have no driver of their own yet.
+  if (namesMariadb(database)) return nullptr;
   if (namesPostgres(database)) {
 #ifdef KELVORDANTIX_HAVE_LIBPQ
     return makePgDriver();
@@ -80,6 +82,16 @@ std::unique_ptr<DbDriver> selectDriver(const char *database) {
   return nullptr;
 #endif
 }
+
+bool namesDatabaseByForm(const char *text) {
+  if (text == nullptr) return false;
+  if (startsWith(text, kSqlitePrefix) || startsWith(text, kOdbcPrefix)) return true;
+  if (namesPostgres(text) || namesMariadb(text)) return true;
+  // A file name: user@x.db is still a user and a database.
+  return namesSqlite(text) && std::strchr(text, '@') == nullptr;
+}
+
+bool driverTakesPassword(const char *database) { return database == nullptr || !namesSqlite(database); }
 
 const char *driverDatabaseName(const char *database) {
   if (database == nullptr) return "";

@@ -146,6 +146,11 @@ std::vector<std::string> findPasswords(const char *text);
 //   style key=value words or nothing: MariaDB or MySQL through Connector/C
 //   "odbc:NAME", or any other NAME: ODBC data source
 std::unique_ptr<DbDriver> selectDriver(const char *database);
+// Whether a text is a database name by its form alone (a driver's prefix,
+// or a file name SQLite takes), so that it needs no "user/password@".
+bool namesDatabaseByForm(const char *text);
+// False for a driver that has no use for a password (SQLite).
+bool driverTakesPassword(const char *database);
 // The database name a driver connects to: the name without "sqlite:",
 // "odbc:", "pg:" or "my:" in front (a URI stays whole).
 const char *driverDatabaseName(const char *database);

@@ -202,5 +202,5 @@ void reportServerError(Job &job) {
     database.Close();
   }
   job.db.connected = false;
-  abortJob(job);
+  abortJob(job, JobFailure::Server);
 }

@@ -1,5 +1,6 @@
 // The job driver: the command line and its switches, the run modes, opening
 // the files, connecting, and the run loops of the three modes.
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <strings.h>
 #include <unistd.h>
@@ -34,7 +35,7 @@ void parseOutfileSwitches(Job &job) {
   s.pageRangeGiven = false;
   auto invalid = [&job]() {
     std::fputs("invalid outfile switches\n", job.job.err);
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   };
   // Read the number between rest and the next colon, then move past it.
   auto readPage = [&](int *page) {
@@ -86,7 +87,7 @@ static bool splitPgConnectString(char *copy, ConnectParts &parts) {
   char *slash = std::strchr(copy, '/');
   if (slash) {
     *slash = 0;
-    if (slash[1] != 0) parts.password = slash + 1;
+    parts.password = slash + 1;         // written out, if empty
   }
   if (copy[0] != 0) parts.user = copy;
   return true;
@@ -107,8 +108,16 @@ static char *databasePiece(char *rest) {
 // "/", the password up to the next "@", the database up to white space.
 // Without an "@" after the first "/", user@database and @database name no
 // password at all (every string that connected before keeps its meaning).
+// A database name alone (a URI, "sqlite:", "pg:", "odbc:", a file.db) is
+// the database, with no user and no password. A password written out
+// empty (user/@conn) is the empty password.
 ConnectParts splitConnectString(char *copy) {
   ConnectParts parts;
+  char *start = copy + std::strspn(copy, " \t\n");
+  if (namesDatabaseByForm(start)) {
+    parts.database = start;
+    return parts;
+  }
   if (splitPgConnectString(copy, parts)) return parts;
   char *slash = std::strchr(copy, '/');
   char *at = std::strchr(copy, '@');
@@ -120,6 +129,12 @@ ConnectParts splitConnectString(char *copy) {
   }
   char *save = nullptr;
   parts.user = strtok_r(copy, "/", &save);
+  if (parts.user && save[0] == '@') {
+    static char empty[] = "";
+    parts.password = empty;
+    parts.database = databasePiece(save + 1);
+    return parts;
+  }
   if (parts.user) parts.password = strtok_r(nullptr, "@", &save);
   if (parts.password) parts.database = databasePiece(save);
   return parts;
@@ -170,22 +185,29 @@ static int readInputLine(Job &job) {
 }
 
 // A failed open: the prescribed message, then the file and the reason.
-[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, const char *reason) {
+[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, const char *reason,
+                                  JobFailure why) {
   std::fputs(message, job.job.err);
   std::fprintf(job.job.err, "%s: %s\n", name[0] ? name : "\"\"", reason);
-  abortJob(job);
+  abortJob(job, why);
 }
 
 // "-" is standard input: the whole script comes from there, so .ASK and the
 // zero-divisor question read the terminal, and without one find the end of
-// their input at once.
+// their input at once. The console's reads end at once when the job is
+// asked to stop.
 static FILE *openInput(Job &job, const char *name) {
-  if (!namesStandardStream(name)) return openInputFile(name);
   JobState &s = job.job;
-  s.terminal = std::fopen("/dev/tty", "r");
-  if (s.terminal == nullptr) s.terminal = std::fopen("/dev/null", "r");
+  // A console given by an in-process harness stays as it is.
+  if (s.console == stdin && !namesStandardStream(name)) {
+    s.terminal = openConsoleStream(STDIN_FILENO, false);
+  } else if (s.console == stdin) {
+    int tty = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) tty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (tty >= 0) s.terminal = openConsoleStream(tty, true);
+  }
   if (s.terminal != nullptr) s.console = s.terminal;
-  return stdin;
+  return namesStandardStream(name) ? stdin : openInputFile(name);
 }
 
 // "-" is standard output; the trace and the dumps then go to standard error
@@ -200,17 +222,32 @@ static FILE *openOutput(Job &job, const char *name, const char *inputName) {
 static void openFiles(Job &job, char **argv) {
   JobState &s = job.job;
   s.input = openInput(job, argv[1]);
-  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], std::strerror(errno));
+  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], std::strerror(errno), JobFailure::Script);
   if (std::strlen(argv[2]) >= sizeof s.outputName) {
     std::fputs("Output file name too long\n", s.err);
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
   s.output = openOutput(job, s.outputName, argv[1]);
-  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job));
+  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job), JobFailure::Output);
   std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
   openPageSink(job);
+}
+
+// A third argument that names no database: say the form it must have
+// (the text is shown up to its "/": what follows may be a password).
+[[noreturn]] static void refuseConnectString(Job &job, const char *text) {
+  std::fputs("Connect Fail\n", job.job.err);
+  const char *slash = std::strchr(text, '/');
+  int shown = slash ? static_cast<int>(slash - text) : static_cast<int>(std::strlen(text));
+  std::fprintf(job.job.err, "'%.*s%s' names no database: the form is user/password@conn", shown, text,
+               slash ? "/..." : "");
+  if (std::strpbrk(text, "/@") == nullptr) {
+    std::fprintf(job.job.err, ", or @%s for a data source without user and password", text);
+  }
+  std::fputs("\n", job.job.err);
+  abortJob(job, JobFailure::Usage);
 }
 
 // The connect string's password (typed, or from the environment) is kept
@@ -219,15 +256,19 @@ static void connect(Job &job, const char *connectString) {
   char *copy = job.line.tokenBuffer;
   if (std::strlen(connectString) >= sizeof job.line.tokenBuffer) {
     std::fputs("Connect string too long\n", job.job.err);
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   }
   std::strcpy(copy, connectString);
   ConnectParts parts = splitConnectString(copy);
+  if (parts.database == nullptr) refuseConnectString(job, connectString);
   char typed[kPasswordSize] = {};
   const char *password = nullptr;
-  if (!resolvePassword(parts.password, parts.user, typed, sizeof typed, &password)) {
+  // SQLite has no use for a password: none is asked for.
+  const char *written = driverTakesPassword(parts.database) ? parts.password : nullptr;
+  if (!resolvePassword(written, parts.user, typed, sizeof typed, &password)) {
+    checkStop(job);
     std::fprintf(job.job.err, "Connect Fail\n%s\n", typed);
-    abortJob(job);
+    abortJob(job, JobFailure::Connect);
   }
   OStartup(1);
   long options = job.job.options.nativeSql ? kOpenNativeSql : 0;
@@ -235,7 +276,7 @@ static void connect(Job &job, const char *connectString) {
   explicit_bzero(typed, sizeof typed);  // a plain memset of a dead buffer may be left out
   if (failed != 0) {
     std::fprintf(job.job.err, "Connect Fail\n%s\n", job.db.database.GetServerErrorText());
-    abortJob(job);
+    abortJob(job, JobFailure::Connect);
   }
   job.db.session = job.db.database.GetSession();
   job.db.session.BeginTransaction();
@@ -298,7 +339,7 @@ static void startJob(Job &job, int argc, char **argv) {
   int arguments = argc - 1;
   if (arguments < 2 || arguments > 4) {
     std::fputs(kUsageLine, s.err);
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   }
   if (arguments == 4) s.runFlags = readRunFlags(argv[4]);
   s.jobName = argv[1];
@@ -320,7 +361,7 @@ int runJob(Job &job, int argc, char **argv) {
     if (first == kOptionsExitSuccess) return 0;
     if (first == kOptionsUsageError) {
       printUsageText(job.job.err);
-      abortJob(job);
+      abortJob(job, JobFailure::Usage);
     }
     // --check SCRIPT [user/password@conn]: the script is checked, not run.
     if (job.job.options.check) return checkScript(job, argc - first, argv + first);
@@ -333,6 +374,7 @@ int runJob(Job &job, int argc, char **argv) {
     endProgress(job);
     std::fflush(job.job.err);
     std::fflush(job.job.trace);
+    if (job.job.console == job.job.terminal) job.job.console = stdin;
     if (job.job.terminal) std::fclose(job.job.terminal);
     job.job.terminal = nullptr;
     return end.status;

@@ -1,6 +1,8 @@
 // Credentials off the command line: a password typed at the terminal
 // without echo, or taken from the environment.
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,34 +10,79 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
-// One line from /dev/tty with echo off, after a prompt there. False when
-// there is no terminal, with the system's reason in buffer.
+// A file descriptor's whole text, or false.
+static bool writeText(int fd, const char *text) {
+  for (size_t left = std::strlen(text); left > 0;) {
+    ssize_t n = write(fd, text, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    text += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// One line from the terminal into buffer, a byte at a time so that nothing
+// after the newline is taken. False at the end of the input, on an error or
+// when the job is asked to stop (Ctrl-C), with the reason in buffer.
+static bool readTerminalLine(int tty, char *buffer, int size) {
+  int length = 0;
+  for (;;) {
+    if (!waitForInput(tty)) {
+      std::snprintf(buffer, static_cast<size_t>(size), "password: the job was stopped");
+      return false;
+    }
+    char c;
+    ssize_t n = read(tty, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
+      return false;
+    }
+    if (n == 0 && length == 0) {
+      std::snprintf(buffer, static_cast<size_t>(size), "password: nothing read from the terminal");
+      return false;
+    }
+    if (n == 0 || c == '\n') break;
+    if (length < size - 1) buffer[length++] = c;
+  }
+  buffer[length] = 0;
+  buffer[std::strcspn(buffer, "\r")] = 0;
+  return true;
+}
+
+// One line from /dev/tty with echo off, after a prompt there. The
+// terminal's mode is put back on every way out, and the watchdog knows it
+// in case it must end the process during the prompt. False when there is
+// no terminal or nothing was read, with the reason in buffer.
 static bool readPasswordFromTerminal(const char *user, char *buffer, int size) {
-  FILE *tty = std::fopen("/dev/tty", "r+");
-  if (tty == nullptr) {
+  int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (tty < 0) {
     std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
     return false;
   }
-  std::setvbuf(tty, nullptr, _IONBF, 0);
   termios saved;
-  bool echoOff = tcgetattr(fileno(tty), &saved) == 0;
+  bool echoOff = tcgetattr(tty, &saved) == 0;
   if (echoOff) {
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(fileno(tty), TCSAFLUSH, &quiet);
+    rememberTerminalMode(tty, &saved);
+    tcsetattr(tty, TCSAFLUSH, &quiet);
   }
-  std::fprintf(tty, "Password for %s: ", user && user[0] ? user : "the database");
-  bool read = std::fgets(buffer, size, tty) != nullptr;
-  if (echoOff) tcsetattr(fileno(tty), TCSAFLUSH, &saved);
-  std::fputs("\n", tty);
-  std::fclose(tty);
-  if (!read) {
-    std::snprintf(buffer, static_cast<size_t>(size), "password: nothing read from the terminal");
-    return false;
+  char prompt[300];
+  std::snprintf(prompt, sizeof prompt, "Password for %s: ", user && user[0] ? user : "the database");
+  bool read = writeText(tty, prompt);
+  if (!read) std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
+  if (read) read = readTerminalLine(tty, buffer, size);
+  if (echoOff) {
+    tcsetattr(tty, TCSAFLUSH, &saved);
+    rememberTerminalMode(tty, nullptr);
   }
-  buffer[std::strcspn(buffer, "\r\n")] = 0;
-  return true;
+  writeText(tty, "\n");
+  close(tty);
+  return read;
 }
 
 bool resolvePassword(const char *written, const char *user, char *typed, int size, const char **password) {

@@ -42,17 +42,25 @@ static void closeFiles(Job &job) {
   job.job.input = nullptr;
 }
 
-void abortJob(Job &job) {
+int failureStatus(const JobOptions &options, JobFailure why) {
+  return options.detailedStatus ? static_cast<int>(why) : 1;
+}
+
+void abortJob(Job &job, JobFailure why) {
   stopSettling();
   rollBackOpenWork(job);
-  if (const char *reason = stopReason()) std::fputs(reason, job.job.err);
+  // Whatever failed last, a stopped job was stopped.
+  if (const char *reason = stopReason()) {
+    std::fputs(reason, job.job.err);
+    why = JobFailure::Stopped;
+  }
   std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
   abortAnnounced();
   // The previous report, if any, stays as it was.
   endAbortedPages(job);
   closeFiles(job);
   discardReportFile(job);
-  throw JobEnd{1};
+  throw JobEnd{failureStatus(job.job.options, why)};
 }
 
 void failWith(Job &job, const char *message, const char *line) {
@@ -70,7 +78,7 @@ static void completePages(Job &job) {
   checkStop(job);
   if (why == nullptr) return;
   std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, why);
-  abortJob(job);
+  abortJob(job, JobFailure::Output);
 }
 
 // A report that could not be written completely is a failed job, not a
@@ -87,7 +95,7 @@ static void checkReportWritten(Job &job) {
     if (!failed) return;
   }
   std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(reason));
-  abortJob(job);
+  abortJob(job, JobFailure::Output);
 }
 
 // The trace and the dumps are output the user asked for: losing them is a
@@ -95,7 +103,7 @@ static void checkReportWritten(Job &job) {
 static void checkTraceWritten(Job &job) {
   if (std::fflush(job.job.trace) == 0 && !std::ferror(job.job.trace)) return;
   std::fprintf(job.job.err, "Trace Write Fail: standard output: %s\n", std::strerror(errno));
-  abortJob(job);
+  abortJob(job, JobFailure::Output);
 }
 
 // The report takes its place; if it cannot, the job's work is committed
@@ -103,7 +111,7 @@ static void checkTraceWritten(Job &job) {
 static void installReport(Job &job) {
   if (installReportFile(job)) return;
   std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(errno));
-  abortJob(job);
+  abortJob(job, JobFailure::Output);
 }
 
 void finishJob(Job &job) {
@@ -118,7 +126,7 @@ void finishJob(Job &job) {
     // A commit the server refuses loses the job's work: that is a failure.
     if (job.db.session.Commit(0) != 0) {
       printServerError(job, "COMMIT");
-      abortJob(job);
+      abortJob(job, JobFailure::Server);
     }
     job.db.database.Close();
     job.db.connected = false;

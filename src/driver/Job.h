@@ -30,6 +30,18 @@ constexpr int kFlagDumpLabels = 16;
 enum class OutputFormat { Auto, Text, Pdf, Html };
 enum class PaperSize { A4, Letter };
 
+// What ended a failed job. By default every failure exits 1; with
+// --exit-status=detailed (or KELVORDANTIX_EXIT_STATUS=detailed) each kind
+// has its own status, so that a wrapper can tell a retry from an alert.
+enum class JobFailure {
+  Script = 1,                           // the script, its data or its input
+  Usage = 2,                            // the command line
+  Connect = 3,                          // the connection could not be made
+  Server = 4,                           // the server refused a statement
+  Output = 5,                           // the report or trace could not be written
+  Stopped = 6,                          // a stop signal or --timeout
+};
+
 // GNU-style options given in front of the positional arguments.
 struct JobOptions {
   bool quiet = false;                   // -q: no start, page count and end lines
@@ -38,6 +50,7 @@ struct JobOptions {
   OutputFormat format = OutputFormat::Auto;  // --format
   PaperSize paper = PaperSize::A4;      // --paper
   bool nativeSql = false;               // --sql=native: no Oracle compatibility
+  bool detailedStatus = false;          // --exit-status=detailed
 };
 
 // A block of the input file and how far it has been read into lines.
@@ -66,7 +79,8 @@ struct JobState {
   FILE *err = stderr;                   // messages
   FILE *trace = stdout;                 // trace and dumps
   FILE *console = stdin;                // answers to .ASK and the zero-divisor question
-  FILE *terminal = nullptr;             // the console opened on /dev/tty (script from stdin)
+  FILE *terminal = nullptr;             // the console stream the job made (stdin, or /dev/tty
+                                        // when the script comes from stdin); closed at the end
   Progress progress;                    // the status line on a terminal
   char outputBuffer[1 << 16];           // stdio buffer of the report file
   InputBlock inputBlock;                // formatter-only input, read a block at a time
@@ -98,7 +112,9 @@ struct JobEnd {
 // returns the exit status. Never throws.
 int runJob(Job &job, int argc, char **argv);
 
-[[noreturn]] void abortJob(Job &job);
+[[noreturn]] void abortJob(Job &job, JobFailure why = JobFailure::Script);
+// The exit status of a failed job: 1, or the kind's own with detailed.
+int failureStatus(const JobOptions &options, JobFailure why);
 [[noreturn]] void finishJob(Job &job);
 
 // The common failure: the message, then the offending text with "%s\n",

@@ -41,7 +41,10 @@ static const char kHelpText[] =
     "                    from the terminal without echo\n"
     "  user@DB, @DB      send no password: the data source's own, PGPASSWORD,\n"
     "                    ~/.pgpass or KELVORDANTIX_PASSWORD apply\n"
-    "  DB is sqlite:FILE or FILE.db (.sqlite, .sqlite3) for SQLite;\n"
+    "  DB                alone, when its form names it (a URI, sqlite:, pg:,\n"
+    "                    odbc:, FILE.db): no user and no password\n"
+    "  DB is sqlite:FILE or FILE.db (.sqlite, .sqlite3) for SQLite (which takes\n"
+    "  no password: none is asked for);\n"
     "  postgresql://... (a libpq URI), pg:KEY=VALUE ... or pg: (the PG*\n"
     "  environment) for PostgreSQL through libpq, taken whole with its blanks;\n"
     "  odbc:DSN or any other name for an ODBC data source; odbc:KEY=VALUE;...\n"
@@ -54,13 +57,18 @@ static const char kHelpText[] =
     "      --check           check the script, run nothing\n"
     "      --timeout=SECONDS end the job when it runs longer\n"
     "      --format=FORMAT   text, pdf or html (default: by the output name)\n"
-    "      --paper=SIZE      a4 or letter (PDF)\n"
+    "      --paper=SIZE      a4 or letter (PDF and HTML)\n"
     "      --sql=DIALECT     oracle (default): Oracle's SQL made to run on the\n"
     "                        backend; native: SQL and session as written\n"
+    "      --exit-status=KIND  simple (default) or detailed: a status for each\n"
+    "                        kind of failure (also KELVORDANTIX_EXIT_STATUS)\n"
     "  --                    end of the options\n"
     "\n"
     "Exit status: 0 the job is over (its work committed); 1 the job was aborted\n"
-    "(its work rolled back) or the command line is wrong.\n";
+    "(its work rolled back) or the command line is wrong. With detailed exit\n"
+    "statuses: 1 a script or data error, 2 the command line, 3 the connection\n"
+    "failed, 4 a server error, 5 the report or trace could not be written,\n"
+    "6 stopped by a signal or --timeout.\n";
 
 static bool readFormat(const char *word, OutputFormat *format) {
   if (std::strcmp(word, "text") == 0) *format = OutputFormat::Text;
@@ -81,6 +89,13 @@ static bool readPaper(const char *word, PaperSize *paper) {
 static bool readSqlDialect(const char *word, bool *native) {
   if (std::strcmp(word, "oracle") == 0) *native = false;
   else if (std::strcmp(word, "native") == 0) *native = true;
+  else return false;
+  return true;
+}
+
+static bool readExitStatus(const char *word, bool *detailed) {
+  if (std::strcmp(word, "simple") == 0) *detailed = false;
+  else if (std::strcmp(word, "detailed") == 0) *detailed = true;
   else return false;
   return true;
 }
@@ -108,16 +123,19 @@ static void printOptionError(FILE *err, int c, char **argv, const option *option
 }
 
 int parseOptions(Job &job, int argc, char **argv) {
-  enum { kVersion = 256, kCheck, kTimeout, kFormat, kPaper, kSql };
+  enum { kVersion = 256, kCheck, kTimeout, kFormat, kPaper, kSql, kExitStatus };
   static const option kOptions[] = {
       {"help", no_argument, nullptr, 'h'},          {"version", no_argument, nullptr, kVersion},
       {"quiet", no_argument, nullptr, 'q'},         {"check", no_argument, nullptr, kCheck},
       {"timeout", required_argument, nullptr, kTimeout},
       {"format", required_argument, nullptr, kFormat},
       {"paper", required_argument, nullptr, kPaper},
-      {"sql", required_argument, nullptr, kSql},     {nullptr, 0, nullptr, 0}};
+      {"sql", required_argument, nullptr, kSql},
+      {"exit-status", required_argument, nullptr, kExitStatus}, {nullptr, 0, nullptr, 0}};
   JobOptions &o = job.job.options;
   o = JobOptions{};
+  // For cron tables; an option given wins, a value not known is ignored.
+  if (const char *kind = std::getenv("KELVORDANTIX_EXIT_STATUS")) readExitStatus(kind, &o.detailedStatus);
   // "+": options end at the first positional argument, so that "-" and a
   // negative optional number stay positional; ":" reports a missing value
   // apart from an unknown option. optind = 0 re-initialises getopt for
@@ -155,6 +173,9 @@ int parseOptions(Job &job, int argc, char **argv) {
         break;
       case kSql:
         ok = readSqlDialect(optarg, &o.nativeSql);
+        break;
+      case kExitStatus:
+        ok = readExitStatus(optarg, &o.detailedStatus);
         break;
       default:
         ok = false;

@@ -9,10 +9,12 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +39,7 @@ struct Watchdog {
   std::thread thread;
   int wakeFd = -1;                      // eventfd: written when the job has ended
   int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
+  int stopFd = -1;                      // eventfd: written once a stop is requested
   std::atomic<bool> leaving{false};     // the job has ended
   std::atomic<bool> claimed{false};     // a stop's reason is being written
   std::atomic<bool> stopped{false};     // a stop was requested
@@ -48,6 +51,8 @@ struct Watchdog {
   int harnessLimitMs = 0;               // limitJobsMilliseconds
   std::mutex pathLock;
   char temporary[kPathSize] = {};       // the temporary report, or empty
+  std::atomic<int> terminalFd{-1};      // a terminal whose mode is changed, or -1
+  termios terminalMode{};               // its mode to restore
 };
 
 Watchdog watchdog;
@@ -77,6 +82,11 @@ void requestStop(const char *reason) {
   if (watchdog.claimed.exchange(true)) return;
   std::snprintf(watchdog.reason, sizeof watchdog.reason, "Job Stopped: %s\n", reason);
   watchdog.stopped.store(true);
+  // Wakes a wait on the console (the eventfd stays readable).
+  uint64_t one = 1;
+  if (watchdog.stopFd >= 0 && write(watchdog.stopFd, &one, sizeof one) < 0) {
+    // Fails only on overflow, when it is readable anyway.
+  }
 }
 
 void writeAll(const char *text) {
@@ -91,6 +101,8 @@ void writeAll(const char *text) {
 // The job did not come back in time: end the process as abortJob would,
 // leaving the rollback to the server, which drops the connection's work.
 [[noreturn]] void endProcess() {
+  int tty = watchdog.terminalFd.load();
+  if (tty >= 0) tcsetattr(tty, TCSAFLUSH, &watchdog.terminalMode);
   {
     std::lock_guard<std::mutex> hold(watchdog.pathLock);
     if (watchdog.temporary[0]) unlink(watchdog.temporary);
@@ -102,7 +114,7 @@ void writeAll(const char *text) {
   // Under a fuzz harness a job that does not come back is a finding: abort
   // so that the harness keeps the input.
   if (watchdog.harnessLimitMs > 0) std::abort();
-  _exit(1);
+  _exit(watchdog.job ? failureStatus(watchdog.job->job.options, JobFailure::Stopped) : 1);
 }
 
 // The signal that is waiting on the watchdog's signal descriptor, or 0.
@@ -183,6 +195,7 @@ void startWatchdog(Job &job, int timeoutSeconds) {
   if (limitMs <= 0 && !watchdog.signalsCaught) return;
   watchdog.wakeFd = eventfd(0, EFD_CLOEXEC);
   if (watchdog.wakeFd < 0) return;
+  watchdog.stopFd = eventfd(0, EFD_CLOEXEC);
   if (watchdog.signalsCaught) {
     sigset_t set = stopSignalSet();
     watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
@@ -202,7 +215,8 @@ void stopWatchdog() {
     watchdog.thread.join();
     close(watchdog.wakeFd);
     if (watchdog.signalFd >= 0) close(watchdog.signalFd);
-    watchdog.wakeFd = watchdog.signalFd = -1;
+    if (watchdog.stopFd >= 0) close(watchdog.stopFd);
+    watchdog.wakeFd = watchdog.signalFd = watchdog.stopFd = -1;
   }
   // A stop belongs to the job that has ended.
   watchdog.claimed.store(false);
@@ -229,6 +243,22 @@ void abortAnnounced() { watchdog.announced.store(true); }
 
 void checkStop(Job &job) {
   if (stopRequested()) abortJob(job);
+}
+
+bool waitForInput(int fd) {
+  pollfd fds[2] = {{fd, POLLIN, 0}, {watchdog.stopFd, POLLIN, 0}};
+  for (;;) {
+    if (stopRequested()) return false;
+    int ready = poll(fds, watchdog.stopFd >= 0 ? 2 : 1, -1);
+    if (ready < 0 && errno != EINTR) return true;  // the read will say what is wrong
+    if (ready > 0 && fds[1].revents != 0) return false;
+    if (ready > 0 && fds[0].revents != 0) return true;
+  }
+}
+
+void rememberTerminalMode(int fd, const termios *mode) {
+  if (mode) watchdog.terminalMode = *mode;
+  watchdog.terminalFd.store(mode ? fd : -1);
 }
 
 void rememberTemporaryReport(const char *path) {

@@ -5,6 +5,8 @@
 // abortJob (rollback, temporary report removed, "Job Aborted", exit 1).
 #pragma once
 
+#include <termios.h>
+
 struct Job;
 
 // How long a stopped job may take to reach abortJob (a call the database
@@ -41,6 +43,13 @@ void stopSettling();
 void abortAnnounced();
 // The job ends through abortJob if it was asked to stop.
 void checkStop(Job &job);
+
+// A wait on the console (.ASK, the zero-divisor question, the password):
+// true when fd can be read, false at once when the job is asked to stop.
+bool waitForInput(int fd);
+// The terminal whose mode a prompt has changed, restored by the watchdog if
+// it must end the process itself; nullptr when the mode is back.
+void rememberTerminalMode(int fd, const termios *mode);
 
 // The temporary report the watchdog removes if it must end the process
 // itself; nullptr when there is none.

@@ -35,8 +35,8 @@ PageFormat chooseFormat(const Job &job) {
 }
 
 // The PDF renderer lives in a module of its own (its libraries are large),
-// beside the program in the build tree or in ../lib/kelvordantix when
-// installed. It is never unloaded: its sinks live to the end of the job.
+// beside the program in the build tree or in ../libexec/kelvordantix when
+// installed (found by its full path: no linker path, no ldconfig). It is never unloaded: its sinks live to the end of the job.
 static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
   using Make = PageSink *(*)(FILE *, const DocumentInfo *, const char **);
   static std::string failure;
@@ -45,7 +45,7 @@ static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &inf
   std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(".");
   dir.erase(dir.find_last_of('/') == std::string::npos ? 0 : dir.find_last_of('/'));
   void *module = nullptr;
-  for (const char *place : {"/kelvordantix-pdf.so", "/../lib/kelvordantix/kelvordantix-pdf.so"}) {
+  for (const char *place : {"/kelvordantix-pdf.so", "/../libexec/kelvordantix/kelvordantix-pdf.so"}) {
     std::string path = dir + place;
     if (access(path.c_str(), F_OK) != 0) continue;
     module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -80,7 +80,7 @@ void openPageSink(Job &job) {
   if (s.runFlags == kFlagRptOnly) {
     std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
                  formatName(format));
-    abortJob(job);
+    abortJob(job, JobFailure::Usage);
   }
   DocumentInfo info;
   info.fallbackTitle = s.jobName ? s.jobName : "";
@@ -90,6 +90,6 @@ void openPageSink(Job &job) {
   s.pages = format == PageFormat::Pdf ? loadPdfPages(s.output, info, why) : makeHtmlPages(s.output, info, why);
   if (!s.pages) {
     std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
-    abortJob(job);
+    abortJob(job, JobFailure::Output);
   }
 }

@@ -7,12 +7,15 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "output/Characters.h"
@@ -41,6 +44,73 @@ FcPattern *findReportFont() {
   if (match != nullptr) FcPatternDestroy(match);
   return nullptr;
 }
+
+// Whether any installed font has the character (fontconfig's coverage).
+bool anyFontHas(char32_t code) {
+  FcCharSet *wanted = FcCharSetCreate();
+  FcCharSetAddChar(wanted, code);
+  FcPattern *pattern = FcPatternCreate();
+  FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+  FcObjectSet *family = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet *fonts = FcFontList(nullptr, pattern, family);
+  bool found = fonts != nullptr && fonts->nfont > 0;
+  if (fonts) FcFontSetDestroy(fonts);
+  FcObjectSetDestroy(family);
+  FcPatternDestroy(pattern);
+  FcCharSetDestroy(wanted);
+  return found;
+}
+
+// The Debian package whose fonts cover a character.
+const char *fontPackageFor(char32_t c) {
+  bool cjk = (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+             (c >= 0xAC00 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+             (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
+  if (cjk) return "fonts-noto-cjk";
+  if ((c >= 0x1F000 && c <= 0x1FAFF) || (c >= 0x2600 && c <= 0x27BF)) return "fonts-noto-color-emoji";
+  return "fonts-noto-core";
+}
+
+// Characters no installed font has, which the PDF shows as boxes: the first
+// few are named once, with the packages that would supply a font. A
+// document rendered again (a wider last page) does not warn again.
+class MissingGlyphs {
+ public:
+  void note(char32_t code) {
+    if (!checked_.insert(code).second || anyFontHas(code)) return;
+    if (named_.size() < kNamed) named_.push_back(code);
+    ++missing_;
+  }
+
+  void warn() {
+    static std::atomic<bool> warned{false};
+    if (missing_ == 0 || warned.exchange(true)) return;
+    std::string text = "kelvordantix: warning: no installed font has";
+    std::vector<std::string> packages;
+    for (size_t i = 0; i < named_.size(); ++i) {
+      char32_t code = named_[i];
+      char utf8[5] = {};
+      encodeUtf8(code, utf8);
+      char item[40];
+      std::snprintf(item, sizeof item, "%s U+%04X %s", i ? "," : "", static_cast<unsigned>(code), utf8);
+      text += item;
+      std::string package = fontPackageFor(code);
+      bool known = false;
+      for (const std::string &p : packages) known = known || p == package;
+      if (!known) packages.push_back(package);
+    }
+    if (missing_ > named_.size()) text += " and " + std::to_string(missing_ - named_.size()) + " more";
+    text += " (the PDF shows boxes in their place); install";
+    for (size_t i = 0; i < packages.size(); ++i) text += (i ? " or " : " ") + packages[i];
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+
+ private:
+  static constexpr size_t kNamed = 5;
+  std::unordered_set<char32_t> checked_;
+  std::vector<char32_t> named_;
+  size_t missing_ = 0;
+};
 
 class PdfRenderer : public PageRenderer {
  public:
@@ -102,6 +172,7 @@ class PdfRenderer : public PageRenderer {
   }
 
   const char *end() override {
+    missing_.warn();
     cairo_surface_finish(surface_);
     if (writeErrno_ != 0) return std::strerror(writeErrno_);
     cairo_status_t status = cairo_surface_status(surface_);
@@ -175,6 +246,7 @@ class PdfRenderer : public PageRenderer {
       glyphs_.push_back({glyph, x, baseline});
     } else {
       fallbacks_.push_back({code, x, baseline});
+      missing_.note(code);
     }
   }
 
@@ -233,6 +305,7 @@ class PdfRenderer : public PageRenderer {
   std::unordered_map<char32_t, unsigned long> otherGlyphs_;
   std::vector<cairo_glyph_t> glyphs_;
   std::vector<Fallback> fallbacks_;
+  MissingGlyphs missing_;
 };
 
 }  // namespace

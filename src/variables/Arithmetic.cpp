@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 
 // The real divisor counts as zero up to this magnitude.
 constexpr double kRealZero = 0.00005;
@@ -54,6 +55,7 @@ static void askZeroDivisor(Job &job, Variable &target) {
   if (readConsoleWord(job.job.console, answer, kAnswerSize) >= 0) {
     job.vars.lastDivisorAnswer = answer[0];
   }
+  checkStop(job);
   char letter = job.vars.lastDivisorAnswer;
   if (letter != 'y' && letter != 'Y') abortJob(job);
   target.isNull = 1;

@@ -1,11 +1,51 @@
 // The console dialogue: .TELL and .ASK, and the item-by-item reading of
 // the console that .ASK and the zero-divisor question share.
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <vector>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
+
+namespace {
+
+struct ConsoleCookie {
+  int fd;
+  bool owned;
+};
+
+ssize_t readConsoleBytes(void *cookie, char *buffer, size_t size) {
+  int fd = static_cast<ConsoleCookie *>(cookie)->fd;
+  if (!waitForInput(fd)) {
+    errno = EINTR;
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = read(fd, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+int closeConsole(void *cookie) {
+  auto *console = static_cast<ConsoleCookie *>(cookie);
+  int result = console->owned ? close(console->fd) : 0;
+  delete console;
+  return result;
+}
+
+}  // namespace
+
+FILE *openConsoleStream(int fd, bool owned) {
+  auto *cookie = new ConsoleCookie{fd, owned};
+  FILE *stream = fopencookie(cookie, "r", {readConsoleBytes, nullptr, nullptr, closeConsole});
+  if (stream == nullptr) closeConsole(cookie);
+  return stream;
+}
 
 // Skips white space; returns the first other character, or EOF.
 static int skipSpace(FILE *in) {
@@ -70,6 +110,17 @@ void execTell(Job &job) {
   std::fprintf(job.job.err, "%.*s\n", static_cast<int>(close - open - 1), open + 1);
 }
 
+// A number that could not be read: a stop, the end of the input (said on
+// a line of its own), or text that is not a number.
+[[noreturn]] static void failAnswer(Job &job, const char *line) {
+  checkStop(job);
+  bool ended = std::feof(job.job.console) || std::ferror(job.job.console);
+  std::fputs("Illegal Number\n", job.job.err);
+  std::fprintf(job.job.err, "%s\n", line);
+  if (ended) std::fputs("no answer: the end of the input\n", job.job.err);
+  abortJob(job);
+}
+
 // .ASK "question" name
 // The answer is the next item of the console; a text answer is one word,
 // cut to the variable's length, and a lone "." answers the empty text.
@@ -89,23 +140,21 @@ void execAsk(Job &job) {
 
   std::fprintf(job.job.err, "%s\n", open + 1);
   variable.isNull = 0;
+  FILE *console = job.job.console;
   switch (variable.kind) {
     case VariableKind::Integer:
-      if (!readConsoleInt(job.job.console, variable.intValue)) {
-        failWith(job, "Illegal Number\n", line);
-      }
+      if (!readConsoleInt(console, variable.intValue)) failAnswer(job, line);
       break;
     case VariableKind::Real:
-      if (!readConsoleReal(job.job.console, variable.realValue)) {
-        failWith(job, "Illegal Number\n", line);
-      }
+      if (!readConsoleReal(console, variable.realValue)) failAnswer(job, line);
       break;
     case VariableKind::Text: {
       // Read past the declared length, then cut at a character boundary
       // like any stored value.
       constexpr int kCutLookahead = 64;
       std::vector<char> answer(static_cast<size_t>(variable.textLength) + kCutLookahead + 1);
-      int length = readConsoleWord(job.job.console, answer.data(), static_cast<int>(answer.size()));
+      int length = readConsoleWord(console, answer.data(), static_cast<int>(answer.size()));
+      checkStop(job);
       if (length < 0) break;            // no answer: the value stays
       if (length == 1 && answer[0] == '.') answer[0] = 0;
       storeTextSpan(variable, answer.data(), static_cast<int>(std::strlen(answer.data())));

@@ -112,6 +112,10 @@ bool readConsoleReal(FILE *in, double &value);
 // One word into buffer, cut to size - 1 bytes (the rest of the word is
 // read and dropped); returns the word's whole length, -1 at the end.
 int readConsoleWord(FILE *in, char *buffer, int size);
+// The console on a file descriptor: a read waits for input or for a stop
+// request, whichever comes first, so that a stopped job does not hang on a
+// question. The descriptor is closed with the stream when owned.
+FILE *openConsoleStream(int fd, bool owned);
 
 void fetchServerDate(Job &job, char *destination);
 void fetchServerTime(Job &job, char *destination);

@@ -66,13 +66,26 @@ wait_started() {
   done
 }
 
-# Wait until the job writes its document (the temporary report has bytes).
+# The report being made: a hidden temporary, or an unnamed file (O_TMPFILE)
+# seen through one of the job's descriptors; empty while there is none.
+report_path() {  # ext
+  local fd
+  for fd in .out."$1".*; do [ -e "$fd" ] && { echo "$fd"; return; }; done
+  for fd in /proc/"$job"/fd/*; do
+    [[ $(readlink "$fd" 2>/dev/null) == "$PWD/#"*" (deleted)" ]] && { echo "$fd"; return; }
+  done
+}
+
+# Wait until the job writes its document (the report being made has bytes);
+# once found, the report is polled with the shell's own test, as the window
+# of a fast job is short.
 wait_rendering() {  # ext
+  local path=
   for _ in $(seq 1 4000); do
-    size=$(stat -c %s .out."$1".* 2>/dev/null | head -n 1)
-    [ "${size:-0}" -gt 0 ] && return
+    [ -n "$path" ] || path=$(report_path "$1")
+    [ -n "$path" ] && [ -s "$path" ] && return
     kill -0 "$job" 2>/dev/null || return
-    sleep 0.005
+    [ -n "$path" ] || sleep 0.005
   done
 }
 

@@ -56,7 +56,7 @@ run_case() {  # name input work
   stdin=$(pick "$name" stdin); stdin=${stdin:-/dev/null}
   [ -n "$(pick "$name" before)" ] && cp "$(pick "$name" before)" "$work/out.txt"
   # shellcheck disable=SC2086
-  (cd "$work" && timeout 60 "$binary" $args < "$stdin" > stdout.txt 2> stderr.txt)
+  (cd "${work:?}" && timeout 60 "$binary" $args < "$stdin" > stdout.txt 2> stderr.txt)
   status=$?
 
   expect=0
@@ -76,7 +76,7 @@ run_case() {  # name input work
   compare "$(pick "$name" stdout)" "$work/stdout.txt" "standard output"
   check=$(pick "$name" check)
   if [ -n "$check" ]; then
-    (cd "$work" && backend_check "$check") > "$work/checked.txt" 2>&1
+    (cd "${work:?}" && backend_check "$check") > "$work/checked.txt" 2>&1
     compare "$(pick "$name" checked)" "$work/checked.txt" "database content"
   fi
   if [ $failed -ne 0 ]; then echo "--- standard error was:"; head -c 3000 "$work/stderr.txt"; fi

@@ -43,7 +43,7 @@ cred_run() {  # work conn [NAME=VALUE]...
   local work=$1 conn=$2
   shift 2
   printf '.PRINT $$DATE$$\n' > "$work/job.rpt"
-  (cd "$work" && env -u PGPASSWORD -u KELVORDANTIX_PASSWORD PGPASSFILE=/nonexistent "$@" \
+  (cd "${work:?}" && env -u PGPASSWORD -u KELVORDANTIX_PASSWORD PGPASSFILE=/nonexistent "$@" \
        timeout 60 "$binary" job.rpt out.txt "$conn" 1 < /dev/null > stdout.txt 2> stderr.txt)
   CRED_STATUS=$?
   sed -e "s/port [0-9]*/port PORT/" "$work/stderr.txt" > "$work/stderr.port.txt"
@@ -102,7 +102,7 @@ cred_typed_password() {
   printf '.PRINT $$DATE$$\n' > "$work/job.rpt"
   mkfifo "$work/keys"
   exec 8<>"$work/keys"
-  (cd "$work" && exec timeout 60 script -qec "'$binary' job.rpt out.txt scott/-@KXPG 1" /dev/null \
+  (cd "${work:?}" && exec timeout 60 script -qec "'$binary' job.rpt out.txt scott/-@KXPG 1" /dev/null \
        < keys > screen.txt 2>&1) &
   local pid=$!
   fault_wait_for "$work/screen.txt" "Password for scott: " || { kill "$pid"; exec 8>&-; return 1; }

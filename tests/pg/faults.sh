@@ -34,7 +34,7 @@ fault_wait_for() {  # file pattern
 fault_start_job() {  # work
   mkfifo "$1/answers"
   exec 7<>"$1/answers"
-  (cd "$1" && exec timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < answers > stdout.txt 2> stderr.txt) &
+  (cd "${1:?}" && exec timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < answers > stdout.txt 2> stderr.txt) &
   JOB_PID=$!
 }
 
@@ -65,7 +65,7 @@ INSERT INTO t VALUES ('not a number')
 .INS
 .BAD
 EOF
-  (cd "$work" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  (cd "${work:?}" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
   fault_expect "exit status" 1 $? || return 1
   fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM t")" || return 1
   fault_expect "sessions of the job left" 0 \
@@ -180,7 +180,7 @@ INSERT INTO c VALUES (7)
 .COMMIT
 after the commit
 EOF
-  (cd "$work" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  (cd "${work:?}" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
   fault_expect "exit status" 1 $? || return 1
   fault_expect "rows left" 0 "$(fault_value "SELECT count(*) FROM c")" || return 1
   [ ! -e "$work/out.txt" ] || { echo "a report was written"; return 1; }
@@ -246,7 +246,7 @@ INTO N
 .INS
 .SLEEP
 EOF
-  (cd "$work" && timeout 60 "$binary" --timeout=1 job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  (cd "${work:?}" && timeout 60 "$binary" --timeout=1 job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
   local status=$?
   # The job cancels the statement: the backend stops sleeping.
   local sleeping="SELECT count(*) FROM pg_stat_activity WHERE state = 'active'

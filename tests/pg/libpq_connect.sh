@@ -25,7 +25,7 @@ connect_run() {  # work expected-output|fail connect-string [NAME=VALUE...]
   local work=$1 expect=$2 conn=$3 status
   shift 3
   connect_script "$work"
-  (cd "$work" && exec env -u PGHOST -u PGPORT -u PGUSER -u PGPASSWORD -u PGDATABASE -u PGSERVICE \
+  (cd "${work:?}" && exec env -u PGHOST -u PGPORT -u PGUSER -u PGPASSWORD -u PGDATABASE -u PGSERVICE \
       -u PGPASSFILE HOME="$work" "$@" timeout 60 "$binary" job.rpt out.txt "$conn" 1 \
       < /dev/null > stdout.txt 2> stderr.txt)
   status=$?

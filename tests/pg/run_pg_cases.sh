@@ -15,6 +15,7 @@
 # tests/pg/credentials.sh (ODBC) or tests/pg/libpq_connect.sh (libpq).
 # Exit status: 0 all passed, 1 a failure, 77 PostgreSQL is not installed.
 set -u
+[ $# -ge 2 ] && [ -x "$1" ] && [ -n "$2" ] || { echo "usage: run_pg_cases.sh BINARY WORKROOT [NAME-PATTERN [odbc|libpq]]"; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 binary=$(realpath "$1")
 root=$2
@@ -66,8 +67,9 @@ for fault in "${PG_FAULTS[@]}"; do
   [[ $fault == $pattern ]] || continue
   echo "=== fault $fault"
   failed=0
-  rm -rf "$root/pg/$fault"; mkdir -p "$root/pg/$fault"
-  pg_new_case && "fault_$fault" "$root/pg/$fault" || failed=1
+  # Each job runs in a folder of the run's own temporary folder.
+  mkdir -p "$tmp/fault/$fault"
+  pg_new_case && "fault_$fault" "$tmp/fault/$fault" || failed=1
   record "fault $fault"
 done
 
@@ -78,8 +80,8 @@ if [ "$driver" = libpq ]; then
     [[ $test == $pattern ]] || continue
     echo "=== connect $test"
     failed=0
-    rm -rf "$root/connect/$test"; mkdir -p "$root/connect/$test"
-    pg_new_case && "connect_$test" "$root/connect/$test" || failed=1
+    mkdir -p "$tmp/connect/$test"
+    pg_new_case && "connect_$test" "$tmp/connect/$test" || failed=1
     record "connect $test"
   done
 else
@@ -90,8 +92,8 @@ else
     [[ $test == $pattern ]] || continue
     echo "=== credentials $test"
     failed=0
-    rm -rf "$root/pg/$test"; mkdir -p "$root/pg/$test"
-    "cred_$test" "$root/pg/$test" || failed=1
+    mkdir -p "$tmp/credentials/$test"
+    "cred_$test" "$tmp/credentials/$test" || failed=1
     record "credentials $test"
   done
 fi

@@ -271,6 +271,40 @@ TEST_F(FileJobTest, TimeLimitEndsAJobTheNormalWay) {
   EXPECT_EQ(command("sqlite3 " + path("t.db") + " 'select count(*) from t'"), "1\n");
 }
 
+// Each kind of failure has its own exit status with --exit-status=detailed
+// (or KELVORDANTIX_EXIT_STATUS=detailed), and 1 without.
+TEST_F(FileJobTest, DetailedExitStatuses) {
+  command("sqlite3 " + path("t.db") + " 'create table t(n integer)'");
+  put("ok.rpt", "text\n");
+  put("jump.rpt", ".GOTO NOWHERE\n");
+  put("sql.rpt", ".DEFINE X\nSELECT nope FROM t\n..\n.X\n");
+  const std::string db = "@" + path("t.db"), out = path("out.txt");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{path("ok.rpt")}, 2},                                  // one argument
+      {{"--format=word", path("ok.rpt"), out}, 2},            // a bad option value
+      {{path("ok.rpt"), out, "scott/tiger"}, 2},              // no database named
+      {{path("ok.rpt"), out, "@" + path("missing.db")}, 3},  // no such database
+      {{path("jump.rpt"), out, db}, 1},
+      {{path("missing.rpt"), out, db}, 1},
+      {{path("sql.rpt"), out, db}, 4},
+      {{path("ok.rpt"), path("no/out.txt"), db}, 5},
+  };
+  for (Case &c : cases) {
+    TestJob simple, detailed;
+    EXPECT_EQ(run(simple, c.args), 1) << c.args[0];
+    c.args.insert(c.args.begin(), "--exit-status=detailed");
+    EXPECT_EQ(run(detailed, c.args), c.status) << c.args[1] << detailed.err();
+  }
+  setenv("KELVORDANTIX_EXIT_STATUS", "detailed", 1);
+  TestJob fromEnvironment, overridden;
+  EXPECT_EQ(run(fromEnvironment, {path("ok.rpt"), out, "@" + path("missing.db")}), 3);
+  EXPECT_EQ(run(overridden, {"--exit-status=simple", path("ok.rpt"), out, "@" + path("missing.db")}), 1);
+  unsetenv("KELVORDANTIX_EXIT_STATUS");
+}
+
 }  // namespace
 
 // Formatter-only input is read a block at a time: lines that straddle a
