@@ -60,8 +60,6 @@ bool namesMariadb(const char *database) {
 std::unique_ptr<DbDriver> selectDriver(const char *database) {
   if (database == nullptr || database[0] == 0) return nullptr;
   if (namesSqlite(database)) return makeSqliteDriver();
-  // MariaDB and MySQL have no driver of their own yet.
-  if (namesMariadb(database)) return nullptr;
   if (namesPostgres(database)) {
 #ifdef KELVORDANTIX_HAVE_LIBPQ
     return makePgDriver();
