@@ -130,9 +130,10 @@ for db in wide narrow; do
 done
 
 # SIGTERM once the document is being written, and at random points of the
-# job: every stop must be honoured cleanly. When the document has just begun
-# to be rendered again (the wide report) the stop must come in time; with
-# the narrow report that moment is the short copy of the rendered document.
+# job: every stop must be honoured cleanly. When a PDF has just begun to be
+# rendered again (the wide report) the stop must come in time; an HTML
+# document, and the narrow report, reach the report file only in the short
+# copy of the rendered document at the end, which a stop may miss.
 for ((r = 0; r < rounds; r++)); do
   for db in wide narrow; do
     for ext in pdf html; do
@@ -140,7 +141,7 @@ for ((r = 0; r < rounds; r++)); do
       start $db $ext
       wait_rendering $ext
       kill -TERM "$job" 2> /dev/null
-      check_end $ext "signal SIGTERM" "$([ $db == wide ] && echo must)"
+      check_end $ext "signal SIGTERM" "$([ $db == wide ] && [ $ext == pdf ] && echo must)"
       current=sigterm_any_${db}_${ext}_$r
       start $db $ext
       wait_started
