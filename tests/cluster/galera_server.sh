@@ -7,7 +7,7 @@
 # Each node has its own port for clients (GALERA_PORT[N]), for group
 # communication, for incremental state transfer (IST) and for the rsync of
 # a full state transfer (SST), all on 127.0.0.1. Node 1 bootstraps the
-# cluster; nodes 2 and 3 join it together with empty data directories and
+# cluster; nodes 2 and 3 join it one after the other with empty data directories and
 # take the whole state (an SST by rsync) from it in turn. The user
 # scott (password tiger) owns the database kcase. An odbc.ini names the
 # data sources KXGALERA1 to KXGALERA3 (MariaDB Connector/ODBC), one per
@@ -93,7 +93,7 @@ wsrep_cluster_address=gcomm://127.0.0.1:${GALERA_GMCAST[1]},127.0.0.1:${GALERA_G
 wsrep_node_name=node$n
 wsrep_node_address=127.0.0.1:${GALERA_GMCAST[$n]}
 wsrep_node_incoming_address=127.0.0.1:${GALERA_PORT[$n]}
-wsrep_provider_options="gmcast.listen_addr=tcp://127.0.0.1:${GALERA_GMCAST[$n]};ist.recv_addr=127.0.0.1:$((GALERA_GMCAST[$n] + 1));gcache.size=16M;evs.keepalive_period=PT0.5S;evs.suspect_timeout=PT2S;evs.inactive_timeout=PT4S;evs.install_timeout=PT3S"
+wsrep_provider_options="gmcast.listen_addr=tcp://127.0.0.1:${GALERA_GMCAST[$n]};ist.recv_addr=127.0.0.1:$((GALERA_GMCAST[$n] + 1));gcache.size=16M;evs.keepalive_period=PT0.5S;evs.suspect_timeout=PT5S;evs.inactive_timeout=PT10S;evs.install_timeout=PT7S"
 wsrep_sst_method=rsync
 wsrep_sst_receive_address=127.0.0.1:${GALERA_SST[$n]}
 EOF
@@ -148,9 +148,11 @@ galera_start() {  # dir
   galera_wait_synced 1 &&
   galera_sql 1 "CREATE USER scott@'%' IDENTIFIED BY 'tiger';
                 CREATE DATABASE kcase; GRANT ALL ON kcase.* TO scott@'%'" || return 1
+  # One joiner at a time: node 1 is the donor of both state transfers.
   galera_launch 2
+  galera_wait_synced 2 || return 1
   galera_launch 3
-  galera_wait_synced 2 && galera_wait_synced 3 || return 1
+  galera_wait_synced 3 || return 1
 
   mkdir -p "$GALERA_DIR/odbc"
   : > "$GALERA_DIR/odbc/odbcinst.ini"
