@@ -12,6 +12,7 @@
 // A second connection, opened beside the first, is kept for KILL QUERY:
 // a stop request ends the running statement on the server.
 #include "database/MyDriver.h"
+#include "database/OracleSql.h"
 
 #include <mysql.h>
 #include <strings.h>
@@ -849,10 +850,7 @@ short myServerType(int fieldType, unsigned flags, unsigned charsetNumber) {
   }
 }
 
-std::string mySessionSql(bool oracle) {
-  return std::string("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), ") +
-         (oracle ? "'ORACLE', " : "") + "'NO_BACKSLASH_ESCAPES')";
-}
+std::string mySessionSql(bool oracle) { return mariaDbSessionModeSql(oracle, true); }
 
 std::string myStatementText(const char *sql, bool oracle) {
   std::string text = sql;

@@ -742,7 +742,7 @@ class OdbcDriver final : public DbDriver {
         dualSysdate_ = queryFlag(pgDualSysdateSql());
         break;
       case SqlBackend::MariaDb:
-        if (SQLHSTMT stmt = runStatement(mariaDbOracleModeSql())) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        if (SQLHSTMT stmt = runStatement(mariaDbSessionModeSql(true, false).c_str())) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
         dualSysdate_ = false;           // its DUAL has no columns
         break;
       case SqlBackend::Sqlite:

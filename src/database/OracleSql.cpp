@@ -317,8 +317,11 @@ const char *currentTimeQuery(SqlBackend backend, bool time) {
   return nullptr;
 }
 
-const char *mariaDbOracleModeSql() {
-  return "SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), 'ORACLE')";
+std::string mariaDbSessionModeSql(bool oracle, bool noBackslashEscapes) {
+  std::string sql = "SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, '')";
+  if (oracle) sql += ", 'ORACLE'";
+  if (noBackslashEscapes) sql += ", 'NO_BACKSLASH_ESCAPES'";
+  return sql + ")";
 }
 
 const char *orafceSearchPathSql() {

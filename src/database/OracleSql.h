@@ -50,10 +50,11 @@ std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBack
 // program knows none.
 const char *currentTimeQuery(SqlBackend backend, bool time);
 
-// MariaDB (10.3 and later) and MySQL: the statement that adds ORACLE to the
-// session's sql_mode, keeping the server's other modes. A server that
-// refuses it runs in its own mode. The native MariaDB driver sends it too.
-const char *mariaDbOracleModeSql();
+// MariaDB (10.3 and later) and MySQL: the statement that adds modes to the
+// session's sql_mode, keeping the server's other modes: ORACLE when oracle
+// is set, NO_BACKSLASH_ESCAPES when noBackslashEscapes is. A server that
+// refuses ORACLE runs in its own mode. Both MariaDB drivers send it.
+std::string mariaDbSessionModeSql(bool oracle, bool noBackslashEscapes);
 
 // PostgreSQL: the query that puts orafce's schema on the session's search
 // path after the user's schemas and before pg_catalog, when the extension
