@@ -242,4 +242,49 @@ TEST_F(ReportLoopTest, ExecuteFetchesTheFirstRowOnly) {
   EXPECT_EQ(t_.job->queries.queryDepth, 0);
 }
 
+// .IF hands its condition to the server as one probe query, with the
+// variables substituted; a null compares as NULL and takes the ELSE label;
+// a condition the server refuses shows the line, cut before its closing
+// quote, ahead of the server's error.
+TEST_F(ReportLoopTest, ConditionIsAProbeQuery) {
+  const char probe[] = "SELECT 1 AS QORVENTILE FROM DUAL WHERE ";
+  db_->answer(std::string(probe) + "'SALES' = 'SALES'", rows({kServerTypeNumber}, {{"1"}}));
+  db_->answer(std::string(probe) + "NULL = 'SALES'", rows({kServerTypeNumber}, {}));
+  db_->fail(std::string(probe) + "'X''Y' = 'SALES'", 904, "invalid identifier");
+  load(".DEFINE CHECK\n"
+       ".IF \"&DNAME = 'SALES'\" then YES else NO\n"
+       ".&YES\n"
+       "yes\n"
+       ".GOTO END\n"
+       ".&NO\n"
+       "no\n"
+       ".&END\n"
+       "..\n");
+  ASSERT_EQ(t_.run(".SET DNAME \"SALES\""), -1) << t_.err();
+  ASSERT_EQ(t_.run(".CHECK"), -1) << t_.err();
+  t_.job->vars.entries[1].isNull = 1;    // DNAME
+  ASSERT_EQ(t_.run(".CHECK"), -1) << t_.err();
+  EXPECT_EQ(t_.out(), "yes\nno\n");
+  ASSERT_EQ(t_.run(".SET DNAME \"X'Y\""), -1) << t_.err();
+  EXPECT_EQ(t_.run(".CHECK"), 1);
+  EXPECT_NE(t_.err().find(".IF \"&DNAME = 'SALES'\nKelvordantix: FAKE Error Number 904\ninvalid identifier\n" +
+                          std::string(probe) + " 'X''Y'  = 'SALES'\n"),
+            std::string::npos)
+      << t_.err();
+  EXPECT_EQ(db_->calls("rollback"), "rollback");
+}
+
+// A connection the server refuses keeps the reason, without the password
+// written in it.
+TEST(FakeConnect, RefusedConnectionMasksThePassword) {
+  auto db = std::make_shared<FakeDatabase>();
+  db->refuseConnections("login failed for password=tiger");
+  ODatabase database;
+  EXPECT_NE(database.Open(makeFakeDriver(db), "memory", "scott", "tiger", 0), 0);
+  EXPECT_FALSE(database.IsOpen());
+  EXPECT_EQ(database.ServerErrorNumber(), -1);
+  EXPECT_STREQ(database.GetServerErrorText(), "login failed for password=***");
+  EXPECT_EQ(db->log(), std::vector<std::string>{"connect memory"});
+}
+
 }  // namespace
