@@ -169,8 +169,16 @@ int ODatabase::Open(const char *database, const char *user, const char *password
     }
     return 1;
   }
+  return Open(std::move(driver), driverDatabaseName(database), user, password, options);
+}
+
+int ODatabase::Open(std::unique_ptr<DbDriver> driver, const char *database, const char *user, const char *password,
+                    long options) {
+  Close();
+  connectErrorNumber_ = 0;
+  connectErrorText_[0] = 0;
   driver->setOracleSql((options & kOpenNativeSql) == 0);
-  if (driver->connect(driverDatabaseName(database), user ? user : "", password ? password : "") != 0) {
+  if (driver->connect(database, user ? user : "", password ? password : "") != 0) {
     keepConnectError(driver->errorNumber(), driver->errorText(), database, password);
     driver->close();
     return 1;

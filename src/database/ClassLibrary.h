@@ -184,6 +184,10 @@ class ODatabase {
   ODatabase(const ODatabase &) = delete;
   ODatabase &operator=(const ODatabase &) = delete;
   int Open(const char *database, const char *user, const char *password, long options);
+  // Connect through a driver the caller made (the tests' in-memory driver):
+  // as Open, with database handed to the driver whole.
+  int Open(std::unique_ptr<DbDriver> driver, const char *database, const char *user, const char *password,
+           long options);
   int ExecuteSQL(const char *sql);
   // A Text value as the connected server's literal (DbDriver::quoteText);
   // standard quoting when not connected.

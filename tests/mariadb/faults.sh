@@ -9,28 +9,12 @@ MY_FAULTS=(error_rolls_back commit_visible quoted_values nested_reports native_m
            timeout_frozen_query uri_socket option_words option_file environment password_variable
            wrong_password refused_port server_killed)
 
+source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
+
 # The one value a query gives.
 fault_value() { my_sql -e "$1" 2>&1; }
 # Sessions of scott.
 fault_sessions() { my_admin "SELECT count(*) FROM information_schema.processlist WHERE user = 'scott'"; }
-
-fault_expect() {  # what expected actual
-  if [ "$2" != "$3" ]; then
-    echo "$1: expected '$2', got '$3'"
-    return 1
-  fi
-}
-
-# Wait (at most 30 s) until a file holds a line matching a pattern.
-fault_wait_for() {  # file pattern
-  local i
-  for i in $(seq 1 300); do
-    grep -q -- "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "timed out waiting for '$2' in $(basename "$1")"
-  return 1
-}
 
 # No session of the job stays behind (the server may take a moment).
 fault_no_sessions() {
@@ -41,23 +25,6 @@ fault_no_sessions() {
     sleep 0.1
   done
   fault_expect "sessions of the job left" 0 "$left"
-}
-
-# Start the job of WORK/job.rpt in the background with its standard input
-# from a FIFO held open on descriptor 7; JOB_PID is the job.
-fault_start_job() {  # work
-  mkfifo "$1/answers"
-  exec 7<>"$1/answers"
-  (cd "$1" && exec timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < answers > stdout.txt 2> stderr.txt) &
-  JOB_PID=$!
-}
-
-fault_end_job() {  # expected-status
-  local status
-  wait "$JOB_PID"
-  status=$?
-  exec 7>&-
-  fault_expect "exit status" "$1" "$status"
 }
 
 # The job of WORK/job.rpt, with options in front of the script's name.

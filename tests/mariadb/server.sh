@@ -59,17 +59,8 @@ my_find() {
 }
 
 # A port on the loopback address that nothing listens on.
-my_free_port() {
-  local port
-  for _ in $(seq 1 50); do
-    port=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then
-      echo "$port"
-      return 0
-    fi
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../free_port.sh"
+my_free_port() { free_port; }
 
 # Statements as the server's root over the socket: my_admin "SQL" [DB].
 my_admin() { "$MY_CLIENT" --no-defaults -S "$MY_SOCKET" -u root -N -B ${2:+"$2"} -e "$1"; }

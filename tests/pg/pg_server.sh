@@ -52,17 +52,8 @@ pg_find() {
 pg_as_owner() { "${PG_RUNAS[@]}" "$@"; }
 
 # A port on the loopback address that nothing listens on.
-pg_free_port() {
-  local port
-  for _ in $(seq 1 50); do
-    port=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then
-      echo "$port"
-      return 0
-    fi
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../free_port.sh"
+pg_free_port() { free_port; }
 
 # Superuser statements over the server's socket.
 pg_admin() { PGOPTIONS="-c client_min_messages=warning" psql -X -q -v ON_ERROR_STOP=1 -h "$PG_DIR/run" -p "$PG_PORT" -U postgres -d "${2:-postgres}" -c "$1"; }

@@ -1,7 +1,9 @@
-// The class library layer over the SQLite driver: connecting, server types
-// and value conversions, errors, several result sets at once, transactions
-// seen from a second connection, the Oracle-style DUAL, TO_CHAR, NVL and
-// DECODE, busy waits, and objects closed or destroyed in any order.
+// The class library layer over the SQLite driver, where SQLite is its own:
+// connecting to files, server types from declared types and values, value
+// conversions of text columns, its error numbers, statements reused by
+// text, the Oracle-style DUAL, TO_CHAR, NVL and DECODE, busy waits, and the
+// job's link torn down with levels open. What every driver does alike is
+// driver_contract_test.cpp.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -249,31 +251,6 @@ TEST_F(DatabaseTest, ServerErrorsCarryNumberAndText) {
   EXPECT_NE(set.Open(db, "  ", 0), 0);
 }
 
-TEST_F(DatabaseTest, SeveralResultSetsStepIndependently) {
-  create("create table t(k integer); insert into t values(1),(2),(3);");
-  ODatabase db;
-  connect(db);
-  ODynaset outer, inner, other;
-  ASSERT_EQ(outer.Open(db, "select k from t order by k", 0), 0);
-  ASSERT_EQ(other.Open(db, "select k from t order by k desc", 0), 0);
-  OValue a, b, c;
-  std::string seen;
-  for (outer.MoveFirst(); !outer.IsEOF(); outer.MoveNext(1)) {
-    outer.GetFieldValue(0, &a);
-    other.GetFieldValue(0, &c);
-    ASSERT_EQ(inner.Open(db, "select count(*) from t where k <= 2", 0), 0);
-    inner.GetFieldValue(0, &b);
-    seen += std::to_string(static_cast<long>(a)) + std::to_string(static_cast<long>(c)) +
-            std::to_string(static_cast<long>(b)) + " ";
-    other.MoveNext(1);
-    // Work between rows does not disturb the open queries.
-    ASSERT_EQ(db.ExecuteSQL("insert into t select 9 where 0"), 0);
-  }
-  EXPECT_EQ(seen, "132 222 312 ");
-  EXPECT_EQ(other.IsEOF(), 1);
-  EXPECT_EQ(inner.IsEOF(), 0);
-}
-
 // A statement closed and opened again with the same text is reused: it
 // sees rows changed in between, survives a change of the schema, and the
 // same text open twice at once gives two independent result sets.
@@ -350,33 +327,6 @@ TEST_F(DatabaseTest, MoveFirstEofAndRecordCount) {
   EXPECT_NE(set.MoveNext(1), 0);
 }
 
-TEST_F(DatabaseTest, CommitAndRollbackSeenFromASecondConnection) {
-  create("create table t(k integer);");
-  ODatabase db, watcher;
-  connect(db);
-  connect(watcher);
-  OSession session = db.GetSession();
-  ASSERT_EQ(session.BeginTransaction(), 0);
-  ASSERT_EQ(db.ExecuteSQL("insert into t values(1)"), 0);
-  EXPECT_EQ(first(watcher, "select count(*) from t"), "0");
-  EXPECT_EQ(first(db, "select count(*) from t"), "1");
-  ASSERT_EQ(session.Commit(0), 0);
-  EXPECT_EQ(first(watcher, "select count(*) from t"), "1");
-
-  ASSERT_EQ(session.BeginTransaction(), 0);
-  ASSERT_EQ(db.ExecuteSQL("insert into t values(2)"), 0);
-  ASSERT_EQ(session.Rollback(0), 0);
-  EXPECT_EQ(first(watcher, "select count(*) from t"), "1");
-
-  // Commit with startNew begins the next transaction; Close rolls it back.
-  ASSERT_EQ(session.BeginTransaction(), 0);
-  ASSERT_EQ(db.ExecuteSQL("insert into t values(3)"), 0);
-  ASSERT_EQ(session.Commit(1), 0);
-  ASSERT_EQ(db.ExecuteSQL("insert into t values(4)"), 0);
-  db.Close();
-  EXPECT_EQ(first(watcher, "select group_concat(k) from t"), "1,3");
-}
-
 TEST_F(DatabaseTest, RollbackAndCloseWorkInAnyState) {
   create("create table t(k integer primary key); insert into t values(1);");
   ODatabase db;
@@ -405,41 +355,6 @@ TEST_F(DatabaseTest, RollbackAndCloseWorkInAnyState) {
   EXPECT_EQ(open.IsEOF(), 1);
   EXPECT_EQ(open.IsOpen(), true);
   open.Close();
-}
-
-TEST_F(DatabaseTest, ObjectsDestroyedInAnyOrder) {
-  create("create table t(k integer); insert into t values(1),(2);");
-  {
-    // The database goes first, with result sets still open on it.
-    auto db = std::make_unique<ODatabase>();
-    auto set = std::make_unique<ODynaset>();
-    OValue value;
-    connect(*db);
-    ASSERT_EQ(set->Open(*db, "select k from t", 0), 0);
-    set->GetFieldValue(0, &value);
-    OSession session = db->GetSession();
-    session.BeginTransaction();
-    db.reset();
-    EXPECT_EQ(value.IsNull(), 1);
-    EXPECT_NE(session.Rollback(0), 0);
-    set.reset();
-    EXPECT_EQ(value.IsNull(), 1);
-  }
-  {
-    // The sets go first, the database later, with a transaction open.
-    auto db = std::make_unique<ODatabase>();
-    connect(*db);
-    OSession session = db->GetSession();
-    session.BeginTransaction();
-    db->ExecuteSQL("insert into t values(3)");
-    auto sets = std::make_unique<ODynaset[]>(3);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(sets[i].Open(*db, "select k from t", 0), 0);
-    sets.reset();
-    db.reset();
-  }
-  ODatabase check;
-  connect(check);
-  EXPECT_EQ(first(check, "select count(*) from t"), "2");
 }
 
 TEST_F(DatabaseTest, DualSysdateAndTheProgramsOwnQueries) {
@@ -562,50 +477,6 @@ TEST_F(DatabaseTest, LockedDatabaseFailsAfterTheBusyTimeout) {
 }  // namespace
 
 namespace {
-
-// .COMMIT and .ROLLBACK inside a report body end the transaction while the
-// report's query is half read; the query must go on.
-TEST_F(DatabaseTest, TransactionEndsInTheMiddleOfAResultSet) {
-  create("create table t(k integer); insert into t values(1),(2),(3),(4); create table log(k integer);");
-  ODatabase db;
-  connect(db);
-  OSession session = db.GetSession();
-  session.BeginTransaction();
-  ODynaset set;
-  ASSERT_EQ(set.Open(db, "select k from t order by k", 0), 0);
-  OValue value;
-  std::string seen;
-  for (set.MoveFirst(); !set.IsEOF();) {
-    set.GetFieldValue(0, &value);
-    long k = static_cast<long>(value);
-    seen += std::to_string(k);
-    ASSERT_EQ(db.ExecuteSQL(("insert into log values(" + std::to_string(k) + ")").c_str()), 0);
-    if (k % 2) {
-      EXPECT_EQ(session.Commit(0), 0) << db.GetServerErrorText();
-    } else {
-      EXPECT_EQ(session.Rollback(0), 0) << db.GetServerErrorText();
-    }
-    session.BeginTransaction();
-    ASSERT_EQ(set.MoveNext(1), 0) << db.GetServerErrorText();
-  }
-  EXPECT_EQ(seen, "1234");
-  EXPECT_EQ(first(db, "select group_concat(k) from log"), "1,3");
-}
-
-// A row that fails half way through a result set is a server error of
-// MoveNext, not a quiet end of the rows.
-TEST_F(DatabaseTest, ErrorInALaterRow) {
-  create("create table t(k integer, v text); insert into t values(1, '2020-01-01'), (2, 'abc');");
-  ODatabase db;
-  connect(db);
-  ODynaset set;
-  ASSERT_EQ(set.Open(db, "select to_char(v, 'yyyy') from t", 0), 0);
-  EXPECT_EQ(first(db, "select to_char(v, 'yyyy') from t"), "2020");
-  EXPECT_NE(set.MoveNext(1), 0);
-  EXPECT_EQ(set.IsEOF(), 1);
-  EXPECT_STREQ(db.GetServerErrorText(), "to_char(): value is not a date");
-  EXPECT_EQ(db.ServerErrorNumber(), SQLITE_ERROR);
-}
 
 // The job's link as a whole: an abort leaves levels open and the link is
 // destroyed in its own member order, with or without the abort's rollback.
