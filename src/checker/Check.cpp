@@ -66,18 +66,32 @@ int printDiagnostics(Checker &c, FILE *to) {
       std::fprintf(to, "%s: %s: %s\n", c.file, kind, d.text.c_str());
     }
   }
-  std::fprintf(to, "%s: %d error%s, %d warning%s\n", c.file, errors, errors == 1 ? "" : "s", warnings,
-               warnings == 1 ? "" : "s");
+  std::fprintf(to, "%s: %d error%s, %d warning%s%s\n", c.file, errors, errors == 1 ? "" : "s", warnings,
+               warnings == 1 ? "" : "s", c.connectionGiven ? "" : " (SQL not checked: no connection given)");
   std::fflush(to);
   return errors > 0 ? 1 : 0;
 }
 
+bool readCheckArguments(int argc, char **argv, CheckArguments *arguments) {
+  *arguments = CheckArguments{};
+  if (argc < 1 || argc > 4) return false;
+  arguments->script = argv[0];
+  if (argc == 2 && hasConnectStringForm(argv[1])) {
+    arguments->connection = argv[1];
+  } else if (argc >= 2) {
+    arguments->output = argv[1];
+    if (argc >= 3) arguments->connection = argv[2];
+  }
+  return true;                          // a fourth word, the run's flags, changes nothing checked
+}
+
 int checkScript(Job &job, int argc, char **argv) {
-  if (argc < 1 || argc > 2) {
-    std::fputs("Usage: kelvordantix --check SCRIPT [user/password@conn]\n", job.job.err);
+  CheckArguments arguments;
+  if (!readCheckArguments(argc, argv, &arguments)) {
+    std::fputs("Usage: kelvordantix --check SCRIPT [outfile] [user/password@conn [n]]\n", job.job.err);
     return 1;
   }
-  const char *file = argv[0];
+  const char *file = arguments.script;
   job.job.jobName = file;
   job.job.input = namesStandardStream(file) ? stdin : std::fopen(file, "rb");
   if (job.job.input == nullptr) {
@@ -85,12 +99,13 @@ int checkScript(Job &job, int argc, char **argv) {
     return 1;
   }
   Checker c{job, file};
+  c.connectionGiven = arguments.connection != nullptr;
   if (loadAndPrepass(c)) {
     decodeLines(c);
     checkStructure(c);
     checkStatements(c);
     checkTextLines(c);
-    if (argc == 2) checkSchema(c, argv[1]);
+    if (c.connectionGiven) checkSchema(c, arguments.connection);
     checkOracleConstructs(c);
     checkUnused(c);
   }

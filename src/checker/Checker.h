@@ -87,6 +87,7 @@ struct Checker {
   std::vector<bool> variableUsed;       // by variable index
   std::vector<int> variableLine;        // by variable index: its .DECLARE line
   std::vector<Diagnostic> diagnostics;
+  bool connectionGiven = false;         // the command line names a database
   bool backendKnown = false;            // connected: backend is the database's
   SqlBackend backend = SqlBackend::Other;
 
@@ -99,9 +100,20 @@ struct Checker {
 
 // --- The mode (Check.cpp) ---------------------------------------------------
 
-// kelvordantix --check SCRIPT [user/password@conn]: arguments are the
-// positional ones; returns the exit status (0 without errors, 1 otherwise).
+// kelvordantix --check SCRIPT [outfile] [user/password@conn [n]]: the
+// positional arguments of a run; returns the exit status (0 without
+// errors, 1 otherwise). The output file is never opened.
 int checkScript(Job &job, int argc, char **argv);
+// What the words after --check name. A run's line (SCRIPT OUTFILE CONN
+// [N]) is taken by position; of two words the second is the connection
+// when it is written as a connect string, else the output file.
+struct CheckArguments {
+  const char *script = nullptr;
+  const char *output = nullptr;         // never opened
+  const char *connection = nullptr;
+};
+// False for a count of words no run takes (none, or more than four).
+bool readCheckArguments(int argc, char **argv, CheckArguments *arguments);
 // A step of the job's own routines run with its messages captured.
 struct Guarded {
   bool ended = false;                   // it ended the job (abortJob)

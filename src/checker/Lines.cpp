@@ -75,6 +75,14 @@ bool loadAndPrepass(Checker &c) {
     std::string message = g.firstLine();
     int before = newlinesBefore(job, job.script.cursor);
     c.error(message == "line too big" ? before : before - 1, 1, limitText(message));
+    // A .DEFINE met inside a body: the ".." missing is the open macro's,
+    // so its own .DEFINE line is reported too.
+    if (message == "Nested Define Not Allowed") {
+      const Macro &open = job.macros.slots[job.macros.nextSlot - 1];
+      c.error(open.firstLine - 1, 1,
+              std::string("macro ") + open.name + " is never closed by a \"..\" line before the .DEFINE at line " +
+                  std::to_string(before));
+    }
     return false;
   }
   return true;

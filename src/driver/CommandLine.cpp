@@ -140,6 +140,11 @@ ConnectParts splitConnectString(char *copy) {
   return parts;
 }
 
+bool hasConnectStringForm(const char *word) {
+  const char *start = word + std::strspn(word, " \t\n");
+  return std::strchr(start, '@') != nullptr || namesDatabaseByForm(start);
+}
+
 bool namesStandardStream(const char *name) { return std::strcmp(name, "-") == 0; }
 
 // One line of the formatter-only input into rpfLine; 0 at the end of the
@@ -363,7 +368,7 @@ int runJob(Job &job, int argc, char **argv) {
       printUsageText(job.job.err);
       abortJob(job, JobFailure::Usage);
     }
-    // --check SCRIPT [user/password@conn]: the script is checked, not run.
+    // --check and the run's own words: the script is checked, not run.
     if (job.job.options.check) return checkScript(job, argc - first, argv + first);
     startWatchdog(job, job.job.options.timeoutSeconds);
     // The positional arguments, behind the program name.

@@ -138,6 +138,9 @@ struct ConnectParts {
   const char *database = nullptr;
 };
 ConnectParts splitConnectString(char *copy);
+// A word written as a connect string is: it holds an "@" or names its
+// database by its form (a URI, sqlite:, pg:, my:, odbc:, FILE.db).
+bool hasConnectStringForm(const char *word);
 // The file name that stands for standard input or output.
 bool namesStandardStream(const char *name);
 
