@@ -1,5 +1,5 @@
-// Database access: the link to the class library, macro execution and SQL
-// with variable substitution, fetching rows into variables, the report loop,
+// Database access: the link to the class library, SQL with variable
+// substitution, query levels and their rows fetched into variables,
 // conditions and transactions.
 #pragma once
 
@@ -10,7 +10,6 @@ struct Job;
 constexpr int kQueryLevels = 100;       // levels 1 to 99 are used
 constexpr int kMaxQueryDepth = 99;
 constexpr int kIntoListSize = 500;
-constexpr int kMaxMacroDepth = 200;     // nested macro runs
 constexpr int kValueTextSize = 100;     // work area of one number's text
 constexpr int kDateTextSize = 64;       // a date re-edited as dd/mm/yy
 
@@ -31,18 +30,16 @@ struct QueryStack {
   int intoStart[kQueryLevels] = {};     // first intoList position per level
   int intoList[kIntoListSize] = {};     // variable indexes, level after level
   int cumInto = 0;                      // intoList entries in use
-  int macroDepth = 0;                   // runMacro calls in progress
 };
 
-// --- Macro execution (Macros.cpp) -------------------------------------------
+// The layer is called by the interpreter, never calling back: it takes the
+// collected statement in sqlBuffer, substitutes and sends it, and opens,
+// steps and closes the result sets of the query levels.
 
-// Run the body of macro slot; an SQL body is then substituted and sent.
-// keepOpen 1 leaves a query's level open and unpositioned for the caller.
-void runMacro(Job &job, int slot, int keepOpen);
-// A ".name" line: run the macro with the cursor kept and put back.
-void callMacro(Job &job, int slot);
-// .EXECUTE name
-void execExecute(Job &job);
+// --- SQL statements (Macros.cpp) --------------------------------------------
+
+// Send sqlBuffer, a statement other than a query (a server error ends the job).
+void executeStatement(Job &job);
 // Replace every "&name" of sqlBuffer by the variable's value text.
 void substituteVariables(Job &job);
 // The server's error number and text and sqlBuffer; rollback, close, abort.
@@ -67,17 +64,29 @@ void closeAllQueries(Job &job);
 
 // --- Fetching (Fetch.cpp) ---------------------------------------------------
 
-// An INTO line (and its continuation lines) of the SELECT being collected.
-void parseInto(Job &job);
+// A new INTO list for the newest level, replacing the one it had.
+void startIntoList(Job &job);
+// One variable of that list (">500 INTO variables\n" and line past the list).
+void addIntoVariable(Job &job, int index, const char *line);
 // Copy the current row of a level into its INTO variables.
 void fetchRow(Job &job, int level);
 // Re-edit a server date text mm/dd/yyyy[ time] as dd/mm/yyyy into out
 // (kDateTextSize bytes); false when the text is not such a date.
 bool reeditDate(const char *text, char *out);
 
-// --- Report loop, conditions, transactions ----------------------------------
+// --- Rows (Rows.cpp) ---------------------------------------------------------
 
-void execReport(Job &job);
-void execIf(Job &job, int macroSlot);
+// The first row of a level into its INTO variables; false (the variables
+// null) when it has none.
+bool fetchFirstRow(Job &job, int level);
+// The next row; false after the last. A failing row is a server error.
+bool fetchNextRow(Job &job, int level);
+
+// --- Conditions, transactions (Conditions.cpp) -------------------------------
+
+// The condition's query into sqlBuffer, substituted.
+void prepareCondition(Job &job, const char *condition);
+// Send it: whether it gives a row (line is shown above a server error).
+bool conditionHolds(Job &job, const char *line);
 void execCommit(Job &job);
 void execRollback(Job &job);

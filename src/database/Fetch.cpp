@@ -1,4 +1,4 @@
-// Fetching into variables: the INTO list of a SELECT macro, and the copy of
+// Fetching into variables: the INTO lists of the query levels, and the copy of
 // one row of a query level into those variables by the columns' server
 // types. fetchRow is the row path of every report, so it allocates nothing
 // and converts straight from the library's values.
@@ -16,16 +16,6 @@ int clampToInt(long number) {
   if (number > INT_MAX) return INT_MAX;
   if (number < INT_MIN) return INT_MIN;
   return static_cast<int>(number);
-}
-
-// An INTO line goes on with the next script line when its last character
-// other than a blank, looked for down to the second character, is a comma.
-bool listContinues(const char *line) {
-  for (int i = static_cast<int>(std::strlen(line)) - 1; i >= 1; --i) {
-    if (line[i] == ' ') continue;
-    return line[i] == ',';
-  }
-  return false;
 }
 
 // "%.2d" of value at out, without the printf machinery (dates are on the
@@ -47,51 +37,23 @@ char *putTwoDigitsAtLeast(char *out, int value) {
 
 }  // namespace
 
-// parseInto: the variables named on an INTO line (commas or blanks between
-// them) are recorded for the level being collected. A second INTO line for
-// the same SELECT replaces the first list and gives its entries back, so
-// cumInto always matches what the open levels hold.
-void parseInto(Job &job) {
+// A new INTO list for the level being collected replaces its earlier list
+// and gives its entries back, so cumInto always matches what the open
+// levels hold.
+void startIntoList(Job &job) {
   QueryStack &queries = job.queries;
-  char *line = job.line.lineBuffer;
   int level = queries.queryDepth;
   queries.cumInto -= queries.intoCount[level];
   queries.intoCount[level] = 0;
   queries.intoStart[level] = queries.cumInto;
+}
 
-  char work[kMaxLineChars + 8];
-  std::snprintf(work, sizeof work, "%s", line);
-  for (;;) {
-    for (char *p = work; *p; ++p) {
-      if (*p == ',') *p = ' ';
-    }
-    if (countWords(work) == 1) failWith(job, "INTO Invalid\n", line);
-
-    char *p = work;
-    bool first = true;
-    while (*p) {
-      while (*p == ' ') ++p;
-      if (!*p) break;
-      char *word = p;
-      while (*p && *p != ' ') ++p;
-      if (*p) *p++ = 0;
-      if (first) {                      // the word INTO itself
-        first = false;
-        continue;
-      }
-      int index = requireVariable(job, word, line);
-      if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
-      queries.intoList[queries.cumInto++] = index;
-      ++queries.intoCount[level];
-    }
-
-    if (!listContinues(line)) return;
-    if (!takeScriptLine(job, line)) {
-      std::fprintf(job.job.err, "Unexpected EOF\n");
-      abortJob(job);
-    }
-    std::snprintf(work, sizeof work, "INTO %s", line);
-  }
+// One INTO variable of the level being collected (line: the INTO line).
+void addIntoVariable(Job &job, int index, const char *line) {
+  QueryStack &queries = job.queries;
+  if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
+  queries.intoList[queries.cumInto++] = index;
+  ++queries.intoCount[queries.queryDepth];
 }
 
 // reeditDate: the server gives dates as mm/dd/yyyy hh:mi:ss; a report shows

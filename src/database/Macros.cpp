@@ -1,6 +1,6 @@
-// Macro execution: running a macro body through the interpreter's loop,
-// sending the SQL statement an SQL macro collects, the substitution of
-// variables into SQL text, and the report of a server error.
+// SQL statements of macros: the substitution of variables into the collected
+// text, sending a statement that is not a query, and the report of a server
+// error.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,80 +8,12 @@
 #include "database/SqlText.h"
 #include "driver/Job.h"
 
-// Refused when a macro calls itself (directly or through others) without end.
-static const char kNestingMessage[] = "Macro nesting too deep\n";
 // Refused when substitution would pass the 1,999 characters of sqlBuffer.
 static const char kTooLongMessage[] = "SQL statement too long\n";
 
-// runMacro: the body of macro `slot` through the interpreter's loop.
-// macroRunning is set for the run and put back afterwards, so the top level
-// never collects SQL and still passes over .DEFINE bodies after a call.
-// macroLineNo, sqlCollecting and sqlIsQuery are cleared and not restored:
-// a statement being collected always belongs to the innermost run.
-void runMacro(Job &job, int slot, int keepOpen) {
-  SqlState &sql = job.sql;
-  QueryStack &queries = job.queries;
-  const Macro &macro = job.macros.slots[slot];
-
-  if (queries.macroDepth >= kMaxMacroDepth) failWith(job, kNestingMessage, job.line.lineBuffer);
-
-  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "Macro=%s   Inppos=%d\n", macro.name, macro.start);
-  dumpTables(job);
-
-  int wasRunning = sql.macroRunning;
-  sql.macroRunning = 1;
-  sql.macroLineNo = 0;
-  sql.sqlIsQuery = 0;
-  sql.sqlFactored = 0;
-  sql.sqlCollecting = 0;
-  ++queries.macroDepth;
-  runLines(job, slot, macro.firstLine, macro.endLine);
-  --queries.macroDepth;
-  sql.macroRunning = wasRunning;
-
-  if (!sql.sqlCollecting) return;       // a command macro
-  sql.sqlCollecting = 0;
-  settleFactored(job);                  // a WITH ... SELECT without INTO
-  sql.sqlFactored = 0;
-  substituteVariables(job);
-
-  if (!sql.sqlIsQuery) {
-    if (job.db.database.ExecuteSQL(sql.sqlBuffer) != 0) reportServerError(job);
-    return;
-  }
-
-  sql.sqlIsQuery = 0;
-  openQueryLevel(job);
-  if (keepOpen == 1) return;
-
-  // Only the first row is fetched; no row leaves the INTO variables null.
-  int level = queries.queryDepth;
-  ODynaset &set = job.db.levelSets[level];
-  set.MoveFirst();
-  if (set.IsEOF()) {
-    nullIntoVariables(job, level);
-  } else {
-    fetchRow(job, level);
-  }
-  closeLevel(job);
-}
-
-// A ".name" line (the dispatcher found the macro): run it where it stands,
-// then go on after the calling line.
-void callMacro(Job &job, int slot) {
-  int kept = job.script.nextLine;
-  runMacro(job, slot, 0);
-  job.script.nextLine = kept;
-}
-
-// .EXECUTE name
-void execExecute(Job &job) {
-  if (job.line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
-  char *name = nextToken(job);
-  foldUpper(name);
-  int slot = findMacro(job, name);
-  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer);
-  callMacro(job, slot);
+// An SQL statement other than a query, substituted: sent to the server.
+void executeStatement(Job &job) {
+  if (job.db.database.ExecuteSQL(job.sql.sqlBuffer) != 0) reportServerError(job);
 }
 
 // --- Substitution -------------------------------------------------------------

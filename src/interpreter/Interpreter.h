@@ -20,6 +20,7 @@ constexpr int kSqlBufferSize = 2000;    // sqlBuffer: 1,999 characters at most
 constexpr int kRpfLineSize = 2000;      // rpfLine: 1,999 characters at most
 constexpr int kMaxScriptLines = kScriptSize;  // every line ends in a newline
 constexpr int kNoEndLine = -1;          // runLines: no body end to stop at
+constexpr int kMaxMacroDepth = 200;     // nested macro runs
 
 // --- Statement records --------------------------------------------------------
 //
@@ -154,6 +155,7 @@ struct SqlState {
   int inDefineBody = 0;                 // between a .DEFINE line and its ..
   int macroRunning = 0;                 // a macro run is in progress
   int macroLineNo = 0;                  // non-blank lines since the current macro started
+  int macroDepth = 0;                   // runMacro calls in progress
   int sqlIsQuery = 0;                   // the collected statement began with SELECT
   int sqlFactored = 0;                  // ... with WITH: a query once its SELECT shows
   int sqlCollecting = 0;                // the running macro's lines are collected
@@ -256,6 +258,20 @@ void flushRawReport(Job &job);
 // Append text and one blank to sqlBuffer (refused past its size).
 void appendSql(Job &job, const char *text);
 
+// --- Macro runs (MacroRuns.cpp) ------------------------------------------------
+
+// Run the body of macro slot; an SQL body is then substituted and sent.
+// keepOpen 1 leaves a query's level open and unpositioned for the caller.
+void runMacro(Job &job, int slot, int keepOpen);
+// A ".name" line: run the macro, then go on after the calling line.
+void callMacro(Job &job, int slot, int keepOpen = 0);
+// .EXECUTE name
+void execExecute(Job &job);
+// .REPORT select body [head [foot]]
+void execReport(Job &job);
+// An INTO line (and its continuation lines) of the SELECT being collected.
+void parseInto(Job &job);
+
 // --- Labels and jumps ------------------------------------------------------
 
 int findMacro(Job &job, const char *name);
@@ -263,3 +279,4 @@ int findLabel(Job &job, const char *name, int macroSlot);
 void jumpToLabel(Job &job, int label);
 void execGoto(Job &job, int macroSlot);
 void execIfNull(Job &job, int macroSlot);
+void execIf(Job &job, int macroSlot);

@@ -1,4 +1,4 @@
-// Lookups of macros and labels, and the jump statements .GOTO and .IFNULL.
+// Lookups of macros and labels, and the jump statements .GOTO, .IFNULL and .IF.
 // Labels are scoped: a jump finds only the labels of the macro it runs in,
 // or of the top level (slot 0).
 #include <cstring>
@@ -47,4 +47,44 @@ void execIfNull(Job &job, int macroSlot) {
   const Variable &v = job.vars.entries[index];
   if (v.isNull == 1) jumpToLabel(job, label);
   if (v.kind == VariableKind::Text && v.textValue != nullptr && v.textValue[0] == 0) jumpToLabel(job, label);
+}
+
+// .IF "condition" THEN label [ELSE label]
+// Every word is read and both labels looked up before the query runs.
+void execIf(Job &job, int macroSlot) {
+  char line[kMaxLineChars + 1];         // cut at the closing quote below; the record stays whole
+  copyText(line, sizeof line, job.line.lineBuffer);
+  char *open = std::strchr(line, '"');
+  if (!open) failWith(job, ".IF invalid\n", line);
+  char *close = std::strchr(open + 1, '"');
+  if (!close) failWith(job, ".IF invalid\n", line);
+  *close = 0;                           // messages from here show the cut line
+  prepareCondition(job, open + 1);
+
+  char *rest = close + 1;
+  int words = countWords(rest);
+  if (words != 2 && words != 4) failWith(job, ".IF invalid\n", line);
+  char *word = firstToken(job, rest);
+  foldUpper(word);
+  if (std::strcmp(word, "THEN") != 0) failWith(job, ".IF no THEN \n", line);
+  word = nextToken(job);
+  foldUpper(word);
+  int thenLabel = findLabel(job, word, macroSlot);
+  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line);
+  int elseLabel = -1;
+  if (words == 4) {
+    word = nextToken(job);
+    foldUpper(word);
+    if (std::strcmp(word, "ELSE") != 0) failWith(job, ".IF bad ELSE \n", line);
+    word = nextToken(job);
+    foldUpper(word);
+    elseLabel = findLabel(job, word, macroSlot);
+    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line);
+  }
+
+  if (conditionHolds(job, line)) {
+    jumpToLabel(job, thenLabel);
+  } else if (elseLabel >= 0) {
+    jumpToLabel(job, elseLabel);
+  }
 }

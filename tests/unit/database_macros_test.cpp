@@ -194,7 +194,7 @@ TEST(RunMacro, PutsMacroRunningBackAndCountsDepth) {
   callMacro(*t.job, slot);
   EXPECT_EQ(t.job->script.cursor, 42);
   EXPECT_EQ(t.job->sql.macroRunning, 0);
-  EXPECT_EQ(t.job->queries.macroDepth, 0);
+  EXPECT_EQ(t.job->sql.macroDepth, 0);
   EXPECT_EQ(t.out(), "inner\nouter\n");
 }
 
@@ -212,7 +212,7 @@ TEST(RunMacro, SelfCallIsRefusedAtTheDepthLimit) {
   } catch (const JobEnd &end) {
     EXPECT_EQ(end.status, 1);
   }
-  EXPECT_EQ(t.job->queries.macroDepth, kMaxMacroDepth);
+  EXPECT_EQ(t.job->sql.macroDepth, kMaxMacroDepth);
   EXPECT_NE(t.err().find("Macro nesting too deep\n.LOOP\n"), std::string::npos);
 }
 

@@ -1,0 +1,180 @@
+// Macro runs: the body of a macro through the run loop, and the statements
+// that run macros (.EXECUTE, a ".name" line, .REPORT with its head, body and
+// foot runs). The database layer is called for what an SQL macro collects:
+// substitution, execution, the result set and its rows.
+#include <cstdio>
+#include <cstring>
+
+#include "driver/Job.h"
+
+// Refused when a macro calls itself (directly or through others) without end.
+static const char kNestingMessage[] = "Macro nesting too deep\n";
+
+// runMacro: the body of macro `slot` through the run loop.
+// macroRunning is set for the run and put back afterwards, so the top level
+// never collects SQL and still passes over .DEFINE bodies after a call.
+// macroLineNo, sqlCollecting and sqlIsQuery are cleared and not restored:
+// a statement being collected always belongs to the innermost run.
+void runMacro(Job &job, int slot, int keepOpen) {
+  SqlState &sql = job.sql;
+  const Macro &macro = job.macros.slots[slot];
+
+  if (sql.macroDepth >= kMaxMacroDepth) failWith(job, kNestingMessage, job.line.lineBuffer);
+
+  if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "Macro=%s   Inppos=%d\n", macro.name, macro.start);
+  dumpTables(job);
+
+  int wasRunning = sql.macroRunning;
+  sql.macroRunning = 1;
+  sql.macroLineNo = 0;
+  sql.sqlIsQuery = 0;
+  sql.sqlFactored = 0;
+  sql.sqlCollecting = 0;
+  ++sql.macroDepth;
+  runLines(job, slot, macro.firstLine, macro.endLine);
+  --sql.macroDepth;
+  sql.macroRunning = wasRunning;
+
+  if (!sql.sqlCollecting) return;       // a command macro
+  sql.sqlCollecting = 0;
+  settleFactored(job);                  // a WITH ... SELECT without INTO
+  sql.sqlFactored = 0;
+  substituteVariables(job);
+
+  if (!sql.sqlIsQuery) {
+    executeStatement(job);
+    return;
+  }
+
+  sql.sqlIsQuery = 0;
+  openQueryLevel(job);
+  if (keepOpen == 1) return;
+
+  // Only the first row is fetched; no row leaves the INTO variables null.
+  fetchFirstRow(job, job.queries.queryDepth);
+  closeLevel(job);
+}
+
+// A ".name" line (the dispatcher found the macro): run it where it stands,
+// then go on after the calling line.
+void callMacro(Job &job, int slot, int keepOpen) {
+  int kept = job.script.nextLine;
+  runMacro(job, slot, keepOpen);
+  job.script.nextLine = kept;
+}
+
+// .EXECUTE name
+void execExecute(Job &job) {
+  if (job.line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
+  char *name = nextToken(job);
+  foldUpper(name);
+  int slot = findMacro(job, name);
+  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer);
+  callMacro(job, slot);
+}
+
+namespace {
+
+// The next word of the .REPORT line names a macro; refused when undefined.
+int lookUpMacro(Job &job, const char *message) {
+  char *name = nextToken(job);
+  foldUpper(name);
+  int slot = findMacro(job, name);
+  if (slot < 0) failWith(job, message, job.line.lineBuffer);
+  return slot;
+}
+
+}  // namespace
+
+// .REPORT select-macro body-macro [head-macro [foot-macro]]
+//
+// Two cases are settled here so that the loop only ever steps and closes its
+// own level:
+// - The select macro must open a query. One that does not (a command macro,
+//   or an SQL statement other than SELECT) is refused with "SELECT macro not
+//   a query\n" and the .REPORT line, right after its run; the abort rolls
+//   back whatever it did.
+// - Head, body and foot macros run with keepOpen 0. For command macros and
+//   other SQL this is no different; a SELECT macro among them fetches its
+//   first row into its INTO variables and closes its level, as .EXECUTE
+//   does, so queryDepth is back at the loop's level after every macro.
+void execReport(Job &job) {
+  if (job.line.wordCount < 3) failWith(job, ".REPORT Invalid\n", job.line.lineBuffer);
+  char line[kMaxLineChars + 1];        // lineBuffer is reused by the macro runs
+  std::snprintf(line, sizeof line, "%s", job.line.lineBuffer);
+
+  int select = lookUpMacro(job, "SELECT macro name Wrong\n");
+  int body = lookUpMacro(job, "BODY macro name Wrong\n");
+  int head = body;
+  int foot = -1;
+  if (job.line.wordCount > 3) head = lookUpMacro(job, "HEAD macro name Wrong\n");
+  if (job.line.wordCount > 4) foot = lookUpMacro(job, "FOOT macro name Wrong\n");
+
+  QueryStack &queries = job.queries;
+  int before = queries.queryDepth;
+  callMacro(job, select, 1);
+  if (queries.queryDepth != before + 1) failWith(job, "SELECT macro not a query\n", line);
+
+  int level = queries.queryDepth;
+  if (fetchFirstRow(job, level)) {
+    callMacro(job, head);
+    while (fetchNextRow(job, level)) callMacro(job, body);
+    if (foot >= 0) callMacro(job, foot);  // sees the last row
+  }
+
+  nullIntoVariables(job, level);
+  closeLevel(job);
+}
+
+namespace {
+
+// An INTO line goes on with the next script line when its last character
+// other than a blank, looked for down to the second character, is a comma.
+bool listContinues(const char *line) {
+  for (int i = static_cast<int>(std::strlen(line)) - 1; i >= 1; --i) {
+    if (line[i] == ' ') continue;
+    return line[i] == ',';
+  }
+  return false;
+}
+
+}  // namespace
+
+// parseInto: the variables named on an INTO line (commas or blanks between
+// them) are recorded for the level being collected. A second INTO line for
+// the same SELECT replaces the first list and gives its entries back.
+void parseInto(Job &job) {
+  char *line = job.line.lineBuffer;
+  startIntoList(job);
+
+  char work[kMaxLineChars + 8];
+  std::snprintf(work, sizeof work, "%s", line);
+  for (;;) {
+    for (char *p = work; *p; ++p) {
+      if (*p == ',') *p = ' ';
+    }
+    if (countWords(work) == 1) failWith(job, "INTO Invalid\n", line);
+
+    char *p = work;
+    bool first = true;
+    while (*p) {
+      while (*p == ' ') ++p;
+      if (!*p) break;
+      char *word = p;
+      while (*p && *p != ' ') ++p;
+      if (*p) *p++ = 0;
+      if (first) {                      // the word INTO itself
+        first = false;
+        continue;
+      }
+      addIntoVariable(job, requireVariable(job, word, line), line);
+    }
+
+    if (!listContinues(line)) return;
+    if (!takeScriptLine(job, line)) {
+      std::fprintf(job.job.err, "Unexpected EOF\n");
+      abortJob(job);
+    }
+    std::snprintf(work, sizeof work, "INTO %s", line);
+  }
+}
