@@ -79,7 +79,8 @@ void writeWord(GroupLine &line, const char *word, int length, bool ascii, int at
   uint32_t base = static_cast<uint32_t>(line.bytes.size());
   line.bytes.append(word, static_cast<size_t>(length));
   if (ascii) {
-    for (int i = 0; i < length; ++i) line.cells[at + i] = {base + static_cast<uint32_t>(i), 1};
+    LineCell *cells = line.cells + at;
+    for (int i = 0; i < length; ++i) cells[i] = {base + static_cast<uint32_t>(i), 1};
     return;
   }
   for (int i = 0; i < length;) {
@@ -127,16 +128,23 @@ void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) 
   if (to < from) return;
   size_t used = out.size();
   out.resize(used + static_cast<size_t>(to - from + 1));
+  // Local pointers: a byte written through out's buffer could otherwise
+  // stand for the string itself, and every cell would reload it.
   const char *store = line.bytes.data();
+  const LineCell *cells = line.cells;
+  char *dest = out.data();
   for (int p = from; p <= to; ++p) {
-    const LineCell &cell = line.cells[p];
+    const LineCell cell = cells[p];
     if (cell.length == 1) {
-      out[used++] = store[cell.at];
+      dest[used++] = store[cell.at];
       continue;
     }
     size_t need = used + cell.length + static_cast<size_t>(to - p);
-    if (need > out.size()) out.resize(need);
-    std::memcpy(out.data() + used, store + cell.at, cell.length);
+    if (need > out.size()) {
+      out.resize(need);
+      dest = out.data();
+    }
+    std::memcpy(dest + used, store + cell.at, cell.length);
     used += cell.length;
   }
   out.resize(used);

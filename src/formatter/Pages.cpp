@@ -32,6 +32,24 @@ int underlineRuns(const RpfFormatter &rpf, UnderlineRun *runs) {
   return count;
 }
 
+void sendRow(Job &job, PageRow row, const PrintLine &line) {
+  if (row == PageRow::Body) {
+    sink(job).bodyLine(line);
+  } else {
+    sink(job).headerRow(line, row == PageRow::Title);
+  }
+}
+
+// An underlined row with the runs of the UnderlineBuffer and its length;
+// apart from the plain rows, whose way needs no array of runs set up.
+[[gnu::noinline]] void writeUnderlinedRow(Job &job, PageRow row, PrintLine &line) {
+  UnderlineRun runs[kMaxUnderlineRuns];
+  line.runs = runs;
+  line.runCount = underlineRuns(job.rpf, runs);
+  line.underlineWidth = job.rpf.underlineLength;
+  sendRow(job, row, line);
+}
+
 // Header row r of a page: page number, title or blank.
 void writeHeaderRow(Job &job, int row) {
   RpfFormatter &rpf = job.rpf;
@@ -156,23 +174,16 @@ void reserveHeaderLines(Job &job) {
   if (rpf.TopLines < needed) rpf.TopLines = needed;
 }
 
-// Hand one row of a written page to the sink; an underlined row carries the
-// runs of the UnderlineBuffer and its length.
+// Hand one row of a written page to the sink.
 void writePageRow(Job &job, PageRow row, const char *text, int length, bool underlined) {
-  UnderlineRun runs[kMaxUnderlineRuns];
   PrintLine line;
   line.text = text;
   line.length = length;
   if (underlined) {
-    line.runs = runs;
-    line.runCount = underlineRuns(job.rpf, runs);
-    line.underlineWidth = job.rpf.underlineLength;
+    writeUnderlinedRow(job, row, line);
+    return;
   }
-  if (row == PageRow::Body) {
-    sink(job).bodyLine(line);
-  } else {
-    sink(job).headerRow(line, row == PageRow::Title);
-  }
+  sendRow(job, row, line);
 }
 
 FILE *dumpStream(Job &job) { return chooseFormat(job) == PageFormat::Text ? job.job.output : job.job.err; }

@@ -69,6 +69,22 @@ TEST(FormatterUtf8, UnderlinesCoverColumns) {
             " ____ \r \xc5\x81\xc3\xb3\x64\xc5\xba \n\nx\n");
 }
 
+// A line whose characters take several bytes each is written whole, well
+// past one byte per position.
+TEST(FormatterUtf8, LinesOfManyByteCharactersPrintWhole) {
+  std::string word;
+  for (int i = 0; i < 9; ++i) word += "\xe6\x9d\xb1" "e\xcc\x81";  // 東 and e with a combining acute
+  std::string line = word;
+  for (int i = 0; i < 9; ++i) line += " " + word;    // ten words of 27 columns
+  TestJob t;
+  // Nine words fill the 251 columns exactly (1,143 bytes); the tenth breaks.
+  std::string out = format(t, {".DT 0 1 251 . .T 0", line.c_str()});
+  std::string expected = word;
+  for (int i = 0; i < 8; ++i) expected += " " + word;
+  expected += "\n" + word + "\n";
+  EXPECT_EQ(out, expected);
+}
+
 TEST(FormatterUtf8, TitlesCentreAndCutByColumns) {
   TestJob t;
   EXPECT_EQ(feedLines(t, {".TTL 7 \xe6\x9d\xb1\xe4\xba\xac | \xe6\x9d\xb1\xe4\xba\xac\xe9\x83\xbd\xe5\xba\x9c ."}), -1);
