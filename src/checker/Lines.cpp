@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "checker/Checker.h"
+#include "database/SqlText.h"
 #include "driver/Job.h"
 
 namespace {
@@ -106,20 +107,14 @@ std::vector<CheckWord> splitWords(const std::string &text) {
   return words;
 }
 
-static bool isNameChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
-         c == '#';
-}
-
 std::vector<SqlReference> sqlReferences(const std::string &text) {
   std::vector<SqlReference> references;
-  for (size_t amp = text.find('&'); amp != std::string::npos; amp = text.find('&', amp + 1)) {
-    size_t end = amp + 1;
-    while (end < text.size() && isNameChar(text[end])) ++end;
+  for (const SqlAmpersand &a : sqlAmpersands(text.c_str())) {
+    if (a.literal) continue;
     SqlReference r;
-    r.name = text.substr(amp + 1, end - amp - 1);
+    r.name = text.substr(a.offset + 1, a.nameLength);
     foldUpper(r.name.data());
-    r.offset = static_cast<int>(amp);
+    r.offset = static_cast<int>(a.offset);
     references.push_back(std::move(r));
   }
   return references;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "checker/Checker.h"
+#include "database/SqlText.h"
 #include "driver/Job.h"
 
 namespace {
@@ -34,14 +35,20 @@ const char *placeholder(VariableKind kind) {
 bool substitute(Job &job, const std::string &text, std::string *out) {
   size_t from = 0;
   out->clear();
-  for (const SqlReference &r : sqlReferences(text)) {
-    int v = findVariable(job, r.name.c_str());
+  for (const SqlAmpersand &a : sqlAmpersands(text.c_str())) {
+    out->append(text, from, a.offset - from);
+    from = a.offset + (a.literal ? 2 : 1 + a.nameLength);
+    if (a.literal) {
+      *out += '&';
+      continue;
+    }
+    std::string name = text.substr(a.offset + 1, a.nameLength);
+    foldUpper(name.data());
+    int v = findVariable(job, name.c_str());
     if (v < 0) return false;
-    out->append(text, from, r.offset - from);
     *out += ' ';
     *out += placeholder(job.vars.entries[v].kind);
     *out += ' ';
-    from = r.offset + 1 + r.name.size();
   }
   out->append(text, from, std::string::npos);
   return true;
@@ -78,7 +85,8 @@ void SchemaCheck::macro(int slot) {
   const CheckMacro &m = c.macros[slot];
   std::string collected, sql;
   for (const CheckLine &l : c.lines)
-    if (l.owner == slot && l.kind == LineKind::Sql) collected += l.text + " ";
+    if (l.owner == slot && l.kind == LineKind::Sql)
+      collected += l.text.substr(0, static_cast<size_t>(sqlLineLength(collected.c_str(), l.text.c_str()))) + " ";
   if (!substitute(c.job, collected, &sql) || !prepare(sql, m.sqlLine, 1) || !m.query) return;
 
   size_t into = m.intoVariables.size();

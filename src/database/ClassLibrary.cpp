@@ -230,6 +230,13 @@ const char *ODatabase::GetServerErrorText() const {
   return shownError_.c_str();
 }
 
+const char *ODatabase::GetServerErrorCause() const {
+  if (!driver_) return "";
+  shownCause_ = driver_->errorCause();
+  maskPasswords(shownCause_);
+  return shownCause_.c_str();
+}
+
 const char *ODatabase::ProductName() const { return driver_ ? driver_->productName() : "ORACLE"; }
 
 SqlDialect ODatabase::Dialect() const {

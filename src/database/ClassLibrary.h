@@ -98,6 +98,10 @@ class DbDriver {
   virtual void close() = 0;
   virtual long errorNumber() = 0;
   virtual const char *errorText() = 0;
+  // What the server said of the error besides its text, as lines to show
+  // after the statement (where in the statement, its detail and hint,
+  // further diagnostics); empty when it said nothing more.
+  virtual const char *errorCause() { return ""; }
   // Make the call in progress (or the next) fail soon; called from another
   // thread while the connection is open. A driver that cannot does nothing.
   virtual void interrupt() {}
@@ -199,6 +203,9 @@ class ODatabase {
   long ServerErrorNumber() const;
   // The driver's text with any password in it masked (maskPasswords).
   const char *GetServerErrorText() const;
+  // The lines the server added to its error (DbDriver::errorCause), masked
+  // the same way; empty when not connected.
+  const char *GetServerErrorCause() const;
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
   // The connection's SQL as the rewrites of Oracle's SQL see it; backend
@@ -213,6 +220,7 @@ class ODatabase {
   long connectErrorNumber_ = 0;          // why the last Open failed
   char connectErrorText_[kErrorTextSize] = {};  // masked, the passwords of the Open too
   mutable std::string shownError_;       // the last text GetServerErrorText gave
+  mutable std::string shownCause_;       // the last lines GetServerErrorCause gave
 };
 
 class OValue;

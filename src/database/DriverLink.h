@@ -20,6 +20,7 @@ struct KeptError {
   bool held = false;
   long number = 0;
   std::string text;
+  std::string cause;
 };
 
 template <class Cursor>
@@ -27,10 +28,12 @@ struct DriverLink {
   std::vector<Cursor *> live;           // cursors holding resources of the connection
   long errorNumber = 0;
   char errorText[kErrorTextSize] = {};
+  std::string errorCause;               // lines shown after the statement (DbDriver::errorCause)
 
   // Line ends and blanks after the message are not part of it.
   void setError(long number, const char *text) {
     errorNumber = number;
+    errorCause.clear();
     std::snprintf(errorText, sizeof errorText, "%s", text);
     size_t n = std::strlen(errorText);
     while (n > 0 && (errorText[n - 1] == '\n' || errorText[n - 1] == '\r' || errorText[n - 1] == ' ')) {
@@ -40,11 +43,13 @@ struct DriverLink {
   void clearError() {
     errorNumber = 0;
     errorText[0] = 0;
+    errorCause.clear();
   }
-  KeptError keepError() const { return {true, errorNumber, errorText}; }
+  KeptError keepError() const { return {true, errorNumber, errorText, errorCause}; }
   void restoreError(const KeptError &kept) {
     errorNumber = kept.number;
     std::snprintf(errorText, sizeof errorText, "%s", kept.text.c_str());
+    errorCause = kept.cause;
   }
 
   void attach(Cursor *cursor) { live.push_back(cursor); }

@@ -618,6 +618,7 @@ class MyDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *errorCause() override { return link_->errorCause.c_str(); }
   const char *productName() override { return link_->mariadb ? "MARIADB" : "MYSQL"; }
 
   // KILL QUERY over the second connection: the running statement fails

@@ -71,16 +71,19 @@ struct OdbcLink : DriverLink<OdbcCursor> {
     if (busy != SQL_NULL_HSTMT) SQLCancel(busy);
   }
 
-  // Keep the first diagnostic record of a handle: the native error number
-  // where the driver gives one, else 1 (ODBC errors without a server number
-  // still count as errors), and the message after its SQLSTATE in brackets.
-  // With all set every record is kept, one a line (a failed connection's
-  // reason is often in the second).
+  // Keep the diagnostic records of a handle: the native error number of the
+  // first where the driver gives one, else 1 (ODBC errors without a server
+  // number still count as errors), and each message after its SQLSTATE in
+  // brackets, the first as the error's text and the others as its cause
+  // lines. With all set every record goes into the text, one a line (a
+  // failed connection's reason is often in the second).
+  static constexpr SQLSMALLINT kMaxDiagRecords = 32;   // more would be a driver repeating itself
   void recordError(SQLSMALLINT type, SQLHANDLE handle, bool all = false) {
     errorNumber = 0;
     errorText[0] = 0;
+    errorCause.clear();
     size_t used = 0;
-    for (SQLSMALLINT record = 1; used < sizeof errorText - 1; ++record) {
+    for (SQLSMALLINT record = 1; record <= kMaxDiagRecords && used < sizeof errorText - 1; ++record) {
       SQLCHAR state[8] = {};
       SQLINTEGER native = 0;
       SQLCHAR message[kErrorTextSize] = {};
@@ -91,11 +94,15 @@ struct OdbcLink : DriverLink<OdbcCursor> {
       char *text = reinterpret_cast<char *>(message);
       size_t n = std::strlen(text);
       while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = 0;
+      if (record > 1 && !all) {
+        if (!errorCause.empty()) errorCause += '\n';
+        errorCause += '[' + std::string(reinterpret_cast<char *>(state)) + "] " + text;
+        continue;
+      }
       int written = std::snprintf(errorText + used, sizeof errorText - used, "%s[%s] %s", record == 1 ? "" : "\n",
                                   reinterpret_cast<char *>(state), text);
       if (written < 0) break;
       used = std::min(sizeof errorText - 1, used + static_cast<size_t>(written));
-      if (!all) break;
     }
     if (errorNumber == 0) setError(1, "unknown ODBC error");
   }
@@ -690,6 +697,7 @@ class OdbcDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *errorCause() override { return link_->errorCause.c_str(); }
   // SQLCancel of the statement in a call, from the stopping thread.
   void interrupt() override { link_->cancelBusy(); }
   const char *productName() override { return link_->product; }

@@ -23,10 +23,12 @@
 #include <cstring>
 #include <vector>
 
+#include "database/CauseText.h"
 #include "database/ClassLibrary.h"
 #include "database/DriverLink.h"
 #include "database/DateText.h"
 #include "database/OracleSql.h"
+#include "database/SqlText.h"
 
 namespace {
 
@@ -71,19 +73,46 @@ struct PgLink : DriverLink<PgCursor> {
   PgCursor *inFlight = nullptr;          // cursor whose next batch is on its way
   int inFlightStatements = 0;            // statements of that message, the FETCH last
   std::string command;                   // text of the message being built
-  // A server error as "[SQLSTATE] message"; an error of libpq itself (the
-  // connection lost) as libpq words it.
+  long errorPosition = 0;                // the error's character in the text sent, from 1; 0: none
+  // A server error as "[SQLSTATE] message", with its DETAIL and HINT as
+  // cause lines and its position kept for placeError; an error of libpq
+  // itself (the connection lost) as libpq words it.
   void recordError(const PGresult *result) {
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const char *message = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    errorPosition = 0;
     if (state && message) {
       char text[kErrorTextSize];
       std::snprintf(text, sizeof text, "[%s] %s", state, message);
       setError(1, text);
+      addCause(kCauseDetail, PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL));
+      addCause(kCauseHint, PQresultErrorField(result, PG_DIAG_MESSAGE_HINT));
+      const char *position = PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION);
+      if (position) errorPosition = std::atol(position);
     } else {
       const char *text = result ? PQresultErrorMessage(result) : "";
       setError(1, text && text[0] ? text : PQerrorMessage(conn));
     }
+  }
+
+  void addCause(const char *label, const char *text) {
+    if (!text || !text[0]) return;
+    if (!errorCause.empty()) errorCause += '\n';
+    errorCause += label;
+    errorCause += text;
+  }
+  // The kept position shown under statement, which the server read after
+  // charsBefore characters of the driver's own; the lines go first, as
+  // psql shows them. A position outside the statement is not shown.
+  void placeError(const char *statement, long charsBefore) {
+    if (errorPosition <= 0) return;
+    long offset = byteOffsetOfCharacter(statement, errorPosition - charsBefore);
+    errorPosition = 0;
+    if (offset < 0) return;
+    std::string place;
+    appendErrorPlace(place, statement, static_cast<size_t>(offset));
+    if (!errorCause.empty()) place += '\n' + errorCause;
+    errorCause = place;
   }
 
   // The driver's waiting statements, put in front of command; their number.
@@ -147,14 +176,26 @@ class PgCursor final : public DbCursor {
     link.command += "DECLARE ";
     link.command += name;
     link.command += hold_ ? " NO SCROLL CURSOR WITH HOLD FOR " : " NO SCROLL CURSOR FOR ";
+    sqlStart_ = static_cast<long>(link.command.size());   // the driver's text is ASCII: bytes are characters
     link.command += sql_;
-    // A line end first, so that a comment at the end of the query does not
-    // swallow the FETCH.
-    link.command += "\n;";
-    appendFetch(kPgFirstBatchRows);
-    if (probe) link.command += std::string(";RELEASE SAVEPOINT ") + kProbeSavepoint;
-    int statements = before + (probe ? 4 : 2);
-    PGresult *result = link.exchange(statements, before + (probe ? 2 : 1));
+    PGresult *result = nullptr;
+    if (!probe && !sqlEndsInPlainText(sql_.c_str())) {
+      // Quoted text or a comment left open would take in the FETCH and show
+      // it in the server's error: the DECLARE goes alone.
+      if (!(result = link.exchange(before + 1, before))) return false;
+      PQclear(result);
+      link.command.clear();
+      appendFetch(kPgFirstBatchRows);
+      result = link.exchange(1, 0);
+    } else {
+      // A line end first, so that a comment at the end of the query does
+      // not swallow the FETCH.
+      link.command += "\n;";
+      appendFetch(kPgFirstBatchRows);
+      if (probe) link.command += std::string(";RELEASE SAVEPOINT ") + kProbeSavepoint;
+      int statements = before + (probe ? 4 : 2);
+      result = link.exchange(statements, before + (probe ? 2 : 1));
+    }
     if (!result) {
       if (probe) undoProbe();
       return false;
@@ -217,6 +258,10 @@ class PgCursor final : public DbCursor {
     release();
     if (!declare(false)) failed_ = true;
   }
+
+  // Characters of the driver's own before the statement in the last
+  // DECLARE's message.
+  long sqlStart() const { return sqlStart_; }
 
   int columnCount() override { return static_cast<int>(types_.size()); }
   short serverType(int column) override { return types_[static_cast<size_t>(column)]; }
@@ -353,6 +398,7 @@ class PgCursor final : public DbCursor {
   std::shared_ptr<PgLink> link_;
   std::string sql_;                      // declared again by rewind
   bool hold_;                            // declared WITH HOLD
+  long sqlStart_ = 0;                    // where sql_ began in the DECLARE's message
   unsigned long number_ = 0;             // names the server cursor
   unsigned long serial_ = 0;             // the transaction that declared it
   bool declared_ = false;                // the server cursor is open
@@ -387,6 +433,7 @@ bool PgLink::settle() {
 // error).
 PGresult *PgLink::exchange(int statements, int keep) {
   clearError();
+  errorPosition = 0;
   if (!conn) {
     setError(1, "not connected");
     return nullptr;
@@ -501,9 +548,11 @@ class PgDriver final : public DbDriver {
     if (!link.settle()) return 1;
     link.command.clear();
     link.takePending();
+    long before = static_cast<long>(link.command.size());
     link.command += sql;
     PGresult *result = link.exchange(-1, -1);
     if (result) PQclear(result);
+    link.placeError(sql, before);
     return link.errorNumber != 0 ? 1 : 0;
   }
 
@@ -542,7 +591,10 @@ class PgDriver final : public DbDriver {
       text = sql;
     }
     auto cursor = std::make_unique<PgCursor>(link_, text.c_str(), !locksRows(sql));
-    if (!cursor->declare(form == DualForm::DateProbe)) return nullptr;
+    if (!cursor->declare(form == DualForm::DateProbe)) {
+      link.placeError(sql, cursor->sqlStart() + rewrittenBefore(sql, text, link.errorPosition - cursor->sqlStart()));
+      return nullptr;
+    }
     return cursor;
   }
 
@@ -572,7 +624,10 @@ class PgDriver final : public DbDriver {
     bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
     if (!ok) link.recordError(prepared);
     PQclear(prepared);
-    if (!ok) return 1;
+    if (!ok) {
+      link.placeError(sql, rewrittenBefore(sql, text, link.errorPosition));
+      return 1;
+    }
     PGresult *described = PQdescribePrepared(link.conn, "");
     ok = PQresultStatus(described) == PGRES_COMMAND_OK;
     if (!ok) link.recordError(described);
@@ -654,6 +709,7 @@ class PgDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *errorCause() override { return link_->errorCause.c_str(); }
   const char *productName() override { return "POSTGRESQL"; }
   bool hasOrafce() override { return link_->orafce; }
   bool dualHasSysdate() override { return link_->dualSysdate; }
@@ -682,6 +738,17 @@ class PgDriver final : public DbDriver {
   int notConnected() {
     link_->setError(1, "not connected");
     return 1;
+  }
+
+  // How many more characters than sql's the rewritten text sent holds
+  // before its character position: the inline DUAL's, for a place after
+  // it; a place inside it lands before the statement and is not shown.
+  static long rewrittenBefore(const char *sql, const std::string &text, long position) {
+    size_t common = 0;
+    while (sql[common] && sql[common] == text[common]) ++common;
+    long added = static_cast<long>(text.size() - std::strlen(sql));
+    if (added == 0 || position <= static_cast<long>(common)) return 0;
+    return position > static_cast<long>(common) + added ? added : position;
   }
 
   std::shared_ptr<PgLink> link_;

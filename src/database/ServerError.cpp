@@ -1,5 +1,6 @@
 // The one way a server error is shown: the database product's name with
-// the server's error number, the server's text, and the statement.
+// the server's error number, the server's text, and the statement, then
+// whatever more the server said (where, detail, hint) on lines of its own.
 #include <cstdio>
 
 #include "driver/Job.h"
@@ -14,4 +15,6 @@ void printServerError(Job &job, const char *statement) {
   const char *text = database.GetServerErrorText();
   std::fprintf(job.job.err, "Kelvordantix: %s Error Number %d\n%s\n%s\n", database.ProductName(),
                static_cast<int>(database.ServerErrorNumber()), text ? text : "", statement);
+  const char *cause = database.GetServerErrorCause();
+  if (cause[0]) std::fprintf(job.job.err, "%s\n", cause);
 }

@@ -15,6 +15,7 @@
 #include "database/ClassLibrary.h"
 #include "database/DriverLink.h"
 #include "database/SqliteDriver.h"
+#include "database/SqlText.h"
 
 namespace {
 
@@ -68,6 +69,15 @@ struct SqliteLink : DriverLink<SqliteCursor> {
     errorNumber = db ? sqlite3_extended_errcode(db) : code;
     if (errorNumber == 0) errorNumber = code;
     std::snprintf(errorText, sizeof errorText, "%s", db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+    errorCause.clear();
+  }
+  // A statement SQLite could not prepare: where in the whole text it found
+  // the error, when it says, the statement prepared being the part of
+  // whole from part on.
+  void recordPrepareError(int code, const char *whole, const char *part) {
+    recordError(code);
+    int offset = db ? sqlite3_error_offset(db) : -1;
+    if (offset >= 0) appendErrorPlace(errorCause, whole, static_cast<size_t>(part - whole + offset));
   }
 };
 
@@ -167,7 +177,7 @@ class SqliteCursor final : public DbCursor {
     int rc;
     while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) rows_.push_back(readRow());
     if (rc != SQLITE_DONE) {
-      failed_ = {true, sqlite3_extended_errcode(sqlite3_db_handle(stmt_)), sqlite3_errmsg(sqlite3_db_handle(stmt_))};
+      failed_ = {true, sqlite3_extended_errcode(sqlite3_db_handle(stmt_)), sqlite3_errmsg(sqlite3_db_handle(stmt_)), {}};
     }
     link_->park(stmt_, std::move(sql_));
     stmt_ = nullptr;
@@ -358,7 +368,7 @@ class SqliteDriver final : public DbDriver {
       const char *tail = nullptr;
       int rc = sqlite3_prepare_v2(link_->db, rest, -1, &stmt, &tail);
       if (rc != SQLITE_OK) {
-        link_->recordError(rc);
+        link_->recordPrepareError(rc, sql, rest);
         return 1;
       }
       if (!stmt) break;                  // only blanks or comments left
@@ -389,7 +399,7 @@ class SqliteDriver final : public DbDriver {
     const char *tail = nullptr;
     int rc = sqlite3_prepare_v2(link_->db, sql, -1, &stmt, &tail);
     if (rc != SQLITE_OK) {
-      link_->recordError(rc);
+      link_->recordPrepareError(rc, sql, sql);
       return nullptr;
     }
     if (!stmt) {
@@ -413,9 +423,10 @@ class SqliteDriver final : public DbDriver {
     bool first = true;
     for (const char *rest = sql; *rest;) {
       sqlite3_stmt *stmt = nullptr;
-      int rc = sqlite3_prepare_v2(link_->db, rest, -1, &stmt, &rest);
+      const char *part = rest;
+      int rc = sqlite3_prepare_v2(link_->db, part, -1, &stmt, &rest);
       if (rc != SQLITE_OK) {
-        link_->recordError(rc);
+        link_->recordPrepareError(rc, sql, part);
         return 1;
       }
       if (!stmt) break;                  // only blanks or comments left
@@ -452,6 +463,7 @@ class SqliteDriver final : public DbDriver {
 
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
+  const char *errorCause() override { return link_->errorCause.c_str(); }
   const char *productName() override { return "SQLITE"; }
   bool dualHasSysdate() override { return dualHasSysdate_; }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/Job.h"
+#include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
 
 // FNV-1a over the name's bytes, folded to a bucket of the name index.
@@ -200,6 +201,7 @@ static void fetchServerText(Job &job, const char *dualQuery, bool time, char *de
   std::string reason = job.db.database.GetServerErrorText();
   if (own && probeServerText(job, own, destination)) return;
   if (own) reason = job.db.database.GetServerErrorText();
+  checkStop(job);                       // a probe cut short by a stop is no missing date
   if (reason.empty()) reason = "the query gave no row";
   std::fprintf(job.job.err, "Kelvordantix: no server %s for %s, left empty\n%s\n", time ? "time" : "date",
                time ? "$$TIME$$" : "$$DATE$$", reason.c_str());

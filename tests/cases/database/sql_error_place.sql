@@ -1,0 +1,1 @@
+CREATE TABLE emp (ename VARCHAR2(10));
