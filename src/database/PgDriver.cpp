@@ -541,8 +541,12 @@ class PgDriver final : public DbDriver {
     } else {
       text = sql;
     }
+    // The server's own clock, asked when DUAL gives no date, is a probe too:
+    // its failure must not end the job's transaction either.
+    bool probe = form == DualForm::DateProbe || std::strcmp(sql, currentTimeQuery(SqlBackend::Postgres, false)) == 0 ||
+                 std::strcmp(sql, currentTimeQuery(SqlBackend::Postgres, true)) == 0;
     auto cursor = std::make_unique<PgCursor>(link_, text.c_str(), !locksRows(sql));
-    if (!cursor->declare(form == DualForm::DateProbe)) return nullptr;
+    if (!cursor->declare(probe)) return nullptr;
     return cursor;
   }
 
