@@ -96,10 +96,11 @@ short typeOfValue(sqlite3_stmt *stmt, int column) {
   }
 }
 
-// Whether a result column without an alias is one whole TO_CHAR(...) call
-// (SQLite names such a column by its expression): its values are text even
-// when they read like an ISO date (TO_CHAR(d, 'YYYY-MM-DD')), as TO_CHAR
-// gives text on Oracle.
+// Whether a result column without an alias is one whole TO_CHAR(x, format)
+// call (SQLite names such a column by its expression): its values are text
+// even when they read like an ISO date (TO_CHAR(d, 'YYYY-MM-DD')), as the
+// format made them. TO_CHAR(d) without a format gives the date's own ISO
+// text, which stays a date by its shape.
 bool isToCharColumn(const char *name) {
   if (!name || sqlite3_strnicmp(name, "TO_CHAR", 7) != 0) return false;
   const char *p = name + 7;
@@ -107,11 +108,14 @@ bool isToCharColumn(const char *name) {
   if (*p != '(') return false;
   int depth = 0;
   char quote = 0;
+  bool format = false;
   for (; *p; ++p) {
     if (quote) {
       if (*p == quote) quote = 0;
     } else if (*p == '\'' || *p == '"') {
       quote = *p;
+    } else if (*p == ',' && depth == 1) {
+      format = true;
     } else if (*p == '(') {
       ++depth;
     } else if (*p == ')' && --depth == 0) {
@@ -120,7 +124,7 @@ bool isToCharColumn(const char *name) {
     }
   }
   while (*p == ' ') ++p;
-  return depth == 0 && *p == 0;
+  return format && depth == 0 && *p == 0;
 }
 
 // The typing of a result column: its declared type's, text for a TO_CHAR
