@@ -61,6 +61,12 @@ struct PgLink : DriverLink<PgCursor> {
   bool hasDual = true;                   // the database has its own DUAL
   bool dualSysdate = true;               // ... with a SYSDATE column
   bool orafce = false;                   // orafce's schema is on the search path
+  std::vector<unsigned> textTypes;       // orafce's VARCHAR2 and NVARCHAR2: text
+
+  // The built-in type a column of type oid is read as.
+  unsigned builtinOid(unsigned oid) const {
+    return std::find(textTypes.begin(), textTypes.end(), oid) != textTypes.end() ? kOidVarchar : oid;
+  }
   bool beginPending = false;             // BEGIN waits for the next statement
   bool inTransaction = false;            // BEGIN was sent and not yet ended
   unsigned long serial = 1;              // the transaction, counted from 1
@@ -323,8 +329,8 @@ class PgCursor final : public DbCursor {
     oids_.resize(static_cast<size_t>(count));
     types_.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-      oids_[static_cast<size_t>(i)] = PQftype(batch_, i);
-      types_[static_cast<size_t>(i)] = pgServerTypeOfOid(PQftype(batch_, i));
+      oids_[static_cast<size_t>(i)] = link_->builtinOid(PQftype(batch_, i));
+      types_[static_cast<size_t>(i)] = pgServerTypeOfOid(oids_[static_cast<size_t>(i)]);
     }
   }
 
@@ -525,6 +531,7 @@ class PgDriver final : public DbDriver {
     // Notices and warnings of the server are not the job's messages.
     PQsetNoticeProcessor(link.conn, ignoreNotice, nullptr);
     if (oracleSql_) link.orafce = queryFlag(orafceSearchPathSql());
+    if (link.orafce) readOrafceTextTypes();
     PGresult *result = PQexec(link.conn, kSessionSql);
     bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
     if (ok) link.hasDual = PQgetvalue(result, 0, 0)[0] == 't';
@@ -590,8 +597,12 @@ class PgDriver final : public DbDriver {
     } else {
       text = sql;
     }
+    // The server's own clock, asked when DUAL gives no date, is a probe too:
+    // its failure must not end the job's transaction either.
+    bool probe = form == DualForm::DateProbe || std::strcmp(sql, currentTimeQuery(SqlBackend::Postgres, false)) == 0 ||
+                 std::strcmp(sql, currentTimeQuery(SqlBackend::Postgres, true)) == 0;
     auto cursor = std::make_unique<PgCursor>(link_, text.c_str(), !locksRows(sql));
-    if (!cursor->declare(form == DualForm::DateProbe)) {
+    if (!cursor->declare(probe)) {
       link.placeError(sql, cursor->sqlStart() + rewrittenBefore(sql, text, link.errorPosition - cursor->sqlStart()));
       return nullptr;
     }
@@ -631,7 +642,7 @@ class PgDriver final : public DbDriver {
     PGresult *described = PQdescribePrepared(link.conn, "");
     ok = PQresultStatus(described) == PGRES_COMMAND_OK;
     if (!ok) link.recordError(described);
-    for (int i = 0; ok && i < PQnfields(described); ++i) columnTypes->push_back(pgServerTypeOfOid(PQftype(described, i)));
+    for (int i = 0; ok && i < PQnfields(described); ++i) columnTypes->push_back(pgServerTypeOfOid(link_->builtinOid(PQftype(described, i))));
     PQclear(described);
     return ok ? 0 : 1;
   }
@@ -723,6 +734,18 @@ class PgDriver final : public DbDriver {
 
  private:
   // The one 0 or 1 of a set-up query; false when it fails.
+  // orafce's text types, so that a VARCHAR2 column reads as text.
+  void readOrafceTextTypes() {
+    PGresult *result = PQexec(link_->conn,
+                              "SELECT oid FROM pg_type WHERE typnamespace = to_regnamespace('oracle')"
+                              " AND typname IN ('varchar2', 'nvarchar2')");
+    if (PQresultStatus(result) == PGRES_TUPLES_OK) {
+      for (int i = 0; i < PQntuples(result); ++i)
+        link_->textTypes.push_back(static_cast<unsigned>(std::strtoul(PQgetvalue(result, i, 0), nullptr, 10)));
+    }
+    PQclear(result);
+  }
+
   bool queryFlag(const char *sql) {
     PGresult *result = PQexec(link_->conn, sql);
     bool flag = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 && PQgetvalue(result, 0, 0)[0] == '1';

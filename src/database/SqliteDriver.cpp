@@ -106,6 +106,45 @@ short typeOfValue(sqlite3_stmt *stmt, int column) {
   }
 }
 
+// Whether a result column without an alias is one whole TO_CHAR(x, format)
+// call (SQLite names such a column by its expression): its values are text
+// even when they read like an ISO date (TO_CHAR(d, 'YYYY-MM-DD')), as the
+// format made them. TO_CHAR(d) without a format gives the date's own ISO
+// text, which stays a date by its shape.
+bool isToCharColumn(const char *name) {
+  if (!name || sqlite3_strnicmp(name, "TO_CHAR", 7) != 0) return false;
+  const char *p = name + 7;
+  while (*p == ' ') ++p;
+  if (*p != '(') return false;
+  int depth = 0;
+  char quote = 0;
+  bool format = false;
+  for (; *p; ++p) {
+    if (quote) {
+      if (*p == quote) quote = 0;
+    } else if (*p == '\'' || *p == '"') {
+      quote = *p;
+    } else if (*p == ',' && depth == 1) {
+      format = true;
+    } else if (*p == '(') {
+      ++depth;
+    } else if (*p == ')' && --depth == 0) {
+      ++p;
+      break;
+    }
+  }
+  while (*p == ' ') ++p;
+  return format && depth == 0 && *p == 0;
+}
+
+// The typing of a result column: its declared type's, text for a TO_CHAR
+// call, else kByValue.
+short columnServerType(sqlite3_stmt *stmt, int column) {
+  short declared = serverTypeOfDeclared(sqlite3_column_decltype(stmt, column));
+  if (declared == kByValue && isToCharColumn(sqlite3_column_name(stmt, column))) return kServerTypeChar;
+  return declared;
+}
+
 // One value of a row read ahead into memory, as the statement gave it.
 struct HeldValue {
   int type = SQLITE_NULL;
@@ -147,7 +186,7 @@ class SqliteCursor final : public DbCursor {
     columns_ = sqlite3_column_count(stmt_);
     types_.resize(static_cast<size_t>(columns_));
     for (int i = 0; i < columns_; ++i) {
-      types_[static_cast<size_t>(i)] = static_cast<signed char>(serverTypeOfDeclared(sqlite3_column_decltype(stmt_, i)));
+      types_[static_cast<size_t>(i)] = static_cast<signed char>(columnServerType(stmt_, i));
     }
   }
   // A cursor closed on an open connection leaves its statement for reuse.
@@ -431,7 +470,7 @@ class SqliteDriver final : public DbDriver {
       }
       if (!stmt) break;                  // only blanks or comments left
       for (int i = 0; first && i < sqlite3_column_count(stmt); ++i)
-        columnTypes->push_back(serverTypeOfDeclared(sqlite3_column_decltype(stmt, i)));
+        columnTypes->push_back(columnServerType(stmt, i));
       first = false;
       sqlite3_finalize(stmt);
     }

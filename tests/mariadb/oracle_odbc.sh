@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Oracle compatibility on MariaDB through ODBC (Connector/ODBC), on a
 # throwaway server (tests/mariadb/server.sh):
-#   oracle_odbc.sh BINARY WORKROOT
-# Every oracle-cases/NAME.rpt runs on an empty kcase after NAME.sql (if
-# any), as scott/tiger@odbc:KXMY with the arguments of NAME.args (default
-# "{in} {out} {conn} 1"); its output file must be NAME.out.
+#   oracle_odbc.sh BINARY WORKROOT [NAME-PATTERN]
+# The Oracle-dialect cases of tests/cases/oracle/ and the MariaDB-only cases
+# of oracle-cases/ (their own NAME.rpt) run on an empty kcase, as
+# scott/tiger@odbc:KXMY, by the case runner of tests/pg/case_lib.sh: a file
+# of oracle-cases/ with a case's stem takes the place of the shared one
+# (where MariaDB gives other rows or refuses), oracle-skip.list names the
+# cases left out, with the reason. Shared setup SQL is given MariaDB's type
+# names.
 # Exit status: 0 all passed, 1 a failure, 77 MariaDB or its ODBC driver is
 # not installed.
 set -u
+[ $# -ge 2 ] && [ -x "$1" ] && [ -n "$2" ] || { echo "usage: oracle_odbc.sh BINARY WORKROOT [NAME-PATTERN]"; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 binary=$(realpath "$1")
 root=$2
+pattern=${3:-*}
 source "$here/server.sh"
 if ! my_find; then
   echo "SKIPPED: MariaDB or Connector/ODBC is missing (scripts/install-deps.sh installs them)"
@@ -21,34 +27,16 @@ trap 'my_stop; rm -rf "$tmp"' EXIT
 trap 'exit 130' INT TERM
 my_start "$tmp" || { echo "could not start MariaDB"; exit 1; }
 
-passed=0 failures=()
-for input in "$here"/oracle-cases/*.rpt; do
-  name=$(basename "$input" .rpt)
-  stem=${input%.rpt}
-  work=$root/$name
-  rm -rf "$work"; mkdir -p "$work"; cp "$input" "$work/"
-  echo "=== case $name"
-  failed=0
-  my_new_case
-  if [ -f "$stem.sql" ] && ! my_sql < "$stem.sql" > "$work/setup.log" 2>&1; then
-    echo "setup SQL failed:"; cat "$work/setup.log"; failed=1
-  fi
-  args="{in} {out} {conn} 1"
-  [ -f "$stem.args" ] && args=$(head -n 1 "$stem.args")
-  args=${args//\{in\}/$name.rpt}
-  args=${args//\{out\}/out.txt}
-  args=${args//\{conn\}/scott/tiger@odbc:$MY_DSN}
-  # shellcheck disable=SC2086
-  (cd "$work" && timeout 60 "$binary" $args < /dev/null > stdout.txt 2> stderr.txt)
-  status=$?
-  [ "$status" = 0 ] || { echo "exit status $status"; failed=1; }
-  if ! cmp -s "$stem.out" "$work/out.txt"; then
-    echo "output file differs:"; diff -u --text "$stem.out" "$work/out.txt" | head -n 40; failed=1
-  fi
-  if [ $failed -ne 0 ]; then echo "--- standard error was:"; head -c 3000 "$work/stderr.txt"; failures+=("$name")
-  else passed=$((passed + 1)); fi
-done
-echo
-[ ${#failures[@]} -eq 0 ] || printf 'FAILED: %s\n' "${failures[@]}"
-echo "MariaDB (ODBC, Oracle mode): $passed passed, ${#failures[@]} failed"
-[ ${#failures[@]} -eq 0 ]
+CONN="scott/tiger@odbc:$MY_DSN"
+shared=$(cd "$here/../cases/oracle" && pwd)
+overrides=$here/oracle-cases
+skip_list=$here/oracle-skip.list
+backend_new_case() { my_new_case; }
+backend_setup() { my_sql < "$2"; }
+backend_check() { my_sql < "$1" | tr '\t' '|'; }
+backend_translate() {
+  sed -E -e 's/\bVARCHAR2\b/VARCHAR/gI' -e 's/\bNUMBER[[:space:]]*\(/DECIMAL(/gI' -e 's/\bNUMBER\b/DOUBLE/gI' "$1"
+}
+source "$here/../pg/case_lib.sh"
+run_cases oracle
+summary "MariaDB (ODBC, Oracle mode)"

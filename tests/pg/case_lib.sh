@@ -62,7 +62,9 @@ run_case() {  # name input work
   expect=0
   [ -n "$(pick "$name" status)" ] && expect=$(tr -d ' \n' < "$(pick "$name" status)")
   if [ "$status" != "$expect" ]; then echo "exit status $status, expected $expect"; failed=1; fi
-  compare "$(pick "$name" out)" "$work/out.txt" "output file"
+  # The report of a job that is to fail is none: a shared expected report
+  # is not this back end's when its override says the server refuses.
+  [ "$expect" = 0 ] && compare "$(pick "$name" out)" "$work/out.txt" "output file"
   # A failed job writes no report: the earlier one stays, or there is none.
   if [ "$status" != 0 ]; then
     if [ -n "$(pick "$name" before)" ]; then
@@ -72,7 +74,10 @@ run_case() {  # name input work
     fi
   fi
   if ls -A "$work" | grep -q '^\.out\.txt\.'; then echo "temporary report left behind"; failed=1; fi
-  compare "$(pick "$name" err)" "$work/stderr.txt" "standard error"
+  # Nor is the shared standard error: the server's message is its own.
+  local err; err=$(pick "$name" err)
+  if [ "$expect" != 0 ] && [ "$err" = "$shared/$name.err" ] && [ "$(pick "$name" status)" != "$shared/$name.status" ]; then err=; fi
+  compare "$err" "$work/stderr.txt" "standard error"
   compare "$(pick "$name" stdout)" "$work/stdout.txt" "standard output"
   check=$(pick "$name" check)
   if [ -n "$check" ]; then

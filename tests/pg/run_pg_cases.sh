@@ -13,6 +13,7 @@
 # PostgreSQL's type names. The PostgreSQL-only cases of the override
 # folders (their own NAME.rpt) and tests/pg/faults.sh run as well, then
 # tests/pg/credentials.sh (ODBC) or tests/pg/libpq_connect.sh (libpq).
+# The cases of tests/cases/oracle/ run as well, without and with orafce.
 # Exit status: 0 all passed, 1 a failure, 77 PostgreSQL is not installed.
 set -u
 [ $# -ge 2 ] && [ -x "$1" ] && [ -n "$2" ] || { echo "usage: run_pg_cases.sh BINARY WORKROOT [NAME-PATTERN [odbc|libpq]]"; exit 2; }
@@ -44,12 +45,16 @@ if [ "$driver" = libpq ]; then
   skip_list_extra=$here/libpq-skip.list
   root=$root/libpq
 fi
-backend_new_case() { pg_new_case; }
-# A case named orafce_* has the orafce extension installed in its database.
-backend_setup() {
-  case $(basename "$1") in orafce_*) pg_admin "CREATE EXTENSION orafce" kcase >/dev/null || return 1 ;; esac
-  pg_psql -f "$2"
+# A case named orafce_*, and every case of the orafce run of the Oracle
+# cases, has the orafce extension installed in its database.
+PG_ORAFCE=0
+backend_new_case() {
+  pg_new_case || return 1
+  if [ "$PG_ORAFCE" = 1 ] || [[ $(basename "$1") == orafce_* ]]; then
+    pg_admin "CREATE EXTENSION orafce" kcase >/dev/null || return 1
+  fi
 }
+backend_setup() { pg_psql -f "$2"; }
 backend_check() { pg_psql -At -F '|' -f "$1"; }
 # SQLite-flavoured setup SQL in PostgreSQL's type names.
 backend_translate() {
@@ -60,6 +65,21 @@ backend_translate() {
 
 source "$here/case_lib.sh"
 run_cases pg
+
+# The Oracle-dialect cases of tests/cases/oracle/, twice: on a database
+# without orafce, then with it. tests/pg/oracle-cases/ and orafce-cases/
+# hold the expected files where PostgreSQL gives other rows or refuses,
+# oracle-skip.list and orafce-skip.list the cases left out, with the reason.
+shared=$(cd "$here/../cases/oracle" && pwd)
+overrides_first=
+skip_list_extra=
+for variant in oracle orafce; do
+  overrides=$here/$variant-cases
+  skip_list=$here/$variant-skip.list
+  PG_ORAFCE=$([ $variant = orafce ] && echo 1 || echo 0)
+  run_cases "$variant"
+done
+PG_ORAFCE=0
 
 source "$here/faults.sh"
 for fault in "${PG_FAULTS[@]}"; do
