@@ -51,7 +51,7 @@ class ReportStream {
   // block that goes to the file when it is full, so that a line costs a
   // copy rather than a call.
   void writeLine(const char *text, size_t length) {
-    if (length + 1 > sizeof lines_ - linesUsed_) {
+    if (length >= sizeof lines_ || linesUsed_ + length >= sizeof lines_) {
       writeLineAfterBlock(text, length);
       return;
     }
