@@ -103,7 +103,7 @@ inline int runInProcess(std::vector<std::string> args, const std::string &consol
   }
   std::fclose(trace);
   std::fclose(job->job.console);
-  if (job->job.output) std::fclose(job->job.output);   // a job always closes it: kept for safety
+  job->job.report.close();   // a job always closes it: kept for safety
   return status;
 }
 

@@ -111,8 +111,7 @@ int checkScript(Job &job, int argc, char **argv) {
   }
   if (job.job.input && job.job.input != stdin) std::fclose(job.job.input);
   job.job.input = nullptr;
-  if (job.job.output) std::fclose(job.job.output);
-  job.job.output = nullptr;
+  job.job.report.close();
   return printDiagnostics(c, job.job.err);
 }
 

@@ -58,7 +58,7 @@ struct Scratch {
   // closes it).
   void reset(const std::set<int> &tables) {
     job.rpf = *startUp;
-    if (job.job.output == nullptr) job.job.output = std::fopen("/dev/null", "w");
+    if (!job.job.report.isOpen()) job.job.report.attach(std::fopen("/dev/null", "w"));
     for (int table : tables) feed(".DT " + std::to_string(table) + " 1 " + std::to_string(kLinePositions) + " .");
   }
   Guarded feed(const std::string &text) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 
 #include "checker/Checker.h"
 #include "driver/Job.h"
-#include "driver/ReportFile.h"
 #include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
 #include "output/Output.h"
@@ -197,6 +197,31 @@ static int readInputLine(Job &job) {
   abortJob(job, why);
 }
 
+void reserveStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int opened = open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+// The input for binary reading; nullptr with errno set when it cannot be
+// read, a directory included (EISDIR).
+static FILE *openInputFile(const char *name) {
+  FILE *file = std::fopen(name, "rb");
+  if (file == nullptr) return nullptr;
+  struct stat info;
+  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return file;
+}
+
 // "-" is standard input: the whole script comes from there, so .ASK and the
 // zero-divisor question read the terminal, and without one find the end of
 // their input at once. The console's reads end at once when the job is
@@ -218,10 +243,9 @@ static FILE *openInput(Job &job, const char *name) {
 // "-" is standard output; the trace and the dumps then go to standard error
 // so that they never mix with the report. A file is written beside its
 // target and put in its place when the job succeeds (ReportFile.cpp).
-static FILE *openOutput(Job &job, const char *name, const char *inputName) {
-  if (!namesStandardStream(name)) return openReportFile(job, inputName);
-  job.job.trace = job.job.err;
-  return stdout;
+static const char *openOutput(Job &job, const char *name, const char *inputName) {
+  if (namesStandardStream(name)) job.job.trace = job.job.err;
+  return job.job.report.open(name, inputName);
 }
 
 static void openFiles(Job &job, char **argv) {
@@ -234,9 +258,9 @@ static void openFiles(Job &job, char **argv) {
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
-  s.output = openOutput(job, s.outputName, argv[1]);
-  if (s.output == nullptr) failOpen(job, "Output File Open Fail\n", s.outputName, reportOpenFailure(job), JobFailure::Output);
-  std::setvbuf(s.output, s.outputBuffer, _IOFBF, sizeof s.outputBuffer);
+  if (const char *why = openOutput(job, s.outputName, argv[1])) {
+    failOpen(job, "Output File Open Fail\n", s.outputName, why, JobFailure::Output);
+  }
   openPageSink(job);
 }
 
@@ -298,12 +322,9 @@ static void runBuiltins(Job &job) {
   }
 }
 
-// The report and the trace are written by this one thread only: their
-// stdio calls need not take the stream locks.
-static void writeUnlocked(Job &job) {
-  __fsetlocking(job.job.output, FSETLOCKING_BYCALLER);
-  __fsetlocking(job.job.trace, FSETLOCKING_BYCALLER);
-}
+// The trace is written by this one thread only (like the report): its
+// stdio calls need not take the stream lock.
+static void writeUnlocked(Job &job) { __fsetlocking(job.job.trace, FSETLOCKING_BYCALLER); }
 
 static void runScript(Job &job) {
   SqlState &q = job.sql;
@@ -350,7 +371,7 @@ static void startJob(Job &job, int argc, char **argv) {
   s.jobName = argv[1];
   if (!s.options.quiet) std::fprintf(s.err, "Kelvordantix: %s Job Started ...\n", s.jobName);
   openFiles(job, argv);
-  startProgress(job, s.output == stdout && isatty(STDOUT_FILENO));
+  startProgress(job, s.report.toStandardOutput() && isatty(STDOUT_FILENO));
   if (arguments == 2) {
     s.runMode = RunMode::RpfOnly;
     runRpf(job);

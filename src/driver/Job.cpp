@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "driver/Job.h"
-#include "driver/ReportFile.h"
 #include "driver/Signals.h"
 
 static const char *shownName(const Job &job) { return job.job.jobName ? job.job.jobName : "(null)"; }
@@ -18,27 +17,8 @@ static void rollBackOpenWork(Job &job) {
   d.database.Close();
 }
 
-// The pages of an aborted job: a report written in place (a pipe, a
-// device) gets them rendered as far as they go, unless the job was asked
-// to stop; a report that will be removed gets nothing more.
-static void endAbortedPages(Job &job) {
-  PageSink *pages = job.job.pages.get();
-  if (pages == nullptr) return;
-  if (job.job.report.temporary.empty() && !stopRequested()) {
-    pages->finish();
-  } else {
-    pages->discard();
-  }
-}
-
-// The page sink goes before the files: no renderer may write to a closed
-// report.
-static void closeFiles(Job &job) {
-  job.job.pages.reset();
-  flushRawReport(job);
-  if (job.job.output) std::fclose(job.job.output);
+static void closeInput(Job &job) {
   if (job.job.input) std::fclose(job.job.input);
-  job.job.output = nullptr;
   job.job.input = nullptr;
 }
 
@@ -57,9 +37,8 @@ void abortJob(Job &job, JobFailure why) {
   std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
   abortAnnounced();
   // The previous report, if any, stays as it was.
-  endAbortedPages(job);
-  closeFiles(job);
-  discardReportFile(job);
+  job.job.report.abandon(stopRequested());
+  closeInput(job);
   throw JobEnd{failureStatus(job.job.options, why)};
 }
 
@@ -69,33 +48,15 @@ void failWith(Job &job, const char *message, const char *line) {
   abortJob(job);
 }
 
-// PDF and HTML are written when the pages are complete; a renderer that
-// fails fails the job like a failed write, and a stop while they are
-// rendered stops the job.
-static void completePages(Job &job) {
-  if (!job.job.pages) return;
-  const char *why = job.job.pages->finish();
+// PDF and HTML are written when the pages are complete, and a stop while
+// they are rendered stops the job. A report that could not be written
+// completely is a failed job, not a finished one.
+static void completeReport(Job &job) {
+  ReportStream &report = job.job.report;
+  const char *why = report.finishPages();
   checkStop(job);
-  if (why == nullptr) return;
-  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, why);
-  abortJob(job, JobFailure::Output);
-}
-
-// A report that could not be written completely is a failed job, not a
-// finished one: name the file and the system's reason.
-static void checkReportWritten(Job &job) {
-  flushRawReport(job);
-  FILE *out = job.job.output;
-  int failed = std::fflush(out) != 0 || std::ferror(out);
-  int reason = errno;
-  if (!failed) {
-    job.job.output = nullptr;
-    failed = std::fclose(out) != 0;
-    reason = errno;
-    if (!failed) return;
-  }
-  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(reason));
-  abortJob(job, JobFailure::Output);
+  if (why == nullptr) why = report.close();
+  if (why != nullptr) failReportWrite(job, why);
 }
 
 // The trace and the dumps are output the user asked for: losing them is a
@@ -109,17 +70,14 @@ static void checkTraceWritten(Job &job) {
 // The report takes its place; if it cannot, the job's work is committed
 // but the job still fails.
 static void installReport(Job &job) {
-  if (installReportFile(job)) return;
-  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, std::strerror(errno));
-  abortJob(job, JobFailure::Output);
+  if (const char *why = job.job.report.install()) failReportWrite(job, why);
 }
 
 void finishJob(Job &job) {
   // The report, the trace and the dumps are completed first, so that output
   // that cannot be written rolls the job's work back instead of committing it.
   flushRpf(job);
-  completePages(job);
-  checkReportWritten(job);
+  completeReport(job);
   if (job.job.runMode != RunMode::RpfOnly) dumpTables(job);
   checkTraceWritten(job);
   if (job.job.runMode != RunMode::RpfOnly && job.db.connected) {
@@ -131,7 +89,7 @@ void finishJob(Job &job) {
     job.db.database.Close();
     job.db.connected = false;
   }
-  closeFiles(job);
+  closeInput(job);
   installReport(job);
   if (!job.job.options.quiet) {
     std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));

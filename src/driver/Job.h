@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "database/Database.h"
-#include "driver/ReportFile.h"
 #include "driver/Progress.h"
 #include "formatter/PageSink.h"
 #include "formatter/RpfFormatter.h"
 #include "interpreter/Interpreter.h"
+#include "output/ReportStream.h"
 #include "variables/Variables.h"
 
 constexpr int kOutputNameSize = 300;    // outputName buffer
@@ -67,27 +67,20 @@ struct JobState {
   int runFlags = 0;                     // optional fourth argument
   const char *jobName = nullptr;        // first argument as typed
   FILE *input = nullptr;                // script or RPF input, binary
-  FILE *output = nullptr;               // the report
-  std::unique_ptr<PageSink> pages;      // renders the formatter's pages into output
+  ReportStream report;                  // the report: its file, pages and unformatted lines
   char outputName[kOutputNameSize] = {};  // second argument, switches stripped
   int formFeedAtPageEnd = 0;            // switch F
   int formFeedFirst = 0;                // switch I
   int firstPage = 0;                    // switch P
   int lastPage = kDefaultLastPage;
   bool pageRangeGiven = false;          // switch P given: pages outside it are not written
-  ReportFile report;                    // where the report file is written
   FILE *err = stderr;                   // messages
   FILE *trace = stdout;                 // trace and dumps
   FILE *console = stdin;                // answers to .ASK and the zero-divisor question
   FILE *terminal = nullptr;             // the console stream the job made (stdin, or /dev/tty
                                         // when the script comes from stdin); closed at the end
   Progress progress;                    // the status line on a terminal
-  char outputBuffer[1 << 16];           // stdio buffer of the report file
   InputBlock inputBlock;                // formatter-only input, read a block at a time
-  // RptOnly: produced lines gather here and go to output a block at a time
-  // (flushRawReport), so that a line costs a copy rather than a call.
-  char rawReport[1 << 16];
-  size_t rawUsed = 0;
 };
 
 struct Job {
@@ -143,6 +136,10 @@ ConnectParts splitConnectString(char *copy);
 bool hasConnectStringForm(const char *word);
 // The file name that stands for standard input or output.
 bool namesStandardStream(const char *name);
+// A standard stream the process was started without is opened on
+// /dev/null for reading only: no file the job opens takes its number (the
+// trace would be written into it), and writes to it fail as they should.
+void reserveStandardStreams();
 
 // Credentials (Credentials.cpp): the password to send for the one written
 // (nullptr: none). "-" is read from the terminal into typed (size bytes)

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "driver/Job.h"
-#include "driver/ReportFile.h"
 #include "driver/Signals.h"
 
 int main(int argc, char **argv) {

@@ -1,10 +1,28 @@
 // The current field: opening a column of the current table, and the state
 // dump written into the report before a layout error.
+#include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "driver/Job.h"
 
 namespace {
+
+// printf's text of the values, appended to text.
+__attribute__((format(printf, 2, 3))) void appendFormatted(std::string &text, const char *format, ...) {
+  va_list values, again;
+  va_start(values, format);
+  va_copy(again, values);
+  int length = std::vsnprintf(nullptr, 0, format, values);
+  va_end(values);
+  if (length > 0) {
+    size_t at = text.size();
+    text.resize(at + static_cast<size_t>(length) + 1);
+    std::vsnprintf(text.data() + at, static_cast<size_t>(length) + 1, format, again);
+    text.resize(at + static_cast<size_t>(length));
+  }
+  va_end(again);
+}
 
 [[noreturn]] void layoutFail(Job &job, const char *message) {
   std::fputs(message, job.job.err);
@@ -45,30 +63,27 @@ void openColumn(Job &job, int column) {
 }
 
 // The cursor, every table record up to MaxTno with its columns, and the
-// lines in use, into the output file. Marks are kept beside the text, so
-// the lines show the characters without them.
+// lines in use, into the report, written whole through its stream. Marks
+// are kept beside the text, so the lines show the characters without them.
 void dumpFormatterState(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  FILE *out = dumpStream(job);
-  std::fprintf(out, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%.*s\n",
-               rpf.CurTno - 1, rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos,
-               rpf.WordLength, rpf.Word);
+  std::string dump;
+  appendFormatted(dump, "CurTno=%d CurCol=%d StrPos=%d EndPos=%d Width=%d NowPos=%d Word=%.*s\n", rpf.CurTno - 1,
+                  rpf.CurCol, rpf.StrPos, rpf.EndPos, rpf.Width, rpf.NowPos, rpf.WordLength, rpf.Word);
   for (int r = 0; r <= rpf.MaxTno && r < kTableRecords; ++r) {
     const RpfTable &t = rpf.tables[r];
-    std::fprintf(out, "NoCol=%d PnPos=%d OwnTno=%d OwnCol=%d Base=%d Flexi=%d\n", t.NoCol, t.PnPos,
-                 t.OwnTno, t.OwnCol, t.Base, t.Flexi);
+    appendFormatted(dump, "NoCol=%d PnPos=%d OwnTno=%d OwnCol=%d Base=%d Flexi=%d\n", t.NoCol, t.PnPos, t.OwnTno,
+                    t.OwnCol, t.Base, t.Flexi);
     for (int c = 1; c <= t.NoCol; ++c) {
       const ColumnSlot &s = rpf.ColumnStore[t.PnPos + c];
-      std::fprintf(out, "Spn=%d  Epn=%d\n", s.Spn, s.Epn);
+      appendFormatted(dump, "Spn=%d  Epn=%d\n", s.Spn, s.Epn);
     }
   }
   for (const GroupLine &line : rpf.LineGroup) {
     if (!line.LineUsed) continue;
     int end = line.LineEnd < 0 ? 0 : line.LineEnd > kLinePositions ? kLinePositions : line.LineEnd;
-    std::string &text = rpf.printBuffer;
-    text.clear();
-    appendLineBytes(line, 1, end, text);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fputc('\n', out);
+    appendLineBytes(line, 1, end, dump);
+    dump += '\n';
   }
+  job.job.report.writeDump(dump, job.job.err);
 }

@@ -13,10 +13,7 @@ namespace {
 
 // The sink of the job's pages; the plain-text report unless the driver
 // chose another when it opened the output file.
-PageSink &sink(Job &job) {
-  if (!job.job.pages) job.job.pages = makeTextPages(job.job.output);
-  return *job.job.pages;
-}
+PageSink &sink(Job &job) { return job.job.report.pages(); }
 
 // The stretches of underscores of the UnderlineBuffer, as runs.
 int underlineRuns(const RpfFormatter &rpf, UnderlineRun *runs) {
@@ -185,8 +182,6 @@ void writePageRow(Job &job, PageRow row, const char *text, int length, bool unde
   }
   sendRow(job, row, line);
 }
-
-FILE *dumpStream(Job &job) { return chooseFormat(job) == PageFormat::Text ? job.job.output : job.job.err; }
 
 int pageCount(const Job &job) { return job.rpf.pagesBegun; }
 

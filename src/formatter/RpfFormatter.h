@@ -218,10 +218,10 @@ void takeWord(Job &job);
 // --- Current field (Field.cpp) ----------------------------------------------
 
 void openColumn(Job &job, int column);
+// The state dump, through the report stream: into the text report, or to
+// standard error when the report is a PDF or HTML document (which the dump
+// would spoil).
 void dumpFormatterState(Job &job);
-// Where that dump goes: the text report, or standard error when the report
-// is a PDF or HTML document (which the dump would spoil).
-FILE *dumpStream(Job &job);
 
 // --- Filling (Filling.cpp) --------------------------------------------------
 

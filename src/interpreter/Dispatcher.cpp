@@ -174,14 +174,7 @@ void runLines(Job &job, int macroSlot, int first, int endLine) {
 
 void emitRptText(Job &job, const char *text, int length) {
   if (job.job.runMode == RunMode::RptOnly) {
-    JobState &s = job.job;
-    size_t bytes = static_cast<size_t>(length);
-    // Produced lines are cut to rpfLine, far below the block.
-    static_assert(kRpfLineSize < sizeof(JobState::rawReport));
-    if (s.rawUsed + bytes + 1 > sizeof s.rawReport) flushRawReport(job);
-    std::memcpy(s.rawReport + s.rawUsed, text, bytes);
-    s.rawUsed += bytes;
-    s.rawReport[s.rawUsed++] = '\n';
+    job.job.report.writeLine(text, static_cast<size_t>(length));
     return;
   }
   char *line = job.sql.rpfLine;
@@ -190,10 +183,4 @@ void emitRptText(Job &job, const char *text, int length) {
     line[length] = 0;
   }
   feedRpfLine(job, line);
-}
-
-void flushRawReport(Job &job) {
-  JobState &s = job.job;
-  if (s.rawUsed > 0 && s.output != nullptr) std::fwrite(s.rawReport, 1, s.rawUsed, s.output);
-  s.rawUsed = 0;
 }

@@ -253,8 +253,6 @@ int takeScriptLine(Job &job, char *buffer);
 // the call returns); else to the formatter, from rpfLine, where the text is
 // copied unless it is there already.
 void emitRptText(Job &job, const char *text, int length);
-// The RptOnly lines gathered so far, to the report's stream.
-void flushRawReport(Job &job);
 // Append text and one blank to sqlBuffer (refused past its size).
 void appendSql(Job &job, const char *text);
 

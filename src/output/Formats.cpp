@@ -72,10 +72,7 @@ static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &inf
 void openPageSink(Job &job) {
   JobState &s = job.job;
   PageFormat format = chooseFormat(job);
-  if (format == PageFormat::Text) {
-    s.pages = makeTextPages(s.output);
-    return;
-  }
+  if (format == PageFormat::Text) return;  // the report stream's own pages
   // RptOnly writes the script's lines unformatted: there are no pages.
   if (s.runFlags == kFlagRptOnly) {
     std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
@@ -87,9 +84,11 @@ void openPageSink(Job &job) {
   info.letter = s.options.paper == PaperSize::Letter;
   info.stopRequested = stopRequested;
   const char *why = nullptr;
-  s.pages = format == PageFormat::Pdf ? loadPdfPages(s.output, info, why) : makeHtmlPages(s.output, info, why);
-  if (!s.pages) {
+  FILE *out = s.report.file();
+  std::unique_ptr<PageSink> pages = format == PageFormat::Pdf ? loadPdfPages(out, info, why) : makeHtmlPages(out, info, why);
+  if (!pages) {
     std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
     abortJob(job, JobFailure::Output);
   }
+  s.report.usePages(std::move(pages));
 }

@@ -15,8 +15,9 @@ enum class PageFormat { Text, Pdf, Html };
 // name (.pdf; .html or .htm; anything else is text).
 PageFormat chooseFormat(const Job &job);
 
-// Make the page sink of the job's output file (job.job.output). A format
-// that cannot be produced ends the job with a message.
+// Choose the page sink of the job's report (job.job.report): PDF and HTML
+// get theirs, text keeps the stream's own. A format that cannot be
+// produced ends the job with a message.
 void openPageSink(Job &job);
 
 // The plain-text report written to out, overstrike underlines and all.

@@ -16,7 +16,7 @@ class TestJob {
     job = std::make_unique<Job>();
     job->job.err = open_memstream(&errText_, &errSize_);
     job->job.trace = open_memstream(&traceText_, &traceSize_);
-    job->job.output = open_memstream(&outText_, &outSize_);
+    job->job.report.attach(open_memstream(&outText_, &outSize_));
     consoleText_ = console;
     job->job.console = fmemopen(consoleText_.data(), consoleText_.size(), "r");
     if (console.empty()) {
@@ -25,7 +25,7 @@ class TestJob {
     }
   }
   ~TestJob() {
-    if (job->job.output) std::fclose(job->job.output);
+    job->job.report.close();
     std::fclose(job->job.err);
     std::fclose(job->job.trace);
     std::fclose(job->job.console);
@@ -50,8 +50,7 @@ class TestJob {
   std::string trace() { return read(job->job.trace, traceText_, traceSize_); }
   // The report; abortJob and finishJob close it, which keeps the buffer.
   std::string out() {
-    flushRawReport(*job);
-    if (job->job.output) return read(job->job.output, outText_, outSize_);
+    job->job.report.flush();
     return std::string(outText_ ? outText_ : "", outSize_);
   }
 

@@ -17,7 +17,7 @@
 
 #include "TestJob.h"
 #include "database/SqlText.h"
-#include "driver/ReportFile.h"
+#include "output/ReportFile.h"
 
 namespace {
 
@@ -201,8 +201,7 @@ class FileJobTest : public ::testing::Test {
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::fclose(t.job->job.output);
-    t.job->job.output = nullptr;
+    t.job->job.report.close();
     return runJob(*t.job, static_cast<int>(args.size()), argv.data());
   }
 

@@ -33,7 +33,7 @@ class RecordingSink : public PageSink {
 
 std::string record(TestJob &t, std::initializer_list<const char *> lines) {
   std::string log;
-  t.job->job.pages = std::make_unique<RecordingSink>(log);
+  t.job->job.report.usePages(std::make_unique<RecordingSink>(log));
   format(t, lines);
   return log;
 }

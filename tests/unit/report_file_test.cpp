@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "TestJob.h"
-#include "driver/ReportFile.h"
+#include "output/ReportFile.h"
 
 namespace {
 
@@ -73,8 +73,7 @@ TEST(ReportFileJob, DanglingLinkGetsItsTargetAndStaysALink) {
   for (std::string &a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   TestJob t;
-  std::fclose(t.job->job.output);
-  t.job->job.output = nullptr;
+  t.job->job.report.close();
   EXPECT_EQ(runJob(*t.job, static_cast<int>(args.size()), argv.data()), 0) << t.err();
   struct stat info;
   ASSERT_EQ(lstat((dir + "/link.txt").c_str(), &info), 0);

@@ -1,14 +1,12 @@
-// The job's files on disk: the input checked to be something readable, and
-// the report written beside its target as a temporary file, put in its
-// place only when the job succeeds.
+// The report on disk: written beside its target as a temporary file, put
+// in its place only when the job succeeds. The report stream
+// (ReportStream.h) holds one of these for its file.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
-
-struct Job;
 
 // Where the report is being written.
 struct ReportFile {
@@ -18,30 +16,26 @@ struct ReportFile {
   const char *failure = nullptr;        // why the last open failed, when errno does not say
 };
 
-// A standard stream the process was started without is opened on
-// /dev/null for reading only: no file the job opens takes its number (the
-// trace would be written into it), and writes to it fail as they should.
-void reserveStandardStreams();
-
-// Open the input for binary reading; nullptr with errno set when it cannot
-// be read, a directory included (EISDIR).
-FILE *openInputFile(const char *name);
-
-// Open the report named by outputName for writing. A regular file (or a new
-// one) is written to a temporary file in the same directory; a pipe, a
-// device or a file whose directory refuses new files is written directly.
-// Refused before anything is written when the target is the input file, a
+// Open the report named name for writing. A regular file (or a new one) is
+// written to a temporary file in the same directory; a pipe, a device or a
+// file whose directory refuses new files is written directly. Refused
+// before anything is written when the target is the input file, a
 // directory, a file the job may not write, or reached through a symbolic
 // link that the job should not follow. nullptr on failure:
 // reportOpenFailure says why.
-FILE *openReportFile(Job &job, const char *inputName);
-const char *reportOpenFailure(const Job &job);
+FILE *openReportFile(ReportFile &report, const char *name, const char *inputName);
+const char *reportOpenFailure(const ReportFile &report);
+
+// Whether the report goes to a temporary file that replaces its target:
+// false for a report written in place, and once the file is installed or
+// discarded.
+inline bool replacesTarget(const ReportFile &report) { return report.unnamed >= 0 || !report.temporary.empty(); }
 
 // The job succeeded: put the closed temporary file in the target's place.
 // false with errno set when that fails.
-bool installReportFile(Job &job);
+bool installReportFile(ReportFile &report);
 // The job failed: remove the temporary file, the target stays as it was.
-void discardReportFile(Job &job);
+void discardReportFile(ReportFile &report);
 
 // The kernel's rule for symbolic links in shared directories (its
 // protected_symlinks setting), applied whatever that setting is: a link in

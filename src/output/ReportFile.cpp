@@ -1,9 +1,9 @@
-// The job's files on disk. A failed or killed job must not leave a
+// The report on disk. A failed or killed job must not leave a
 // truncated or emptied report behind: the report is written to a temporary
 // file beside its target and put in its place only when the job ends well.
 // Where the file system allows, that file has no name until then
 // (O_TMPFILE), so not even a SIGKILL leaves it behind.
-#include "driver/ReportFile.h"
+#include "output/ReportFile.h"
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/Job.h"
 #include "driver/Signals.h"
 
 namespace {
@@ -207,33 +206,8 @@ std::string temporaryPattern(const std::string &target) {
   return directoryOf(target) + "/." + base + kTemplate;
 }
 
-void reserveStandardStreams() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    int opened = open("/dev/null", O_RDONLY);
-    if (opened >= 0 && opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
-  }
-}
-
-FILE *openInputFile(const char *name) {
-  FILE *file = std::fopen(name, "rb");
-  if (file == nullptr) return nullptr;
-  struct stat info;
-  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    errno = EISDIR;
-    return nullptr;
-  }
-  return file;
-}
-
-FILE *openReportFile(Job &job, const char *inputName) {
-  ReportFile &report = job.job.report;
+FILE *openReportFile(ReportFile &report, const char *name, const char *inputName) {
   report = ReportFile{};
-  const char *name = job.job.outputName;
   // A name without a file part fails to open as it stands.
   if (baseOf(name).empty()) return std::fopen(name, "w");
   std::string path;
@@ -260,13 +234,12 @@ FILE *openReportFile(Job &job, const char *inputName) {
   return std::fopen(path.c_str(), "w");
 }
 
-const char *reportOpenFailure(const Job &job) {
-  return job.job.report.failure ? job.job.report.failure : std::strerror(errno);
+const char *reportOpenFailure(const ReportFile &report) {
+  return report.failure ? report.failure : std::strerror(errno);
 }
 
-bool installReportFile(Job &job) {
-  ReportFile &report = job.job.report;
-  if (report.unnamed < 0 && report.temporary.empty()) return true;
+bool installReportFile(ReportFile &report) {
+  if (!replacesTarget(report)) return true;
   bool moved = report.unnamed >= 0 ? installUnnamed(report)
                                    : std::rename(report.temporary.c_str(), report.target.c_str()) == 0;
   int reason = errno;
@@ -274,13 +247,12 @@ bool installReportFile(Job &job) {
     report.temporary.clear();
     rememberTemporaryReport(nullptr);
   }
-  discardReportFile(job);
+  discardReportFile(report);
   errno = reason;
   return moved;
 }
 
-void discardReportFile(Job &job) {
-  ReportFile &report = job.job.report;
+void discardReportFile(ReportFile &report) {
   if (report.unnamed >= 0) close(report.unnamed);
   report.unnamed = -1;
   if (report.temporary.empty()) return;
