@@ -33,25 +33,7 @@ for db in wide narrow; do
       THEN 'the last line, wider than every line before it'
       WHEN i % 500 = 0 THEN '日本語 ' || i ELSE 'NAME' || (i % 9973) END FROM n;"
 done
-cat > job.rpt <<'RPT'
-.DECLARE NO 99999999
-.DECLARE NAME A60
-.DEFINE EMPSEL
-SELECT EMPNO, ENAME FROM EMP ORDER BY EMPNO
-INTO NO, NAME
-..
-.DEFINE EMPLINE
-.PRINT NO
-.NC
-.PRINT NAME
-.NC
-..
-.TTL 40 LISTING .
-.DT 0 1 8 10 70 .
-.T 0
-.REPORT EMPSEL EMPLINE
-.TE
-RPT
+cp "$root/tests/output/listing.rpt" job.rpt
 
 # A job, stopped by SIGTERM after delay seconds unless delay is "none".
 run() {  # db ext delay [option]

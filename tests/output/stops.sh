@@ -10,6 +10,7 @@
 #   stops.sh BINARY
 set -u
 binary=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
 rounds=${ROUNDS:-4}
 rows=${ROWS:-300000}
 work=$(mktemp -d)
@@ -30,25 +31,7 @@ for db in wide narrow; do
     INSERT INTO emp SELECT i, CASE WHEN i = $rows AND '$db' = 'wide'
       THEN 'the last line, wider than every line before it' ELSE 'NAME' || (i % 9973) END FROM n;"
 done
-cat > job.rpt <<'RPT'
-.DECLARE NO 99999999
-.DECLARE NAME A60
-.DEFINE EMPSEL
-SELECT EMPNO, ENAME FROM EMP ORDER BY EMPNO
-INTO NO, NAME
-..
-.DEFINE EMPLINE
-.PRINT NO
-.NC
-.PRINT NAME
-.NC
-..
-.TTL 40 LISTING .
-.DT 0 1 8 10 70 .
-.T 0
-.REPORT EMPSEL EMPLINE
-.TE
-RPT
+cp "$here/listing.rpt" job.rpt
 
 echo "the report of the run before" > before.txt
 # Start a job into out.EXT over the previous report; its pid in $job.
