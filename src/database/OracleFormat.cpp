@@ -668,4 +668,8 @@ int formatOracleDate(const DateParts &d, const char *format, char *out, int size
   return w.overflow ? -1 : w.length;
 }
 
+const char *readOracleDateText(const char *text, const char *format, DateParts *date) {
+  return readOracleDate(text, format, date);
+}
+
 std::span<const OracleFunction> oracleFormatFunctions() { return kFunctions; }

@@ -6,8 +6,13 @@
 
 #include <strings.h>
 
+#include <cctype>
+
+#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "database/SqliteDriver.h"
 
 namespace {
 
@@ -16,6 +21,7 @@ enum class TokenKind { Word, Quoted, Name, Comment, Blank, Other };
 struct Token {
   TokenKind kind;
   std::string text;
+  bool constant = false;                // a rewritten call whose value is fixed (a date of literals)
 };
 
 bool isWordChar(char c) {
@@ -221,6 +227,309 @@ bool isPlusOrMinus(const std::vector<Token> &tokens, size_t i) {
   return solidIsOther(tokens, i, '+') || solidIsOther(tokens, i, '-');
 }
 
+// --- MariaDB: Oracle's calls that its Oracle mode lacks ---------------------
+//
+// Each rewrite is made only where its result is Oracle's for every value;
+// any other form of the call is sent as written, for the server to refuse.
+
+// One argument of a call: tokens [begin, end).
+struct Span {
+  size_t begin, end;
+};
+
+// The arguments of the call whose parenthesis opens at open, split at its
+// own commas, and the index of the closing parenthesis; false when it is
+// not closed.
+bool callArguments(const std::vector<Token> &tokens, size_t open, std::vector<Span> *args, size_t *close) {
+  int depth = 0;
+  size_t begin = open + 1;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (isOther(tokens[i], '(')) {
+      ++depth;
+    } else if (isOther(tokens[i], ')') && --depth == 0) {
+      args->push_back({begin, i});
+      *close = i;
+      return true;
+    } else if (depth == 1 && isOther(tokens[i], ',')) {
+      args->push_back({begin, i});
+      begin = i + 1;
+    }
+  }
+  return false;
+}
+
+std::string spanText(const std::vector<Token> &tokens, Span span) {
+  std::string text;
+  for (size_t i = span.begin; i < span.end; ++i) text += tokens[i].text;
+  return text;
+}
+
+// The solid tokens of a span.
+std::vector<size_t> solidTokens(const std::vector<Token> &tokens, Span span) {
+  std::vector<size_t> solid;
+  for (size_t i = span.begin; i < span.end; ++i) {
+    if (tokens[i].kind != TokenKind::Blank && tokens[i].kind != TokenKind::Comment) solid.push_back(i);
+  }
+  return solid;
+}
+
+// The text of a span that is one quoted literal, its doubled quotes made
+// single; false for anything else.
+bool literalOf(const std::vector<Token> &tokens, Span span, std::string *text) {
+  std::vector<size_t> solid = solidTokens(tokens, span);
+  if (solid.size() != 1 || tokens[solid[0]].kind != TokenKind::Quoted) return false;
+  const std::string &quoted = tokens[solid[0]].text;
+  if (quoted.size() < 2 || quoted.back() != '\'') return false;
+  text->clear();
+  for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+    *text += quoted[i];
+    if (quoted[i] == '\'') ++i;
+  }
+  return true;
+}
+
+bool isPlainWord(const Token &token) {
+  if (token.kind != TokenKind::Word) return false;
+  for (char c : token.text) {
+    if (!isWordChar(c)) return false;
+  }
+  return true;
+}
+
+// A value that may be written more than once in a rewrite: the same on
+// every reading in a row. A literal, a column (name or table.name), or a
+// rewritten call of literals; not a call (SYSDATE() changes while a
+// statement runs), not an expression.
+bool isSteadyValue(const std::vector<Token> &tokens, Span span) {
+  std::vector<size_t> solid = solidTokens(tokens, span);
+  if (solid.size() == 1) {
+    const Token &token = tokens[solid[0]];
+    return token.kind == TokenKind::Quoted || token.kind == TokenKind::Name || token.constant || isPlainWord(token);
+  }
+  if (solid.empty() || solid.size() % 2 == 0) return false;
+  for (size_t k = 0; k < solid.size(); ++k) {
+    const Token &token = tokens[solid[k]];
+    bool ok = k % 2 == 1 ? isOther(token, '.') : token.kind == TokenKind::Name || isPlainWord(token);
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string quoteLiteral(const std::string &text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') quoted += '\'';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+// TO_DATE(text, model) of two literals, read here as Oracle reads it: the
+// date as MariaDB's STR_TO_DATE of the ISO text (a DATE at midnight, else
+// a DATETIME, as the tables' DATE columns and SQLite's dates have it).
+// Text that does not fit the model is left to the server.
+bool mapToDate(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  std::string text, model = "DD-MON-RR";  // Oracle's default date format
+  if (args.size() > 2 || !literalOf(tokens, args[0], &text)) return false;
+  if (args.size() == 2 && !literalOf(tokens, args[1], &model)) return false;
+  DateParts date;
+  if (text.empty() || model.empty() || readOracleDateText(text.c_str(), model.c_str(), &date) != nullptr)
+    return false;
+  char sql[96];
+  if (date.hour == 0 && date.minute == 0 && date.second == 0) {
+    std::snprintf(sql, sizeof sql, "STR_TO_DATE('%04d-%02d-%02d', '%%Y-%%m-%%d')", date.year, date.month, date.day);
+  } else {
+    std::snprintf(sql, sizeof sql, "STR_TO_DATE('%04d-%02d-%02d %02d:%02d:%02d', '%%Y-%%m-%%d %%H:%%i:%%s')",
+                  date.year, date.month, date.day, date.hour, date.minute, date.second);
+  }
+  *out = sql;
+  return true;
+}
+
+// The letter case a part of TO_CHAR's text may be given by a function
+// around DATE_FORMAT: as DATE_FORMAT writes it, UPPER or LOWER (a bit
+// each; digits and punctuation allow all three).
+enum CaseFit { kAsWritten = 1, kUpper = 2, kLower = 4, kAnyCase = 7 };
+
+// One part of TO_CHAR's text: DATE_FORMAT specifiers, or an expression of
+// its own (a number MariaDB has no unpadded specifier for), with the value
+// written as "@".
+struct DatePart {
+  std::string specifiers;
+  std::string expression;
+  int caseFit = kAnyCase;
+  int padTo = 0;                        // MONTH and DAY: blanks up to the longest name
+};
+
+// The DATE_FORMAT specifier, or the expression, of a date element in the
+// model at p (its length into *length); false for an element without an
+// exact equivalent.
+bool datePartOf(const char *p, bool fillMode, DatePart *part, int *length) {
+  struct Element {
+    const char *spelling;
+    const char *padded, *filled;        // specifier without and with fill mode
+    const char *filledExpression;       // in fill mode, where no specifier drops the zeros
+    bool name;
+    int width = 0;                      // a name padded to the longest one unless in fill mode
+  };
+  static const Element kElements[] = {
+      {"YYYY", "%Y", nullptr, "YEAR(@)", false}, {"RRRR", "%Y", nullptr, "YEAR(@)", false},
+      {"YY", "%y", nullptr, "MOD(YEAR(@), 100)", false}, {"RR", "%y", nullptr, "MOD(YEAR(@), 100)", false},
+      {"MONTH", "%M", "%M", nullptr, true, 9},      {"MON", "%b", "%b", nullptr, true},
+      {"MM", "%m", "%c", nullptr, false},        {"MI", "%i", nullptr, "MINUTE(@)", false},
+      {"DAY", "%W", "%W", nullptr, true, 9},        {"DY", "%a", "%a", nullptr, true},
+      {"DDD", "%j", nullptr, "DAYOFYEAR(@)", false}, {"DD", "%d", "%e", nullptr, false},
+      {"HH24", "%H", "%k", nullptr, false},      {"HH12", "%h", "%l", nullptr, false},
+      {"HH", "%h", "%l", nullptr, false},        {"SS", "%s", nullptr, "SECOND(@)", false},
+      {"AM", "%p", "%p", nullptr, true},         {"PM", "%p", "%p", nullptr, true},
+      {"Q", nullptr, nullptr, "QUARTER(@)", false},
+  };
+  for (const Element &element : kElements) {
+    size_t n = std::strlen(element.spelling);
+    if (strncasecmp(p, element.spelling, n) != 0) continue;
+    *length = static_cast<int>(n);
+    *part = DatePart();
+    const char *specifier = fillMode ? element.filled : element.padded;
+    if (specifier) {
+      part->specifiers = specifier;
+    } else {
+      part->expression = element.filledExpression;
+    }
+    if (element.name) {
+      // The element's own case decides the name's: MON gives DEC, Mon Dec
+      // (DATE_FORMAT's), mon dec; AM and PM are capitals as DATE_FORMAT writes them.
+      bool meridian = p[0] == 'A' || p[0] == 'a' || p[0] == 'P' || p[0] == 'p';
+      bool lower = std::islower(static_cast<unsigned char>(p[0])) != 0;
+      bool capital = !lower && std::islower(static_cast<unsigned char>(p[1])) != 0;
+      if (meridian && capital) return false;
+      part->caseFit = lower ? kLower : capital ? kAsWritten : meridian ? kAsWritten | kUpper : kUpper;
+      if (!fillMode) part->padTo = element.width;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Literal text of a model (punctuation or "quoted text") as a part.
+DatePart literalPart(const std::string &text) {
+  DatePart part;
+  bool upper = false, lower = false;
+  for (char c : text) {
+    if (c == '%') part.specifiers += '%';
+    part.specifiers += c;
+    upper = upper || std::isupper(static_cast<unsigned char>(c));
+    lower = lower || std::islower(static_cast<unsigned char>(c));
+  }
+  part.caseFit = kAsWritten | (lower ? 0 : kUpper) | (upper ? 0 : kLower);
+  return part;
+}
+
+// The parts of a TO_CHAR date model, or false when an element or a
+// character of it has no exact equivalent.
+bool datePartsOf(const std::string &model, std::vector<DatePart> *parts) {
+  bool fillMode = false;
+  for (const char *p = model.c_str(); *p;) {
+    if (*p == '"') {
+      const char *close = std::strchr(p + 1, '"');
+      if (close == nullptr) return false;
+      parts->push_back(literalPart(std::string(p + 1, close)));
+      p = close + 1;
+    } else if (std::strchr(" -/,.;:", *p)) {
+      parts->push_back(literalPart(std::string(1, *p++)));
+    } else if (strncasecmp(p, "FM", 2) == 0) {
+      fillMode = !fillMode;             // fill mode holds for the rest of the model, or up to the next FM
+      p += 2;
+    } else {
+      DatePart part;
+      int length = 0;
+      if (!datePartOf(p, fillMode, &part, &length)) return false;
+      parts->push_back(part);
+      p += length;
+    }
+  }
+  return !parts->empty();
+}
+
+// The SQL of one group of parts, their value written as value.
+std::string partSql(const std::vector<DatePart> &group, int caseFit, const std::string &value) {
+  const DatePart &first = group.front();
+  if (!first.expression.empty()) {
+    std::string sql;
+    for (char c : first.expression) sql += c == '@' ? value : std::string(1, c);
+    return sql;
+  }
+  std::string specifiers;
+  for (const DatePart &part : group) specifiers += part.specifiers;
+  std::string sql = "DATE_FORMAT(" + value + ", " + quoteLiteral(specifiers) + ")";
+  if (!(caseFit & kAsWritten)) sql = std::string(caseFit & kUpper ? "UPPER(" : "LOWER(") + sql + ")";
+  if (first.padTo > 0) sql = "RPAD(" + sql + ", " + std::to_string(first.padTo) + ", ' ')";
+  return sql;
+}
+
+// TO_CHAR(date, model) with a literal model of elements that DATE_FORMAT
+// (with English names, as Oracle's default language has them) writes
+// exactly: the date's text made by MariaDB's TO_CHAR (which refuses a
+// number, as Oracle refuses a date model for one) and formatted by
+// DATE_FORMAT in groups that share a letter case. A model of more than one
+// group writes the value more than once, so only for a steady value.
+bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  std::string model;
+  if (args.size() != 2 || !literalOf(tokens, args[1], &model)) return false;
+  std::vector<DatePart> parts;
+  if (!datePartsOf(model, &parts)) return false;
+  std::vector<std::string> groups;
+  std::string value = "TO_CHAR(" + spanText(tokens, args[0]) + ", 'YYYY-MM-DD HH24:MI:SS')";
+  std::vector<DatePart> group;
+  int fit = kAnyCase;
+  bool expressions = false;
+  auto flush = [&] {
+    if (!group.empty()) groups.push_back(partSql(group, fit, value));
+    group.clear();
+    fit = kAnyCase;
+  };
+  for (const DatePart &part : parts) {
+    bool alone = !part.expression.empty() || part.padTo > 0;
+    expressions = expressions || !part.expression.empty();
+    if (alone || (fit & part.caseFit) == 0 || (!group.empty() && group.front().padTo > 0)) flush();
+    group.push_back(part);
+    fit &= part.caseFit;
+    if (alone) flush();
+  }
+  flush();
+  if (groups.size() > 1 && !isSteadyValue(tokens, args[0])) return false;
+  if (groups.size() == 1 && !expressions) {
+    *out = groups[0];
+    return true;
+  }
+  *out = "CONCAT(";
+  for (size_t k = 0; k < groups.size(); ++k) *out += (k ? ", " : "") + groups[k];
+  *out += ")";
+  return true;
+}
+
+// Oracle's calls that MariaDB's Oracle mode lacks, rewritten from the
+// innermost out (an argument is rewritten before the call around it).
+void mapMariaDbCalls(std::vector<Token> &tokens) {
+  for (size_t i = tokens.size(); i-- > 0;) {
+    if (tokens[i].kind != TokenKind::Word || (i > 0 && isOther(tokens[i - 1], '.'))) continue;
+    size_t open = nextSolid(tokens, i);
+    if (!solidIsOther(tokens, open, '(')) continue;
+    std::vector<Span> args;
+    size_t close = 0;
+    if (!callArguments(tokens, open, &args, &close)) continue;
+    std::string sql;
+    bool constant = false;
+    if (isWord(tokens[i], "TO_DATE")) {
+      constant = mapToDate(tokens, args, &sql);
+    } else if (isWord(tokens[i], "TO_CHAR")) {
+      mapDateToChar(tokens, args, &sql);
+    }
+    if (sql.empty()) continue;
+    tokens[i] = {TokenKind::Other, sql, constant};
+    for (size_t k = i + 1; k <= close; ++k) tokens[k] = {TokenKind::Blank, ""};
+  }
+}
+
 }  // namespace
 
 std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBackend *backend) {
@@ -294,6 +603,7 @@ std::string mapOracleSql(const char *sql, const SqlDialect &dialect) {
       token.text = backend == SqlBackend::MariaDb ? "SYSDATE()" : "sysdate()";
     }
   }
+  if (backend == SqlBackend::MariaDb) mapMariaDbCalls(tokens);
   std::string out;
   for (const Token &token : tokens) out += token.text;
   return out;

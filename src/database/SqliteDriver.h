@@ -24,6 +24,11 @@ short serverTypeOfDeclared(const char *declared);
 // the length, or -1 when the format holds an element not recognised.
 int formatOracleDate(const DateParts &date, const char *format, char *out, int size);
 
+// The date of text read in an Oracle date format as TO_DATE reads it
+// (the current year and month stand in for fields the format lacks); the
+// error's text, or nullptr.
+const char *readOracleDateText(const char *text, const char *format, DateParts *date);
+
 // Oracle's functions on a connection (OracleFunctions.h); SQLite's result
 // code. With oracle false (scripts in SQLite's own SQL) the functions
 // SQLite has of the same name (substr, instr, round, trim...) stay

@@ -83,6 +83,78 @@ TEST(OracleSql, BareSysdate) {
             "SELECT SYSDATE() FROM dual");
 }
 
+// MariaDB's Oracle mode has neither TO_DATE nor Oracle's TO_CHAR of dates
+// (the case of MON and DAY, FM, Q): both are written in MariaDB's own
+// functions where the result is Oracle's for every value.
+TEST(OracleSql, DatesOfLiteralsOnMariaDb) {
+  SqlDialect my = dialect(SqlBackend::MariaDb);
+  EXPECT_EQ(mapOracleSql("SELECT TO_DATE('2026-01-31', 'YYYY-MM-DD') FROM dual", my),
+            "SELECT STR_TO_DATE('2026-01-31', '%Y-%m-%d') FROM dual");
+  // The time of day is kept; names, RR and Oracle's default model are read.
+  EXPECT_EQ(mapOracleSql("WHERE d = to_date('08/12/2026 10:30', 'DD/MM/YYYY HH24:MI')", my),
+            "WHERE d = STR_TO_DATE('2026-12-08 10:30:00', '%Y-%m-%d %H:%i:%s')");
+  EXPECT_EQ(mapOracleSql("TO_DATE('17-dec-80', 'DD-MON-RR')", my), "STR_TO_DATE('1980-12-17', '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("TO_DATE('15-JAN-49')", my), "STR_TO_DATE('2049-01-15', '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("TO_DATE('January 15, 1989, 11:00 P.M.', 'Month dd, YYYY, HH:MI A.M.')", my),
+            "STR_TO_DATE('1989-01-15 23:00:00', '%Y-%m-%d %H:%i:%s')");
+  // Anything that is not two literals Oracle reads as a date is sent as written.
+  const char *const kept[] = {
+      "TO_DATE(hired, 'YYYY-MM-DD')",        "TO_DATE('2026-01-31', fmt)",
+      "TO_DATE('31-02-2026', 'DD-MM-YYYY')", "TO_DATE('', 'YYYY')",
+      "TO_DATE('2026', '')",                 "TO_DATE('1-1-2026', 'DD-MM-YYYY', 'NLS_DATE_LANGUAGE = German')",
+      "TO_DATE('x' || '1', 'DD')",           "hr.TO_DATE('2026-01-31', 'YYYY-MM-DD')",
+      "'TO_DATE(''2026-01-31'', ''YYYY-MM-DD'')'",
+  };
+  for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
+  EXPECT_EQ(mapOracleSql("TO_DATE('2026-01-31', 'YYYY-MM-DD')", dialect(SqlBackend::Sqlite)),
+            "TO_DATE('2026-01-31', 'YYYY-MM-DD')");
+}
+
+TEST(OracleSql, DateToCharOnMariaDb) {
+  SqlDialect my = dialect(SqlBackend::MariaDb);
+  const char *value = "TO_CHAR(d, 'YYYY-MM-DD HH24:MI:SS')";
+  auto format = [&](const char *specifiers) { return "DATE_FORMAT(" + std::string(value) + ", '" + specifiers + "')"; };
+  // One group: the value is written once, whatever it is.
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD-MON-YYYY')", my), "UPPER(" + format("%d-%b-%Y") + ")");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'dd mon yyyy')", my), "LOWER(" + format("%d %b %Y") + ")");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Mon DD HH24:MI:SS')", my), format("%b %d %H:%i:%s"));
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'HH12:MI AM')", my), format("%h:%i %p"));
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Month')", my), "RPAD(" + format("%M") + ", 9, ' ')");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DAY')", my), "RPAD(UPPER(" + format("%W") + "), 9, ' ')");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'YYYY\"%\"')", my), format("%Y%%"));
+  // Fill mode holds for the rest of the model, up to a second FM.
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'fmMonth DD, YYYY')", my),
+            "CONCAT(" + format("%M %e, ") + ", YEAR(" + value + "))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'FMDD/MM FMHH24')", my), format("%e/%c %H"));
+  // Groups of another case and numbers without a specifier are parts of their own.
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'YYYY \"Q\"Q')", my), "CONCAT(" + format("%Y Q") + ", QUARTER(" + value + "))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Dy dy')", my), "CONCAT(" + format("%a ") + ", LOWER(" + format("%a") + "))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD \"of\" MON')", my),
+            "CONCAT(" + format("%d of ") + ", UPPER(" + format("%b") + "))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Q')", my), "CONCAT(QUARTER(" + std::string(value) + "))");
+  // A value written more than once must read the same each time.
+  EXPECT_EQ(mapOracleSql("TO_CHAR(e.hired, 'fmMonth YYYY')", my),
+            "CONCAT(DATE_FORMAT(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS'), '%M '), "
+            "YEAR(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS')))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(TO_DATE('2026-12-08', 'YYYY-MM-DD'), 'YYYY Q')", my),
+            "CONCAT(DATE_FORMAT(TO_CHAR(STR_TO_DATE('2026-12-08', '%Y-%m-%d'), 'YYYY-MM-DD HH24:MI:SS'), '%Y '), "
+            "QUARTER(TO_CHAR(STR_TO_DATE('2026-12-08', '%Y-%m-%d'), 'YYYY-MM-DD HH24:MI:SS')))");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(SYSDATE, 'DD-MON-YYYY')", dialect(SqlBackend::MariaDb, false, false)),
+            "UPPER(DATE_FORMAT(TO_CHAR(SYSDATE(), 'YYYY-MM-DD HH24:MI:SS'), '%d-%b-%Y'))");
+  // Number models, elements without an exact equivalent, a model that is
+  // no literal and a value that may change between readings stay.
+  const char *const kept[] = {
+      "TO_CHAR(sal, '99,999.99')",   "TO_CHAR(sal, 'FM$99,999.00')", "TO_CHAR(d, 'J')",
+      "TO_CHAR(d, 'D')",             "TO_CHAR(d, 'YYY')",            "TO_CHAR(d, 'SSSSS')",
+      "TO_CHAR(d, 'DDTH')",          "TO_CHAR(d, 'Am')",             "TO_CHAR(d, 'YYYY*MM')",
+      "TO_CHAR(d, '\"open')",        "TO_CHAR(d, '')",               "TO_CHAR(d, fmt)",
+      "TO_CHAR(d)",                  "TO_CHAR(d, 'DD', 'NLS_DATE_LANGUAGE = German')",
+      "TO_CHAR(NOW(), 'fmMonth YYYY')", "TO_CHAR(d + 1, 'YYYY Q')",
+  };
+  for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD-MON-YYYY')", dialect(SqlBackend::Postgres)), "TO_CHAR(d, 'DD-MON-YYYY')");
+}
+
 struct FirstLine {
   const char *text;
   SqlWord word;

@@ -1,0 +1,2 @@
+CREATE TABLE hired (n NUMBER(2), d DATE);
+INSERT INTO hired VALUES (1, '1980-12-17'), (2, '1981-02-20'), (3, '2005-07-04'), (4, NULL);
