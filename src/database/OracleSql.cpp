@@ -22,6 +22,7 @@ struct Token {
   TokenKind kind;
   std::string text;
   bool constant = false;                // a rewritten call whose value is fixed (a date of literals)
+  bool date = false;                    // a rewritten call that gives a date
 };
 
 bool isWordChar(char c) {
@@ -258,7 +259,10 @@ bool callArguments(const std::vector<Token> &tokens, size_t open, std::vector<Sp
   return false;
 }
 
+// The text of a span without the blanks around it.
 std::string spanText(const std::vector<Token> &tokens, Span span) {
+  while (span.begin < span.end && tokens[span.begin].kind == TokenKind::Blank) ++span.begin;
+  while (span.end > span.begin && tokens[span.end - 1].kind == TokenKind::Blank) --span.end;
   std::string text;
   for (size_t i = span.begin; i < span.end; ++i) text += tokens[i].text;
   return text;
@@ -507,6 +511,171 @@ bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &ar
   return true;
 }
 
+// The date text MariaDB's TO_CHAR makes of a value: a number is refused
+// there, as Oracle refuses it where a date is wanted.
+std::string dateText(const std::vector<Token> &tokens, Span span) {
+  return "TO_CHAR(" + spanText(tokens, span) + ", 'YYYY-MM-DD HH24:MI:SS')";
+}
+
+// A value that is a date whatever the columns are: a rewritten TO_DATE,
+// SYSDATE, or a call of the date functions that give one.
+bool isDateValue(const std::vector<Token> &tokens, Span span) {
+  std::vector<size_t> solid = solidTokens(tokens, span);
+  if (solid.empty()) return false;
+  const Token &first = tokens[solid[0]];
+  if (solid.size() == 1 && (first.date || strcasecmp(first.text.c_str(), "SYSDATE()") == 0)) return true;
+  static const char *const kDateCalls[] = {"ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "STR_TO_DATE"};
+  for (const char *call : kDateCalls) {
+    if (isWord(first, call) && solid.size() > 1 && isOther(tokens[solid[1]], '(') &&
+        afterClose(tokens, solid[1]) >= span.end)
+      return true;
+  }
+  return false;
+}
+
+// The unit of TRUNC's and ROUND's date model: 'Y' year, 'Q' quarter, 'M'
+// month, 'D' day; 0 for a model without a rewrite.
+char dateUnitOf(const std::string &model) {
+  static const struct {
+    const char *spelling;
+    char unit;
+  } kUnits[] = {{"SYYYY", 'Y'}, {"YYYY", 'Y'}, {"YEAR", 'Y'}, {"SYEAR", 'Y'}, {"YYY", 'Y'}, {"YY", 'Y'},
+                {"Y", 'Y'},     {"Q", 'Q'},    {"MONTH", 'M'}, {"MON", 'M'},  {"MM", 'M'},  {"RM", 'M'},
+                {"DDD", 'D'},   {"DD", 'D'},   {"J", 'D'}};
+  for (const auto &entry : kUnits) {
+    if (strcasecmp(model.c_str(), entry.spelling) == 0) return entry.unit;
+  }
+  return 0;
+}
+
+// TRUNC(date[, model]) and ROUND(date[, model]) for a day, month, quarter
+// or year: a DATE at midnight. ROUND goes up from noon, from the 16th day
+// of the month, from the 16th day of a quarter's second month and from
+// 1 July: moving the date back 15 days and on by one month (two for a
+// quarter, six months for a year) and cutting gives the rounded start.
+// Without a model only a value that is a date (TRUNC(n) cuts a number).
+bool mapDateRound(const std::vector<Token> &tokens, const std::vector<Span> &args, bool round, std::string *out) {
+  std::string model = "DD";
+  if (args.size() > 2 || (args.size() == 2 && !literalOf(tokens, args[1], &model))) return false;
+  if (args.size() == 1 && !isDateValue(tokens, args[0])) return false;
+  char unit = dateUnitOf(model);
+  if (unit == 0) return false;
+  std::string v = dateText(tokens, args[0]);
+  auto firstOf = [](const std::string &date, const char *specifiers) {
+    return "STR_TO_DATE(DATE_FORMAT(" + date + ", '" + specifiers + "'), '%Y-%m-%d')";
+  };
+  switch (unit) {
+    case 'D':
+      *out = "DATE(" + v + (round ? " + INTERVAL 12 HOUR)" : ")");
+      return true;
+    case 'M':
+      *out = firstOf(round ? v + " - INTERVAL 15 DAY + INTERVAL 1 MONTH" : v, "%Y-%m-01");
+      return true;
+    case 'Y':
+      *out = firstOf(round ? v + " + INTERVAL 6 MONTH" : v, "%Y-01-01");
+      return true;
+    default: {                          // the quarter's first month, from the date read twice
+      if (!isSteadyValue(tokens, args[0])) return false;
+      std::string w = round ? "(" + v + " - INTERVAL 15 DAY + INTERVAL 2 MONTH)" : v;
+      *out = "(MAKEDATE(YEAR(" + w + "), 1) + INTERVAL (QUARTER(" + w + ") - 1) * 3 MONTH)";
+      return true;
+    }
+  }
+}
+
+// NEXT_DAY(date, 'day name'): the first such weekday after the date, its
+// time of day kept. The name is English, whole or its first three letters
+// (Oracle ignores what follows those).
+bool mapNextDay(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  static const char *const kDays[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
+  std::string name;
+  if (args.size() != 2 || !literalOf(tokens, args[1], &name) || !isSteadyValue(tokens, args[0])) return false;
+  for (int day = 0; day < 7; ++day) {
+    if (name.size() < 3 || strncasecmp(name.c_str(), kDays[day], 3) != 0) continue;
+    std::string d = spanText(tokens, args[0]);
+    // DAYOFWEEK counts from 1 for Sunday.
+    *out = "DATE_ADD(" + d + ", INTERVAL MOD(" + std::to_string(day + 7) + " - DAYOFWEEK(" + dateText(tokens, args[0]) +
+           "), 7) + 1 DAY)";
+    return true;
+  }
+  return false;
+}
+
+// The characters of UTF-8 text, one string each.
+std::vector<std::string> charactersOf(const std::string &text) {
+  std::vector<std::string> characters;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    characters.push_back(text.substr(i, n));
+    i += n;
+  }
+  return characters;
+}
+
+// REPLACE(text, search) removes every search (a literal; Oracle's NULL
+// search keeps the text); TRANSLATE(text, 'from', 'to') of literals, as one
+// REPLACE a character, where no replacement is replaced again; LTRIM and
+// RTRIM with a literal set. Oracle's empty result is NULL.
+bool mapTextCall(const Token &name, const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  std::string text = spanText(tokens, args[0]), from, to;
+  if (isWord(name, "REPLACE")) {
+    if (args.size() != 2 || !literalOf(tokens, args[1], &from) || from.empty()) return false;
+    *out = "NULLIF(REPLACE(" + text + ", " + quoteLiteral(from) + ", ''), '')";
+    return true;
+  }
+  if (isWord(name, "TRANSLATE")) {
+    if (args.size() != 3 || !literalOf(tokens, args[1], &from) || !literalOf(tokens, args[2], &to) || to.empty())
+      return false;
+    std::vector<std::string> source = charactersOf(from), target = charactersOf(to);
+    std::string sql = text;
+    for (size_t k = 0; k < source.size(); ++k) {
+      // A later REPLACE must not change what an earlier one wrote (one
+      // that keeps its character changes nothing).
+      for (size_t j = k + 1; j < source.size() && k < target.size(); ++j) {
+        if (source[j] == target[k] && (j >= target.size() || target[j] != source[j])) return false;
+      }
+      if (k < target.size() && target[k] == source[k]) continue;
+      sql = "REPLACE(" + sql + ", " + quoteLiteral(source[k]) + ", " + quoteLiteral(k < target.size() ? target[k] : "") + ")";
+    }
+    *out = "NULLIF(" + sql + ", '')";
+    return true;
+  }
+  bool left = isWord(name, "LTRIM");
+  if (args.size() != 2 || !literalOf(tokens, args[1], &from) || from.empty()) return false;
+  std::vector<std::string> set = charactersOf(from);
+  if (set.size() == 1) {
+    *out = std::string("NULLIF(TRIM(") + (left ? "LEADING " : "TRAILING ") + quoteLiteral(from) + " FROM " + text + "), '')";
+    return true;
+  }
+  // A bracket expression needs no backslash (whose meaning in a literal
+  // depends on the session): "]" first, "[" and "-" last, "^" not first.
+  if (from.find('\\') != std::string::npos) return false;
+  std::string pattern = from.find(']') != std::string::npos ? "]" : "";
+  for (const std::string &c : set) {
+    if (c != "]" && c != "[" && c != "^" && c != "-") pattern += c;
+  }
+  if (from.find('[') != std::string::npos) pattern += "[";
+  bool caretFirst = pattern.empty();
+  if (!caretFirst && from.find('^') != std::string::npos) pattern += "^";
+  if (from.find('-') != std::string::npos) pattern += "-";
+  if (caretFirst && from.find('^') != std::string::npos) pattern += "^";
+  std::string regex = left ? "^[" + pattern + "]+" : "[" + pattern + "]+$";
+  *out = "NULLIF(REGEXP_REPLACE(" + text + ", " + quoteLiteral(regex) + ", ''), '')";
+  return true;
+}
+
+// MOD(m, 0) is m: the divisor is read twice, so only a steady one.
+bool mapMod(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  if (args.size() != 2 || !isSteadyValue(tokens, args[1])) return false;
+  std::string divisor = spanText(tokens, args[1]);
+  if (divisor.find_first_of("123456789") != std::string::npos && divisor.find_first_not_of(" \t\n\r0123456789.") == std::string::npos)
+    return false;                       // a divisor that is a number other than 0 needs nothing
+  *out = "CASE WHEN " + divisor + " = 0 THEN " + spanText(tokens, args[0]) + " ELSE MOD(" + spanText(tokens, args[0]) +
+         ", " + divisor + ") END";
+  return true;
+}
+
 // Oracle's calls that MariaDB's Oracle mode lacks, rewritten from the
 // innermost out (an argument is rewritten before the call around it).
 void mapMariaDbCalls(std::vector<Token> &tokens) {
@@ -518,14 +687,23 @@ void mapMariaDbCalls(std::vector<Token> &tokens) {
     size_t close = 0;
     if (!callArguments(tokens, open, &args, &close)) continue;
     std::string sql;
-    bool constant = false;
+    bool constant = false, date = false;
     if (isWord(tokens[i], "TO_DATE")) {
-      constant = mapToDate(tokens, args, &sql);
+      constant = date = mapToDate(tokens, args, &sql);
     } else if (isWord(tokens[i], "TO_CHAR")) {
       mapDateToChar(tokens, args, &sql);
+    } else if (isWord(tokens[i], "TRUNC") || isWord(tokens[i], "ROUND")) {
+      date = mapDateRound(tokens, args, isWord(tokens[i], "ROUND"), &sql);
+    } else if (isWord(tokens[i], "NEXT_DAY")) {
+      date = mapNextDay(tokens, args, &sql);
+    } else if (isWord(tokens[i], "REPLACE") || isWord(tokens[i], "TRANSLATE") || isWord(tokens[i], "LTRIM") ||
+               isWord(tokens[i], "RTRIM")) {
+      mapTextCall(tokens[i], tokens, args, &sql);
+    } else if (isWord(tokens[i], "MOD")) {
+      mapMod(tokens, args, &sql);
     }
     if (sql.empty()) continue;
-    tokens[i] = {TokenKind::Other, sql, constant};
+    tokens[i] = {TokenKind::Other, sql, constant, date};
     for (size_t k = i + 1; k <= close; ++k) tokens[k] = {TokenKind::Blank, ""};
   }
 }

@@ -155,6 +155,61 @@ TEST(OracleSql, DateToCharOnMariaDb) {
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD-MON-YYYY')", dialect(SqlBackend::Postgres)), "TO_CHAR(d, 'DD-MON-YYYY')");
 }
 
+TEST(OracleSql, DateUnitsOnMariaDb) {
+  SqlDialect my = dialect(SqlBackend::MariaDb);
+  const std::string v = "TO_CHAR(d, 'YYYY-MM-DD HH24:MI:SS')";
+  EXPECT_EQ(mapOracleSql("TRUNC(d, 'dd')", my), "DATE(" + v + ")");
+  EXPECT_EQ(mapOracleSql("ROUND(d, 'DD')", my), "DATE(" + v + " + INTERVAL 12 HOUR)");
+  EXPECT_EQ(mapOracleSql("TRUNC(d, 'MON')", my), "STR_TO_DATE(DATE_FORMAT(" + v + ", '%Y-%m-01'), '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("ROUND(d, 'MM')", my),
+            "STR_TO_DATE(DATE_FORMAT(" + v + " - INTERVAL 15 DAY + INTERVAL 1 MONTH, '%Y-%m-01'), '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("ROUND(d, 'YEAR')", my),
+            "STR_TO_DATE(DATE_FORMAT(" + v + " + INTERVAL 6 MONTH, '%Y-01-01'), '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("TRUNC(d, 'Q')", my),
+            "(MAKEDATE(YEAR(" + v + "), 1) + INTERVAL (QUARTER(" + v + ") - 1) * 3 MONTH)");
+  // Without a model only what is a date whatever the columns hold.
+  EXPECT_EQ(mapOracleSql("TRUNC(TO_DATE('2026-12-08 14:05', 'YYYY-MM-DD HH24:MI'))", my),
+            "DATE(TO_CHAR(STR_TO_DATE('2026-12-08 14:05:00', '%Y-%m-%d %H:%i:%s'), 'YYYY-MM-DD HH24:MI:SS'))");
+  EXPECT_EQ(mapOracleSql("TRUNC(SYSDATE)", dialect(SqlBackend::MariaDb, false, false)),
+            "DATE(TO_CHAR(SYSDATE(), 'YYYY-MM-DD HH24:MI:SS'))");
+  EXPECT_EQ(mapOracleSql("TRUNC(LAST_DAY(d))", my), "DATE(TO_CHAR(LAST_DAY(d), 'YYYY-MM-DD HH24:MI:SS'))");
+  EXPECT_EQ(mapOracleSql("NEXT_DAY(e.hired, 'friday')", my),
+            "DATE_ADD(e.hired, INTERVAL MOD(12 - DAYOFWEEK(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS')), 7) + 1 DAY)");
+  EXPECT_EQ(mapOracleSql("NEXT_DAY(d, 'Sunny')", my), "DATE_ADD(d, INTERVAL MOD(7 - DAYOFWEEK(" + v + "), 7) + 1 DAY)");
+  const char *const kept[] = {
+      "TRUNC(n)",          "ROUND(n)",               "TRUNC(n, 2)",      "ROUND(n, -2)",          "TRUNC(d, 'HH24')",
+      "TRUNC(d, 'IW')",    "TRUNC(d, fmt)",          "TRUNC(d + 1, 'Q')", "TRUNC(LAST_DAY(d) + 1)",
+      "NEXT_DAY(d, 'FR')", "NEXT_DAY(d, 'Freitag')", "NEXT_DAY(d, day)", "NEXT_DAY(d + 1, 'MON')",
+  };
+  for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
+}
+
+TEST(OracleSql, TextSetsOnMariaDb) {
+  SqlDialect my = dialect(SqlBackend::MariaDb);
+  EXPECT_EQ(mapOracleSql("REPLACE(name, 'a')", my), "NULLIF(REPLACE(name, 'a', ''), '')");
+  EXPECT_EQ(mapOracleSql("TRANSLATE(s, ' */''', '___')", my),
+            "NULLIF(REPLACE(REPLACE(REPLACE(REPLACE(s, ' ', '_'), '*', '_'), '/', '_'), '''', ''), '')");
+  // A character kept as itself is no step; é is one character.
+  EXPECT_EQ(mapOracleSql("TRANSLATE(s, 'a9é', '99e')", my), "NULLIF(REPLACE(REPLACE(s, 'a', '9'), 'é', 'e'), '')");
+  EXPECT_EQ(mapOracleSql("LTRIM(s, '0')", my), "NULLIF(TRIM(LEADING '0' FROM s), '')");
+  EXPECT_EQ(mapOracleSql("RTRIM(s, 'xy')", my), "NULLIF(REGEXP_REPLACE(s, '[xy]+$', ''), '')");
+  EXPECT_EQ(mapOracleSql("LTRIM(s, '-^a]')", my), "NULLIF(REGEXP_REPLACE(s, '^[]a^-]+', ''), '')");
+  EXPECT_EQ(mapOracleSql("LTRIM(s, '^-')", my), "NULLIF(REGEXP_REPLACE(s, '^[-^]+', ''), '')");
+  EXPECT_EQ(mapOracleSql("MOD(m, n)", my), "CASE WHEN n = 0 THEN m ELSE MOD(m, n) END");
+  EXPECT_EQ(mapOracleSql("MOD(sal * 2, 0)", my), "CASE WHEN 0 = 0 THEN sal * 2 ELSE MOD(sal * 2, 0) END");
+  // A replacement written again by a later one, a set with a backslash
+  // (whose meaning in a literal depends on the session), a search that is
+  // no literal and a divisor read twice that may change stay.
+  const char *const kept[] = {
+      "TRANSLATE(s, 'ab', 'ba')", "TRANSLATE(s, 'ab', '')", "TRANSLATE(s, a, b)",   "LTRIM(s, '\\x')",
+      "LTRIM(s)",                 "RTRIM(s, '')",           "REPLACE(s, 'a', 'b')", "REPLACE(s, x)",
+      "REPLACE(s, '')",           "MOD(m, 4)",              "MOD(m, 2.5)",          "MOD(m, n + 1)",
+      "SELECT 7 MOD 2",
+  };
+  for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
+  EXPECT_EQ(mapOracleSql("REPLACE(name, 'a')", dialect(SqlBackend::Sqlite)), "REPLACE(name, 'a')");
+}
+
 struct FirstLine {
   const char *text;
   SqlWord word;
