@@ -6,6 +6,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include <cstdio>
@@ -665,6 +666,50 @@ bool mapTextCall(const Token &name, const std::vector<Token> &tokens, const std:
   return true;
 }
 
+// A span that is an integer literal, a minus sign allowed.
+bool integerOf(const std::vector<Token> &tokens, Span span, long *value) {
+  std::vector<size_t> solid = solidTokens(tokens, span);
+  bool negative = solid.size() == 2 && isOther(tokens[solid[0]], '-');
+  if (solid.size() != (negative ? 2u : 1u)) return false;
+  const std::string &digits = tokens[solid.back()].text;
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  *value = std::stol(digits) * (negative ? -1 : 1);
+  return true;
+}
+
+// INSTR(text, search, position[, occurrence]) of a literal search, position
+// and occurrence (up to 4): the occurrence-th match from the position on,
+// matches overlapping, as nested LOCATEs; a negative position searches
+// backwards from that character, as LOCATE does forwards in the reversed
+// text. The text is read more than once, so only a steady one.
+bool mapInstr(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  std::string search;
+  long position = 0, occurrence = 1;
+  if (args.size() < 3 || args.size() > 4 || !literalOf(tokens, args[1], &search) || search.empty() ||
+      !integerOf(tokens, args[2], &position) || position == 0 ||
+      (args.size() == 4 && !integerOf(tokens, args[3], &occurrence)) || occurrence < 1 || occurrence > 4 ||
+      !isSteadyValue(tokens, args[0]))
+    return false;
+  std::string text = spanText(tokens, args[0]);
+  std::vector<std::string> characters = charactersOf(search);
+  long length = static_cast<long>(characters.size());
+  std::string reversed;
+  for (size_t k = characters.size(); k-- > 0;) reversed += characters[k];
+  bool backwards = position < 0;
+  std::string haystack = backwards ? "REVERSE(" + text + ")" : text;
+  std::string needle = quoteLiteral(backwards ? reversed : search);
+  // A match at x starts at length(text) - x - length(search) + 2 in the
+  // reversed text; one that starts at or before the position is one at or
+  // after -position - length(search) + 1 there.
+  long from = backwards ? std::max(1L, -position - length + 1) : position;
+  std::string found = "LOCATE(" + needle + ", " + haystack + ", " + std::to_string(from) + ")";
+  for (long k = 1; k < occurrence; ++k)
+    found = "IF(" + found + " = 0, 0, LOCATE(" + needle + ", " + haystack + ", " + found + " + 1))";
+  std::string shift = length >= 2 ? " - " + std::to_string(length - 2) : " + 1";
+  *out = backwards ? "IF(" + found + " = 0, 0, CHAR_LENGTH(" + text + ") - " + found + shift + ")" : found;
+  return true;
+}
+
 // MOD(m, 0) is m: the divisor is read twice, so only a steady one.
 bool mapMod(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
   if (args.size() != 2 || !isSteadyValue(tokens, args[1])) return false;
@@ -701,6 +746,8 @@ void mapMariaDbCalls(std::vector<Token> &tokens) {
       mapTextCall(tokens[i], tokens, args, &sql);
     } else if (isWord(tokens[i], "MOD")) {
       mapMod(tokens, args, &sql);
+    } else if (isWord(tokens[i], "INSTR")) {
+      mapInstr(tokens, args, &sql);
     }
     if (sql.empty()) continue;
     tokens[i] = {TokenKind::Other, sql, constant, date};

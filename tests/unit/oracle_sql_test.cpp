@@ -210,6 +210,25 @@ TEST(OracleSql, TextSetsOnMariaDb) {
   EXPECT_EQ(mapOracleSql("REPLACE(name, 'a')", dialect(SqlBackend::Sqlite)), "REPLACE(name, 'a')");
 }
 
+TEST(OracleSql, InstrOccurrencesOnMariaDb) {
+  SqlDialect my = dialect(SqlBackend::MariaDb);
+  EXPECT_EQ(mapOracleSql("INSTR(s, 'OR', 3)", my), "LOCATE('OR', s, 3)");
+  EXPECT_EQ(mapOracleSql("INSTR(s, 'OR', 3, 2)", my), "IF(LOCATE('OR', s, 3) = 0, 0, LOCATE('OR', s, LOCATE('OR', s, 3) + 1))");
+  // Backwards: forwards in the reversed text, and the place turned round.
+  EXPECT_EQ(mapOracleSql("INSTR(s, 'OR', -3)", my),
+            "IF(LOCATE('RO', REVERSE(s), 2) = 0, 0, CHAR_LENGTH(s) - LOCATE('RO', REVERSE(s), 2) - 0)");
+  EXPECT_EQ(mapOracleSql("INSTR(t.s, 'é', - 1)", my),
+            "IF(LOCATE('é', REVERSE(t.s), 1) = 0, 0, CHAR_LENGTH(t.s) - LOCATE('é', REVERSE(t.s), 1) + 1)");
+  EXPECT_EQ(mapOracleSql("INSTR(s, 'abc', -1)", my),
+            "IF(LOCATE('cba', REVERSE(s), 1) = 0, 0, CHAR_LENGTH(s) - LOCATE('cba', REVERSE(s), 1) - 1)");
+  const char *const kept[] = {
+      "INSTR(s, 'OR')",        "INSTR(s, 'OR', 0)",       "INSTR(s, 'OR', 1, 0)", "INSTR(s, 'OR', 1, 5)",
+      "INSTR(s, x, 1, 2)",     "INSTR(s, 'OR', p, 2)",    "INSTR(s, '', 1, 2)",   "INSTR(UPPER(s), 'OR', 1, 2)",
+      "INSTR(s, 'OR', 1.5, 2)",
+  };
+  for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
+}
+
 struct FirstLine {
   const char *text;
   SqlWord word;
