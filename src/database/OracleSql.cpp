@@ -17,7 +17,7 @@
 
 namespace {
 
-enum class TokenKind { Word, Quoted, Name, Comment, Blank, Other };
+enum class TokenKind { Word, Quoted, Name, Comment, Blank, Other, Rewritten };
 
 struct Token {
   TokenKind kind;
@@ -351,6 +351,30 @@ bool mapToDate(const std::vector<Token> &tokens, const std::vector<Span> &args, 
   return true;
 }
 
+// A value that is a date whatever the columns are: a rewritten TO_DATE,
+// SYSDATE, or a call of the date functions that give one.
+bool isDateValue(const std::vector<Token> &tokens, Span span) {
+  std::vector<size_t> solid = solidTokens(tokens, span);
+  if (solid.empty()) return false;
+  const Token &first = tokens[solid[0]];
+  if (solid.size() == 1 && (first.date || strcasecmp(first.text.c_str(), "SYSDATE()") == 0)) return true;
+  static const char *const kDateCalls[] = {"ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "STR_TO_DATE"};
+  for (const char *call : kDateCalls) {
+    if (isWord(first, call) && solid.size() > 1 && isOther(tokens[solid[1]], '(') &&
+        afterClose(tokens, solid[1]) >= span.end)
+      return true;
+  }
+  return false;
+}
+
+// A value where a date is wanted: as it is when it is one, else the date
+// text MariaDB's TO_CHAR makes of it, which refuses a number, as Oracle
+// refuses one there.
+std::string dateText(const std::vector<Token> &tokens, Span span) {
+  if (isDateValue(tokens, span)) return spanText(tokens, span);
+  return "TO_CHAR(" + spanText(tokens, span) + ", 'YYYY-MM-DD HH24:MI:SS')";
+}
+
 // The letter case a part of TO_CHAR's text may be given by a function
 // around DATE_FORMAT: as DATE_FORMAT writes it, UPPER or LOWER (a bit
 // each; digits and punctuation allow all three).
@@ -473,9 +497,8 @@ std::string partSql(const std::vector<DatePart> &group, int caseFit, const std::
 
 // TO_CHAR(date, model) with a literal model of elements that DATE_FORMAT
 // (with English names, as Oracle's default language has them) writes
-// exactly: the date's text made by MariaDB's TO_CHAR (which refuses a
-// number, as Oracle refuses a date model for one) and formatted by
-// DATE_FORMAT in groups that share a letter case. A model of more than one
+// exactly: the value (see dateText) formatted by DATE_FORMAT in groups
+// that share a letter case. A model of more than one
 // group writes the value more than once, so only for a steady value.
 bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
   std::string model;
@@ -483,7 +506,7 @@ bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &ar
   std::vector<DatePart> parts;
   if (!datePartsOf(model, &parts)) return false;
   std::vector<std::string> groups;
-  std::string value = "TO_CHAR(" + spanText(tokens, args[0]) + ", 'YYYY-MM-DD HH24:MI:SS')";
+  std::string value = dateText(tokens, args[0]);
   std::vector<DatePart> group;
   int fit = kAnyCase;
   bool expressions = false;
@@ -510,28 +533,6 @@ bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &ar
   for (size_t k = 0; k < groups.size(); ++k) *out += (k ? ", " : "") + groups[k];
   *out += ")";
   return true;
-}
-
-// The date text MariaDB's TO_CHAR makes of a value: a number is refused
-// there, as Oracle refuses it where a date is wanted.
-std::string dateText(const std::vector<Token> &tokens, Span span) {
-  return "TO_CHAR(" + spanText(tokens, span) + ", 'YYYY-MM-DD HH24:MI:SS')";
-}
-
-// A value that is a date whatever the columns are: a rewritten TO_DATE,
-// SYSDATE, or a call of the date functions that give one.
-bool isDateValue(const std::vector<Token> &tokens, Span span) {
-  std::vector<size_t> solid = solidTokens(tokens, span);
-  if (solid.empty()) return false;
-  const Token &first = tokens[solid[0]];
-  if (solid.size() == 1 && (first.date || strcasecmp(first.text.c_str(), "SYSDATE()") == 0)) return true;
-  static const char *const kDateCalls[] = {"ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "STR_TO_DATE"};
-  for (const char *call : kDateCalls) {
-    if (isWord(first, call) && solid.size() > 1 && isOther(tokens[solid[1]], '(') &&
-        afterClose(tokens, solid[1]) >= span.end)
-      return true;
-  }
-  return false;
 }
 
 // The unit of TRUNC's and ROUND's date model: 'Y' year, 'Q' quarter, 'M'
@@ -582,6 +583,19 @@ bool mapDateRound(const std::vector<Token> &tokens, const std::vector<Span> &arg
       return true;
     }
   }
+}
+
+// ADD_MONTHS(date, n): MariaDB's clips the day to the month's length but
+// keeps the day of a month's last day (28 February to 28 March); Oracle
+// gives the last day of the month for a last day. Both are read more than
+// once, so only steady ones.
+bool mapAddMonths(const std::vector<Token> &tokens, const std::vector<Span> &args, std::string *out) {
+  if (args.size() != 2 || !isSteadyValue(tokens, args[0]) || !isSteadyValue(tokens, args[1])) return false;
+  std::string d = spanText(tokens, args[0]);
+  std::string moved = "ADD_MONTHS(" + d + ", " + spanText(tokens, args[1]) + ")";
+  *out = "(" + moved + " + INTERVAL IF(DAYOFMONTH(" + d + ") = DAYOFMONTH(LAST_DAY(" + d + ")), DATEDIFF(LAST_DAY(" +
+         moved + "), " + moved + "), 0) DAY)";
+  return true;
 }
 
 // NEXT_DAY(date, 'day name'): the first such weekday after the date, its
@@ -741,6 +755,8 @@ void mapMariaDbCalls(std::vector<Token> &tokens) {
       date = mapDateRound(tokens, args, isWord(tokens[i], "ROUND"), &sql);
     } else if (isWord(tokens[i], "NEXT_DAY")) {
       date = mapNextDay(tokens, args, &sql);
+    } else if (isWord(tokens[i], "ADD_MONTHS")) {
+      date = mapAddMonths(tokens, args, &sql);
     } else if (isWord(tokens[i], "REPLACE") || isWord(tokens[i], "TRANSLATE") || isWord(tokens[i], "LTRIM") ||
                isWord(tokens[i], "RTRIM")) {
       mapTextCall(tokens[i], tokens, args, &sql);
@@ -750,7 +766,7 @@ void mapMariaDbCalls(std::vector<Token> &tokens) {
       mapInstr(tokens, args, &sql);
     }
     if (sql.empty()) continue;
-    tokens[i] = {TokenKind::Other, sql, constant, date};
+    tokens[i] = {TokenKind::Rewritten, sql, constant, date};
     for (size_t k = i + 1; k <= close; ++k) tokens[k] = {TokenKind::Blank, ""};
   }
 }

@@ -137,10 +137,10 @@ TEST(OracleSql, DateToCharOnMariaDb) {
             "CONCAT(DATE_FORMAT(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS'), '%M '), "
             "YEAR(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS')))");
   EXPECT_EQ(mapOracleSql("TO_CHAR(TO_DATE('2026-12-08', 'YYYY-MM-DD'), 'YYYY Q')", my),
-            "CONCAT(DATE_FORMAT(TO_CHAR(STR_TO_DATE('2026-12-08', '%Y-%m-%d'), 'YYYY-MM-DD HH24:MI:SS'), '%Y '), "
-            "QUARTER(TO_CHAR(STR_TO_DATE('2026-12-08', '%Y-%m-%d'), 'YYYY-MM-DD HH24:MI:SS')))");
+            "CONCAT(DATE_FORMAT(STR_TO_DATE('2026-12-08', '%Y-%m-%d'), '%Y '), "
+            "QUARTER(STR_TO_DATE('2026-12-08', '%Y-%m-%d')))");
   EXPECT_EQ(mapOracleSql("TO_CHAR(SYSDATE, 'DD-MON-YYYY')", dialect(SqlBackend::MariaDb, false, false)),
-            "UPPER(DATE_FORMAT(TO_CHAR(SYSDATE(), 'YYYY-MM-DD HH24:MI:SS'), '%d-%b-%Y'))");
+            "UPPER(DATE_FORMAT(SYSDATE(), '%d-%b-%Y'))");
   // Number models, elements without an exact equivalent, a model that is
   // no literal and a value that may change between readings stay.
   const char *const kept[] = {
@@ -169,10 +169,17 @@ TEST(OracleSql, DateUnitsOnMariaDb) {
             "(MAKEDATE(YEAR(" + v + "), 1) + INTERVAL (QUARTER(" + v + ") - 1) * 3 MONTH)");
   // Without a model only what is a date whatever the columns hold.
   EXPECT_EQ(mapOracleSql("TRUNC(TO_DATE('2026-12-08 14:05', 'YYYY-MM-DD HH24:MI'))", my),
-            "DATE(TO_CHAR(STR_TO_DATE('2026-12-08 14:05:00', '%Y-%m-%d %H:%i:%s'), 'YYYY-MM-DD HH24:MI:SS'))");
+            "DATE(STR_TO_DATE('2026-12-08 14:05:00', '%Y-%m-%d %H:%i:%s'))");
   EXPECT_EQ(mapOracleSql("TRUNC(SYSDATE)", dialect(SqlBackend::MariaDb, false, false)),
-            "DATE(TO_CHAR(SYSDATE(), 'YYYY-MM-DD HH24:MI:SS'))");
-  EXPECT_EQ(mapOracleSql("TRUNC(LAST_DAY(d))", my), "DATE(TO_CHAR(LAST_DAY(d), 'YYYY-MM-DD HH24:MI:SS'))");
+            "DATE(SYSDATE())");
+  EXPECT_EQ(mapOracleSql("TRUNC(LAST_DAY(d))", my), "DATE(LAST_DAY(d))");
+  // ADD_MONTHS gives the last day of the month for a last day; what it
+  // gives is a date.
+  EXPECT_EQ(mapOracleSql("TRUNC(ADD_MONTHS(d, n), 'MM')", my),
+            "STR_TO_DATE(DATE_FORMAT((ADD_MONTHS(d, n) + INTERVAL IF(DAYOFMONTH(d) = DAYOFMONTH(LAST_DAY(d)), "
+            "DATEDIFF(LAST_DAY(ADD_MONTHS(d, n)), ADD_MONTHS(d, n)), 0) DAY), '%Y-%m-01'), '%Y-%m-%d')");
+  EXPECT_EQ(mapOracleSql("ADD_MONTHS(d, n + 1)", my), "ADD_MONTHS(d, n + 1)");
+  EXPECT_EQ(mapOracleSql("ADD_MONTHS(SYSDATE, 1)", dialect(SqlBackend::MariaDb, false, false)), "ADD_MONTHS(SYSDATE(), 1)");
   EXPECT_EQ(mapOracleSql("NEXT_DAY(e.hired, 'friday')", my),
             "DATE_ADD(e.hired, INTERVAL MOD(12 - DAYOFWEEK(TO_CHAR(e.hired, 'YYYY-MM-DD HH24:MI:SS')), 7) + 1 DAY)");
   EXPECT_EQ(mapOracleSql("NEXT_DAY(d, 'Sunny')", my), "DATE_ADD(d, INTERVAL MOD(7 - DAYOFWEEK(" + v + "), 7) + 1 DAY)");
