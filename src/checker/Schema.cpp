@@ -64,7 +64,7 @@ struct SchemaCheck {
   // the transaction begun afresh (a server may refuse all else after an
   // error in it).
   bool prepare(const std::string &sql, int lineIndex, int column) {
-    std::string sent = mapOracleSql(sql.c_str(), dialect);  // as a run sends it
+    std::string sent = mapOracleSql(sql.c_str(), dialect, kSqlBufferSize - 1);  // as a run sends it
     if (driver->describe(sent.c_str(), &columns) == 0) return true;
     std::string text = c.job.db.database.GetServerErrorText();  // one diagnostic is one line
     for (char &ch : text)

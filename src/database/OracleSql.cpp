@@ -505,6 +505,16 @@ bool mapDateToChar(const std::vector<Token> &tokens, const std::vector<Span> &ar
   if (args.size() != 2 || !literalOf(tokens, args[1], &model)) return false;
   std::vector<DatePart> parts;
   if (!datePartsOf(model, &parts)) return false;
+  // MariaDB's own TO_CHAR writes the numbers of its ISO text as Oracle
+  // does: a model of those alone stays as written.
+  bool isoOnly = model.find('"') == std::string::npos;
+  for (const DatePart &part : parts) {
+    bool literal = part.specifiers.size() == 1 || part.specifiers == "%%";
+    bool iso = part.specifiers == "%Y" || part.specifiers == "%m" || part.specifiers == "%d" ||
+               part.specifiers == "%H" || part.specifiers == "%i" || part.specifiers == "%s";
+    isoOnly = isoOnly && part.expression.empty() && part.caseFit == kAnyCase && (literal || iso);
+  }
+  if (isoOnly) return false;
   std::vector<std::string> groups;
   std::string value = dateText(tokens, args[0]);
   std::vector<DatePart> group;
@@ -819,7 +829,7 @@ SqlBackend backendOf(const char *productName) {
   return SqlBackend::Other;
 }
 
-std::string mapOracleSql(const char *sql, const SqlDialect &dialect) {
+std::string mapOracleSql(const char *sql, const SqlDialect &dialect, size_t longest) {
   SqlBackend backend = dialect.backend;
   if (backend == SqlBackend::Other) return sql;
   std::vector<Token> tokens = tokenize(sql);
@@ -844,10 +854,15 @@ std::string mapOracleSql(const char *sql, const SqlDialect &dialect) {
       token.text = backend == SqlBackend::MariaDb ? "SYSDATE()" : "sysdate()";
     }
   }
-  if (backend == SqlBackend::MariaDb) mapMariaDbCalls(tokens);
   std::string out;
   for (const Token &token : tokens) out += token.text;
-  return out;
+  if (backend != SqlBackend::MariaDb) return out;
+  // The calls' rewrites make a statement longer; one that would no longer
+  // fit is sent with its calls as written.
+  mapMariaDbCalls(tokens);
+  std::string calls;
+  for (const Token &token : tokens) calls += token.text;
+  return calls.size() <= longest ? calls : out;
 }
 
 const char *currentTimeQuery(SqlBackend backend, bool time) {

@@ -30,8 +30,14 @@ struct SqlDialect {
 //   bare SYSDATE                    -> sysdate() (SQLite, PostgreSQL with orafce),
 //                                      SYSDATE() (MariaDB); left alone in a statement
 //                                      on DUAL when DUAL has a SYSDATE column
+//   on MariaDB, Oracle's calls its Oracle mode lacks or gives otherwise, in
+//   the forms whose result is Oracle's for every value: TO_DATE of literals,
+//   TO_CHAR with a literal date model, TRUNC and ROUND of dates, ADD_MONTHS
+//   of a last day, NEXT_DAY, INSTR with an occurrence, REPLACE without a
+//   replacement, TRANSLATE, LTRIM and RTRIM with a set, MOD by zero; not
+//   when the statement would then be longer than longest
 // Anything else is copied unchanged.
-std::string mapOracleSql(const char *sql, const SqlDialect &dialect);
+std::string mapOracleSql(const char *sql, const SqlDialect &dialect, size_t longest = std::string::npos);
 
 // An Oracle-only construct that a backend will not run as Oracle does,
 // found in SQL text: its offset and the warning with the backend's

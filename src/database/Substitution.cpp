@@ -50,7 +50,7 @@ struct SqlWriter {
 void mapToBackend(Job &job) {
   SqlDialect dialect = job.db.database.Dialect();
   if (dialect.backend == SqlBackend::Other) return;
-  std::string mapped = mapOracleSql(job.sql.sqlBuffer, dialect);
+  std::string mapped = mapOracleSql(job.sql.sqlBuffer, dialect, kSqlBufferSize - 1);
   if (mapped.size() > kSqlBufferSize - 1) failWith(job, kTooLongMessage, job.sql.sqlBuffer);
   std::memcpy(job.sql.sqlBuffer, mapped.c_str(), mapped.size() + 1);
   job.sql.sqlLength = static_cast<int>(mapped.size());

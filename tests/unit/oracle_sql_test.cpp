@@ -118,6 +118,9 @@ TEST(OracleSql, DateToCharOnMariaDb) {
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD-MON-YYYY')", my), "UPPER(" + format("%d-%b-%Y") + ")");
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'dd mon yyyy')", my), "LOWER(" + format("%d %b %Y") + ")");
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Mon DD HH24:MI:SS')", my), format("%b %d %H:%i:%s"));
+  // MariaDB's own TO_CHAR writes the numbers of ISO text as Oracle does.
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD.MM.YYYY HH24:MI:SS')", my), "TO_CHAR(d, 'DD.MM.YYYY HH24:MI:SS')");
+  EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'fmDD.MM.YYYY')", my), "CONCAT(" + format("%e.%c.") + ", YEAR(" + value + "))");
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'HH12:MI AM')", my), format("%h:%i %p"));
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'Month')", my), "RPAD(" + format("%M") + ", 9, ' ')");
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DAY')", my), "RPAD(UPPER(" + format("%W") + "), 9, ' ')");
@@ -153,6 +156,12 @@ TEST(OracleSql, DateToCharOnMariaDb) {
   };
   for (const char *sql : kept) EXPECT_EQ(mapOracleSql(sql, my), sql);
   EXPECT_EQ(mapOracleSql("TO_CHAR(d, 'DD-MON-YYYY')", dialect(SqlBackend::Postgres)), "TO_CHAR(d, 'DD-MON-YYYY')");
+  // A statement the rewrites would make too long keeps its calls (and the
+  // other rewrites).
+  const char *sql = "SELECT SYSDATE, TO_CHAR(d, 'fmMonth YYYY') FROM t";
+  SqlDialect noDual = dialect(SqlBackend::MariaDb, false, false);
+  EXPECT_EQ(mapOracleSql(sql, noDual, 40), "SELECT SYSDATE(), TO_CHAR(d, 'fmMonth YYYY') FROM t");
+  EXPECT_NE(mapOracleSql(sql, noDual, 200).find("DATE_FORMAT"), std::string::npos);
 }
 
 TEST(OracleSql, DateUnitsOnMariaDb) {
