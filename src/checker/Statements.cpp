@@ -9,12 +9,11 @@
 
 namespace {
 
-// Put a line into the interpreter's line state as the dispatcher would,
-// its first word taken.
-void loadLine(Job &job, const std::string &text) {
+// Put a line into the interpreter's line state and decode it as the
+// dispatcher would.
+const ScriptLine &loadLine(Job &job, const std::string &text) {
   copyText(job.line.lineBuffer, sizeof job.line.lineBuffer, text.c_str());
-  job.line.wordCount = countWords(job.line.lineBuffer);
-  firstToken(job, job.line.lineBuffer);
+  return decodeLineBuffer(job, 0);
 }
 
 std::string declareText(const std::string &message) {
@@ -30,16 +29,16 @@ bool hasDigitPosition(const char *picture) { return std::strpbrk(picture, "90") 
 void declareAll(Checker &c) {
   Job &job = c.job;
   for (const char *builtin : {".DECLARE $$DATE$$ A8", ".DECLARE $$TIME$$ A8"}) {
-    loadLine(job, builtin);
-    guarded(job, [&job] { execDeclare(job); });
+    const ScriptLine &line = loadLine(job, builtin);
+    guarded(job, [&job, &line] { execDeclare(job, line); });
   }
   c.variableLine.assign(job.vars.count, -1);
   for (const CheckLine &l : c.lines) {
     if (l.kind != LineKind::Statement || std::strcmp(kStatements[l.statement].word, ".DECLARE") != 0) continue;
     int index = l.number - 1;
     int before = l.words.size() > 1 ? findVariable(job, l.words[1].upper.c_str()) : -1;
-    loadLine(job, l.text);
-    Guarded g = guarded(job, [&job] { execDeclare(job); });
+    const ScriptLine &line = loadLine(job, l.text);
+    Guarded g = guarded(job, [&job, &line] { execDeclare(job, line); });
     if (g.ended) {
       c.error(index, l.words.size() > 2 ? l.words[2].column : 1, declareText(g.firstLine()));
       continue;

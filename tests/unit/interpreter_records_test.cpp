@@ -79,7 +79,8 @@ TEST(Records, EveryLineDecodedOnceWithItsKind) {
     EXPECT_EQ(words(s.lines[i]), expected[i].words) << i;
   }
   EXPECT_EQ(s.lines[2].macroSlot, 1);
-  EXPECT_STREQ(kStatements[s.lines[8].statement].word, ".SET");
+  EXPECT_EQ(s.lines[8].statement, StatementKind::Set);
+  EXPECT_STREQ(kStatements[static_cast<int>(StatementKind::Set)].word, ".SET");
   EXPECT_EQ(s.lines[4].sqlWord, SqlWord::Select);
   EXPECT_EQ(s.lines[10].sqlWord, SqlWord::Other);
   EXPECT_EQ(s.lines[9].sqlWord, SqlWord::None);
