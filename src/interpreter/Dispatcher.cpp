@@ -104,7 +104,6 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
   checkStop(job);
-  l.wordCount = line.wordCount;
   if (line.kind == ScriptLineKind::Blank) return 0;
   ++q.macroLineNo;
   if (line.text != l.lineBuffer) {

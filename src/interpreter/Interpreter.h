@@ -139,7 +139,6 @@ constexpr int kMaxLineOperands = kMaxLineChars / 2 + 1;  // words a line can hol
 // (decoded there with its own words and operands).
 struct LineState {
   char lineBuffer[kMaxLineChars + 1] = {};  // current line, zero-terminated
-  int wordCount = 0;                    // words of the current line
   char tokenBuffer[kTokenBufferSize] = {};  // the cut words of `decoded`
   char foldedBuffer[kMaxLineChars + 1] = {};  // its operands' words, folded
   Operand operands[kMaxLineOperands] = {};  // its operands
