@@ -1,0 +1,389 @@
+// Writing the PDF file: objects, deflated streams, font subsets (harfbuzz)
+// with their widths and character maps, the page tree and the
+// cross-reference table.
+#include "output/PdfDocument.h"
+
+#include <hb-ot.h>
+#include <hb-subset.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kCompression = 1;         // zlib's fastest: the pages repeat themselves a lot
+constexpr int kCharsPerBlock = 100;     // bfchar entries of one block in a character map
+
+// A big-endian field of a font table; 0 past its end.
+int tableField(hb_face_t *face, hb_tag_t tag, unsigned offset, bool isSigned) {
+  hb_blob_t *blob = hb_face_reference_table(face, tag);
+  unsigned length = 0;
+  const char *data = hb_blob_get_data(blob, &length);
+  int value = 0;
+  if (data != nullptr && offset + 2 <= length) {
+    unsigned raw = static_cast<unsigned>(static_cast<unsigned char>(data[offset])) << 8 |
+                   static_cast<unsigned char>(data[offset + 1]);
+    value = isSigned ? static_cast<int16_t>(raw) : static_cast<int>(raw);
+  }
+  hb_blob_destroy(blob);
+  return value;
+}
+
+bool hasTable(hb_face_t *face, hb_tag_t tag) {
+  hb_blob_t *blob = hb_face_reference_table(face, tag);
+  bool present = hb_blob_get_length(blob) > 0;
+  hb_blob_destroy(blob);
+  return present;
+}
+
+// The face's PostScript name with only the characters a PDF name takes
+// unescaped; "Font" when it has none.
+std::string postScriptName(hb_face_t *face) {
+  char name[128] = {};
+  unsigned size = sizeof name;
+  hb_ot_name_get_utf8(face, HB_OT_NAME_ID_POSTSCRIPT_NAME, HB_LANGUAGE_INVALID, &size, name);
+  std::string clean;
+  for (const char *p = name; *p; ++p)
+    if ((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || (*p >= '0' && *p <= '9') || *p == '-' || *p == '_')
+      clean.push_back(*p);
+  return clean.empty() ? "Font" : clean;
+}
+
+// The six capitals before a subset's name, from the glyphs it holds, so
+// that different subsets of one font are told apart.
+std::string subsetTag(const std::vector<unsigned> &glyphs, int fontIndex) {
+  uint32_t hash = 2166136261u ^ static_cast<uint32_t>(fontIndex);
+  for (unsigned g : glyphs) hash = (hash ^ g) * 16777619u;
+  std::string tag(6, 'A');
+  for (char &c : tag) {
+    c = static_cast<char>('A' + hash % 26);
+    hash /= 26;
+  }
+  return tag;
+}
+
+// A character as UTF-16 code units in hex, for a character map.
+void utf16Hex(PdfBytes &out, char32_t code) {
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    out.glyphHex(0xD800 + (code >> 10)).glyphHex(0xDC00 + (code & 0x3FF));
+  } else {
+    out.glyphHex(code);
+  }
+}
+
+}  // namespace
+
+PdfBytes &PdfBytes::integer(long long n) {
+  char digits[24];
+  int at = sizeof digits;
+  unsigned long long magnitude = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  do {
+    digits[--at] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  if (n < 0) digits[--at] = '-';
+  bytes_.append(digits + at, sizeof digits - static_cast<size_t>(at));
+  return *this;
+}
+
+PdfBytes &PdfBytes::number(double value, int decimals) {
+  static constexpr long long kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  long long scale = kScale[decimals];
+  long long scaled = std::llround(value * static_cast<double>(scale));
+  if (scaled < 0) {
+    bytes_.push_back('-');
+    scaled = -scaled;
+  }
+  integer(scaled / scale);
+  long long fraction = scaled % scale;
+  if (fraction != 0) {
+    char digits[8] = {'.'};
+    for (int i = decimals; i >= 1; --i, fraction /= 10) digits[i] = static_cast<char>('0' + fraction % 10);
+    size_t length = static_cast<size_t>(decimals) + 1;
+    while (digits[length - 1] == '0') --length;
+    bytes_.append(digits, length);
+  }
+  return *this;
+}
+
+PdfBytes &PdfBytes::textString(const std::string &utf8) {
+  bool plain = std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+  if (plain) {
+    bytes_.push_back('(');
+    for (char c : utf8) {
+      if (c == '(' || c == ')' || c == '\\') bytes_.push_back('\\');
+      bytes_.push_back(c);
+    }
+    bytes_.push_back(')');
+    return *this;
+  }
+  // Valid UTF-8 by now (the title is made so): decode it into UTF-16.
+  bytes_.append("<FEFF");
+  for (size_t i = 0; i < utf8.size();) {
+    auto byte = static_cast<unsigned char>(utf8[i]);
+    int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? byte : byte & (0x7F >> length);
+    for (int k = 1; k < length && i + static_cast<size_t>(k) < utf8.size(); ++k)
+      code = code << 6 | (static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]) & 0x3F);
+    utf16Hex(*this, code);
+    i += static_cast<size_t>(length);
+  }
+  bytes_.push_back('>');
+  return *this;
+}
+
+PdfFont::~PdfFont() {
+  hb_font_destroy(font);
+  hb_face_destroy(face);
+}
+
+double PdfFont::advance(unsigned glyph) const {
+  return hb_font_get_glyph_h_advance(font, glyph < glyphCount ? glyph : 0) * 1000.0 / unitsPerEm;
+}
+
+bool PdfFont::isCff() const { return hasTable(face, HB_TAG('C', 'F', 'F', ' ')); }
+
+unsigned PdfFont::boxFor(char32_t code) {
+  // A font of CFF outlines has no map from ids to glyphs: its box is glyph 0.
+  if (isCff()) return 0;
+  auto known = boxes.emplace(code, glyphCount + static_cast<unsigned>(boxes.size()));
+  return known.first->second;
+}
+
+PdfDocument::PdfDocument(Write write, void *closure) : write_(write), closure_(closure) {
+  deflateInit(&zip_, kCompression);
+}
+
+PdfDocument::~PdfDocument() { deflateEnd(&zip_); }
+
+void PdfDocument::put(std::string_view bytes) {
+  if (!failed_ && !write_(closure_, bytes.data(), bytes.size())) failed_ = true;
+  written_ += bytes.size();
+}
+
+void PdfDocument::begin() {
+  put("%PDF-1.5\n%\xb5\xed\xae\xfb\n");
+  offsets_.assign(1, 0);
+  catalogId_ = newObject();
+  pagesId_ = newObject();
+  resourcesId_ = newObject();
+}
+
+void PdfDocument::beginObject(int id) {
+  offsets_[static_cast<size_t>(id)] = written_;
+  scratch_.clear();
+  scratch_.integer(id).add(" 0 obj\n");
+  put(scratch_.str());
+}
+
+void PdfDocument::writeStream(int id, std::string_view entries, std::string_view data) {
+  deflateReset(&zip_);
+  deflated_.resize(deflateBound(&zip_, data.size()));
+  zip_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+  zip_.avail_in = static_cast<uInt>(data.size());
+  zip_.next_out = reinterpret_cast<Bytef *>(deflated_.data());
+  zip_.avail_out = static_cast<uInt>(deflated_.size());
+  deflate(&zip_, Z_FINISH);
+  deflated_.resize(zip_.total_out);
+  beginObject(id);
+  scratch_.clear();
+  scratch_.add("<< /Length ").integer(static_cast<long long>(deflated_.size())).add(" /Filter /FlateDecode");
+  scratch_.add(entries).add(" >>\nstream\n");
+  put(scratch_.str());
+  put(deflated_);
+  put("\nendstream\n");
+  endObject();
+}
+
+int PdfDocument::addFont(hb_face_t *face) {
+  auto f = std::make_unique<PdfFont>();
+  f->face = face;
+  f->unitsPerEm = static_cast<int>(hb_face_get_upem(face));
+  f->glyphCount = hb_face_get_glyph_count(face);
+  f->font = hb_font_create(face);
+  hb_font_set_scale(f->font, f->unitsPerEm, f->unitsPerEm);
+  f->resourceName = "F" + std::to_string(fonts_.size());
+  fonts_.push_back(std::move(f));
+  return static_cast<int>(fonts_.size()) - 1;
+}
+
+void PdfDocument::addPage(double width, double height, const PdfBytes &content) {
+  int contentId = newObject();
+  writeStream(contentId, "", content.str());
+  int pageId = newObject();
+  beginObject(pageId);
+  scratch_.clear();
+  scratch_.add("<< /Type /Page /Parent ").integer(pagesId_).add(" 0 R /MediaBox [0 0 ").number(width).add(' ');
+  scratch_.number(height).add("] /Resources ").integer(resourcesId_).add(" 0 R /Contents ");
+  scratch_.integer(contentId).add(" 0 R >>\n");
+  put(scratch_.str());
+  endObject();
+  pages_.push_back(pageId);
+}
+
+// Type0 font, CID font, descriptor, font file and character map of one
+// font: the subset keeps the glyph ids, which the pages use as CIDs.
+bool PdfDocument::embedFont(PdfFont &f, int index) {
+  std::vector<unsigned> glyphs;
+  glyphs.reserve(f.used.size() + 1);
+  glyphs.push_back(0);
+  for (const auto &entry : f.used)
+    if (entry.first != 0) glyphs.push_back(entry.first);
+  std::sort(glyphs.begin(), glyphs.end());
+  std::vector<unsigned> outlines;       // the glyphs of the subset: no box ids
+  for (unsigned g : glyphs)
+    if (g < f.glyphCount) outlines.push_back(g);
+
+  hb_subset_input_t *input = hb_subset_input_create_or_fail();
+  if (input == nullptr) return false;
+  hb_set_t *keep = hb_subset_input_glyph_set(input);
+  for (unsigned g : outlines) hb_set_add(keep, g);
+  hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
+  hb_face_t *subset = hb_subset_or_fail(f.face, input);
+  hb_subset_input_destroy(input);
+  if (subset == nullptr) return false;
+  hb_blob_t *blob = hb_face_reference_blob(subset);
+  unsigned fileLength = 0;
+  const char *file = hb_blob_get_data(blob, &fileLength);
+
+  bool cff = f.isCff();
+  std::string name = subsetTag(glyphs, index) + "+" + postScriptName(f.face);
+  double scale = 1000.0 / f.unitsPerEm;
+  auto metric = [&](hb_tag_t table, unsigned offset) { return tableField(f.face, table, offset, true) * scale; };
+  double ascent = metric(HB_TAG('h', 'h', 'e', 'a'), 4), descent = metric(HB_TAG('h', 'h', 'e', 'a'), 6);
+  bool fixedPitch = tableField(f.face, HB_TAG('p', 'o', 's', 't'), 14, false) != 0;
+  double capHeight = tableField(f.face, HB_TAG('O', 'S', '/', '2'), 0, false) >= 2 ? metric(HB_TAG('O', 'S', '/', '2'), 88)
+                                                                                 : ascent;
+
+  int fileId = newObject(), descriptorId = newObject(), cidId = newObject(), mapId = newObject();
+  int glyphMapId = f.boxes.empty() ? 0 : newObject();
+  f.objectId = newObject();
+  scratch_.clear();
+  if (cff) {
+    scratch_.add(" /Subtype /OpenType");
+  } else {
+    scratch_.add(" /Length1 ").integer(fileLength);
+  }
+  std::string entries = scratch_.str();
+  writeStream(fileId, entries, std::string_view(file, fileLength));
+  hb_blob_destroy(blob);
+  hb_face_destroy(subset);
+
+  PdfBytes d;
+  d.add("<< /Type /FontDescriptor /FontName /").add(name).add(" /Flags ").integer(fixedPitch ? 33 : 32);
+  d.add(" /FontBBox [").number(metric(HB_TAG('h', 'e', 'a', 'd'), 36)).add(' ');
+  d.number(metric(HB_TAG('h', 'e', 'a', 'd'), 38)).add(' ').number(metric(HB_TAG('h', 'e', 'a', 'd'), 40)).add(' ');
+  d.number(metric(HB_TAG('h', 'e', 'a', 'd'), 42)).add("] /ItalicAngle 0 /Ascent ").number(ascent);
+  d.add(" /Descent ").number(descent).add(" /CapHeight ").number(capHeight).add(" /StemV 80 ");
+  d.add(cff ? "/FontFile3 " : "/FontFile2 ").integer(fileId).add(" 0 R >>\n");
+  beginObject(descriptorId);
+  put(d.str());
+  endObject();
+
+  d.clear();
+  d.add("<< /Type /Font /Subtype ").add(cff ? "/CIDFontType0" : "/CIDFontType2").add(" /BaseFont /").add(name);
+  d.add(" /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor ");
+  d.integer(descriptorId).add(" 0 R");
+  if (glyphMapId != 0) {
+    d.add(" /CIDToGIDMap ").integer(glyphMapId).add(" 0 R");
+  } else if (!cff) {
+    d.add(" /CIDToGIDMap /Identity");
+  }
+  d.add(" /W [");
+  for (unsigned g : glyphs) d.add(' ').integer(g).add(" [").number(f.advance(g)).add(']');
+  d.add(" ] >>\n");
+  beginObject(cidId);
+  put(d.str());
+  endObject();
+
+  if (glyphMapId != 0) {
+    // Two bytes for each id: the glyphs stand for themselves, boxes for glyph 0.
+    std::string map(2 * (f.glyphCount + f.boxes.size()), '\0');
+    for (unsigned g = 0; g < f.glyphCount; ++g) {
+      map[2 * g] = static_cast<char>(g >> 8);
+      map[2 * g + 1] = static_cast<char>(g & 0xFF);
+    }
+    writeStream(glyphMapId, "", map);
+  }
+
+  d.clear();
+  d.add("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n");
+  d.add("/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n");
+  d.add("/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
+  std::vector<unsigned> mapped;
+  for (unsigned g : glyphs)
+    if (f.used.count(g)) mapped.push_back(g);
+  for (size_t i = 0; i < mapped.size(); i += kCharsPerBlock) {
+    size_t n = std::min(mapped.size() - i, static_cast<size_t>(kCharsPerBlock));
+    d.integer(static_cast<long long>(n)).add(" beginbfchar\n");
+    for (size_t k = i; k < i + n; ++k) {
+      d.add('<').glyphHex(mapped[k]).add("> <");
+      utf16Hex(d, f.used[mapped[k]]);
+      d.add(">\n");
+    }
+    d.add("endbfchar\n");
+  }
+  d.add("endcmap\nCMapName currentdict /CMapResource defineresource pop\nend\nend\n");
+  writeStream(mapId, "", d.str());
+
+  d.clear();
+  d.add("<< /Type /Font /Subtype /Type0 /BaseFont /").add(name).add(" /Encoding /Identity-H /DescendantFonts [");
+  d.integer(cidId).add(" 0 R] /ToUnicode ").integer(mapId).add(" 0 R >>\n");
+  beginObject(f.objectId);
+  put(d.str());
+  endObject();
+  return true;
+}
+
+bool PdfDocument::end(const std::string &title, const std::string &creator) {
+  bool embedded = true;
+  for (size_t i = 0; i < fonts_.size(); ++i)
+    if (!fonts_[i]->used.empty()) embedded = embedFont(*fonts_[i], static_cast<int>(i)) && embedded;
+
+  PdfBytes d;
+  d.add("<< /Font <<");
+  for (auto &f : fonts_)
+    if (f->objectId != 0) d.add(" /").add(f->resourceName).add(' ').integer(f->objectId).add(" 0 R");
+  d.add(" >> >>\n");
+  beginObject(resourcesId_);
+  put(d.str());
+  endObject();
+
+  d.clear();
+  d.add("<< /Type /Pages /Count ").integer(static_cast<long long>(pages_.size())).add(" /Kids [");
+  for (size_t i = 0; i < pages_.size(); ++i) d.add(i % 16 ? " " : "\n").integer(pages_[i]).add(" 0 R");
+  d.add(" ] >>\n");
+  beginObject(pagesId_);
+  put(d.str());
+  endObject();
+
+  beginObject(catalogId_);
+  d.clear();
+  d.add("<< /Type /Catalog /Pages ").integer(pagesId_).add(" 0 R >>\n");
+  put(d.str());
+  endObject();
+
+  int infoId = newObject();
+  beginObject(infoId);
+  d.clear();
+  d.add("<< /Title ").textString(title).add(" /Creator ").textString(creator).add(" /Producer ");
+  d.textString(creator).add(" >>\n");
+  put(d.str());
+  endObject();
+
+  uint64_t xref = written_;
+  d.clear();
+  d.add("xref\n0 ").integer(static_cast<long long>(offsets_.size())).add("\n0000000000 65535 f \n");
+  for (size_t i = 1; i < offsets_.size(); ++i) {
+    char entry[24];
+    std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offsets_[i]));
+    d.add(entry);
+  }
+  d.add("trailer\n<< /Size ").integer(static_cast<long long>(offsets_.size())).add(" /Root ").integer(catalogId_);
+  d.add(" 0 R /Info ").integer(infoId).add(" 0 R >>\nstartxref\n").integer(static_cast<long long>(xref));
+  d.add("\n%%EOF\n");
+  put(d.str());
+  return embedded;
+}
