@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kCompression = 1;         // zlib's fastest: the pages repeat themselves a lot
+constexpr int kCompression = 1;         // the fastest: the pages repeat themselves a lot
 constexpr int kCharsPerBlock = 100;     // bfchar entries of one block in a character map
 
 // A big-endian field of a font table; 0 past its end.
@@ -90,8 +90,12 @@ PdfBytes &PdfBytes::integer(long long n) {
 
 PdfBytes &PdfBytes::number(double value, int decimals) {
   static constexpr long long kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  return fixed(std::llround(value * static_cast<double>(kScale[decimals])), decimals);
+}
+
+PdfBytes &PdfBytes::fixed(long long scaled, int decimals) {
+  static constexpr long long kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   long long scale = kScale[decimals];
-  long long scaled = std::llround(value * static_cast<double>(scale));
   if (scaled < 0) {
     bytes_.push_back('-');
     scaled = -scaled;
@@ -152,11 +156,10 @@ unsigned PdfFont::boxFor(char32_t code) {
   return known.first->second;
 }
 
-PdfDocument::PdfDocument(Write write, void *closure) : write_(write), closure_(closure) {
-  deflateInit(&zip_, kCompression);
-}
+PdfDocument::PdfDocument(Write write, void *closure)
+    : write_(write), closure_(closure), zip_(libdeflate_alloc_compressor(kCompression)) {}
 
-PdfDocument::~PdfDocument() { deflateEnd(&zip_); }
+PdfDocument::~PdfDocument() { libdeflate_free_compressor(zip_); }
 
 void PdfDocument::put(std::string_view bytes) {
   if (!failed_ && !write_(closure_, bytes.data(), bytes.size())) failed_ = true;
@@ -179,20 +182,15 @@ void PdfDocument::beginObject(int id) {
 }
 
 void PdfDocument::writeStream(int id, std::string_view entries, std::string_view data) {
-  deflateReset(&zip_);
-  deflated_.resize(deflateBound(&zip_, data.size()));
-  zip_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-  zip_.avail_in = static_cast<uInt>(data.size());
-  zip_.next_out = reinterpret_cast<Bytef *>(deflated_.data());
-  zip_.avail_out = static_cast<uInt>(deflated_.size());
-  deflate(&zip_, Z_FINISH);
-  deflated_.resize(zip_.total_out);
+  size_t bound = libdeflate_zlib_compress_bound(zip_, data.size());
+  if (deflated_.size() < bound) deflated_.resize(bound);
+  size_t length = libdeflate_zlib_compress(zip_, data.data(), data.size(), deflated_.data(), deflated_.size());
   beginObject(id);
   scratch_.clear();
-  scratch_.add("<< /Length ").integer(static_cast<long long>(deflated_.size())).add(" /Filter /FlateDecode");
+  scratch_.add("<< /Length ").integer(static_cast<long long>(length)).add(" /Filter /FlateDecode");
   scratch_.add(entries).add(" >>\nstream\n");
   put(scratch_.str());
-  put(deflated_);
+  put(std::string_view(deflated_.data(), length));
   put("\nendstream\n");
   endObject();
 }

@@ -8,7 +8,7 @@
 #pragma once
 
 #include <hb.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -32,11 +32,19 @@ class PdfBytes {
   PdfBytes &integer(long long n);
   // value rounded to decimals (at most 6), without trailing zeros ("12.5", "-3").
   PdfBytes &number(double value, int decimals = 3);
+  // A number given in units of 10^-decimals (fixed(-1250, 3) is "-1.25").
+  PdfBytes &fixed(long long scaled, int decimals);
   // The two bytes of a glyph id as four hex digits.
   PdfBytes &glyphHex(unsigned glyph) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     char digits[4] = {kHex[(glyph >> 12) & 15], kHex[(glyph >> 8) & 15], kHex[(glyph >> 4) & 15], kHex[glyph & 15]};
     bytes_.append(digits, 4);
+    return *this;
+  }
+  // The two bytes of a glyph id inside a literal string, escaped.
+  PdfBytes &glyphBytes(unsigned glyph) {
+    literalByte(static_cast<unsigned char>(glyph >> 8));
+    literalByte(static_cast<unsigned char>(glyph));
     return *this;
   }
   // A text string: ASCII as a literal, anything else as UTF-16 with a mark.
@@ -46,6 +54,16 @@ class PdfBytes {
   bool empty() const { return bytes_.empty(); }
 
  private:
+  void literalByte(unsigned char byte) {
+    if (byte == '(' || byte == ')' || byte == '\\') {
+      bytes_.push_back('\\');
+    } else if (byte == '\r') {
+      bytes_.append("\\r");  // a bare carriage return would be read as a line end
+      return;
+    }
+    bytes_.push_back(static_cast<char>(byte));
+  }
+
   std::string bytes_;
 };
 
@@ -111,7 +129,7 @@ class PdfDocument {
   std::vector<int> pages_;              // page objects in order
   std::vector<std::unique_ptr<PdfFont>> fonts_;
   int catalogId_ = 0, pagesId_ = 0, resourcesId_ = 0;
-  z_stream zip_{};
-  std::string deflated_;                // a stream's compressed bytes
+  libdeflate_compressor *zip_ = nullptr;
+  std::vector<char> deflated_;          // a stream's compressed bytes, as many as the largest needed
   PdfBytes scratch_;
 };

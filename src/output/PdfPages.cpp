@@ -222,6 +222,7 @@ class PdfRenderer : public PageRenderer {
     content_.clear();
     content_.add("0 g\nBT\n");
     pageFont_ = -1;
+    lineX_ = lineY_ = 0;
   }
 
   // The glyph of a character, looked up once: the report font's, else the
@@ -290,17 +291,27 @@ class PdfRenderer : public PageRenderer {
         content_.add('/').add(doc_.font(g.font).resourceName).add(' ').number(fontSize_, 6).add(" Tf\n");
         pageFont_ = g.font;
       }
-      content_.add("1 0 0 1 ").number(x).add(' ').number(y).add(" Tm\n[<");
+      // From the previous run's start, as written: the rounding of one
+      // move does not add up over the page.
+      long long atX = std::llround(x * 1000), atY = std::llround(y * 1000);
+      content_.fixed(atX - lineX_, 3).add(' ').fixed(atY - lineY_, 3).add(" Td\n[(");
+      lineX_ = atX;
+      lineY_ = atY;
+      runEnd_ = static_cast<double>(atX) / 1000;
       runFont_ = g.font;
-    } else if (std::fabs(x - runEnd_) > kSameSpot) {
-      content_.add('>').number((runEnd_ - x) * 1000 / fontSize_).add('<');
     }
-    content_.glyphHex(g.glyph);
-    runEnd_ = x + g.advance;
+    if (std::fabs(x - runEnd_) > kSameSpot) {
+      // Back over the blanks, in tenths of a thousandth of the size.
+      long long back = std::llround((runEnd_ - x) * 10000 / fontSize_);
+      content_.add(')').fixed(back, 1).add('(');
+      runEnd_ -= static_cast<double>(back) * fontSize_ / 10000;
+    }
+    content_.glyphBytes(g.glyph);
+    runEnd_ += g.advance;
   }
 
   void closeRun() {
-    if (runFont_ >= 0) content_.add(">]TJ\n");
+    if (runFont_ >= 0) content_.add(")]TJ\n");
     runFont_ = -1;
   }
 
@@ -321,7 +332,7 @@ class PdfRenderer : public PageRenderer {
   }
 
   static constexpr char32_t kCachedCodes = 0x3000;  // the scripts of the font, in a table
-  static constexpr double kSameSpot = 0.0005;       // points: closer than the positions are written
+  static constexpr double kSameSpot = 0.001;        // points: no offset for less
 
   FILE *out_ = nullptr;
   DocumentInfo info_;
@@ -337,6 +348,7 @@ class PdfRenderer : public PageRenderer {
   int pageFont_ = -1;                   // the font the page's text is set in now
   int runFont_ = -1;                    // the font of the row's open run; -1 none
   double runEnd_ = 0;                   // where the run's next glyph would go
+  long long lineX_ = 0, lineY_ = 0;     // the open run's start, in thousandths of a point
   std::vector<Glyph> basicGlyphs_ = std::vector<Glyph>(kCachedCodes);
   std::unordered_map<char32_t, Glyph> otherGlyphs_;
   PangoContext *context_ = nullptr;
