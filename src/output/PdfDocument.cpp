@@ -13,7 +13,8 @@
 namespace {
 
 constexpr int kCompression = 1;         // the fastest: the pages repeat themselves a lot
-constexpr int kCharsPerBlock = 100;     // bfchar entries of one block in a character map
+constexpr int kCharsPerBlock = 100;     // entries of one block in a character map
+constexpr const char *kIdentity = "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
 
 // A big-endian field of a font table; 0 past its end.
 int tableField(hb_face_t *face, hb_tag_t tag, unsigned offset, bool isSigned) {
@@ -67,13 +68,40 @@ std::string subsetTag(const std::vector<unsigned> &glyphs, int fontIndex) {
 void utf16Hex(PdfBytes &out, char32_t code) {
   if (code >= 0x10000) {
     code -= 0x10000;
-    out.glyphHex(0xD800 + (code >> 10)).glyphHex(0xDC00 + (code & 0x3FF));
+    out.hex4(0xD800 + (code >> 10)).hex4(0xDC00 + (code & 0x3FF));
   } else {
-    out.glyphHex(code);
+    out.hex4(code);
   }
 }
 
+// Codes that a literal string would have to escape are never given out.
+bool needsEscape(unsigned code) { return code == '(' || code == ')' || code == '\\' || code == '\r'; }
+
+// The codes in the order they are given to glyphs without a code of their
+// own (printable ASCII characters keep theirs when it is free).
+struct CodeOrder {
+  unsigned char codes[256];
+  int count = 0;
+  CodeOrder() {
+    for (unsigned c = 0x80; c <= 0xFF; ++c) codes[count++] = static_cast<unsigned char>(c);
+    for (unsigned c = 0x21; c < 0x7F; ++c)
+      if (!needsEscape(c)) codes[count++] = static_cast<unsigned char>(c);
+    for (unsigned c = 0; c <= 0x20; ++c)
+      if (!needsEscape(c)) codes[count++] = static_cast<unsigned char>(c);
+    codes[count++] = 0x7F;
+  }
+};
+
 }  // namespace
+
+void PdfBytes::grow(size_t n) {
+  size_t capacity = capacity_ ? capacity_ : 4096;
+  while (capacity < size_ + n) capacity *= 2;
+  auto data = std::make_unique<char[]>(capacity);
+  if (size_) std::memcpy(data.get(), data_.get(), size_);
+  data_ = std::move(data);
+  capacity_ = capacity;
+}
 
 PdfBytes &PdfBytes::integer(long long n) {
   char digits[24];
@@ -84,8 +112,7 @@ PdfBytes &PdfBytes::integer(long long n) {
     magnitude /= 10;
   } while (magnitude > 0);
   if (n < 0) digits[--at] = '-';
-  bytes_.append(digits + at, sizeof digits - static_cast<size_t>(at));
-  return *this;
+  return add(std::string_view(digits + at, sizeof digits - static_cast<size_t>(at)));
 }
 
 PdfBytes &PdfBytes::number(double value, int decimals) {
@@ -93,38 +120,44 @@ PdfBytes &PdfBytes::number(double value, int decimals) {
   return fixed(std::llround(value * static_cast<double>(kScale[decimals])), decimals);
 }
 
+
 PdfBytes &PdfBytes::fixed(long long scaled, int decimals) {
-  static constexpr long long kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  long long scale = kScale[decimals];
-  if (scaled < 0) {
-    bytes_.push_back('-');
-    scaled = -scaled;
+  // Digits from the right: the fraction without its trailing zeros, the
+  // point, the whole part, the sign.
+  char digits[32];
+  int at = sizeof digits;
+  bool negative = scaled < 0;
+  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
+  bool inFraction = false;
+  for (int i = 0; i < decimals; ++i) {
+    auto digit = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+    if (inFraction || digit != '0') {
+      digits[--at] = digit;
+      inFraction = true;
+    }
   }
-  integer(scaled / scale);
-  long long fraction = scaled % scale;
-  if (fraction != 0) {
-    char digits[8] = {'.'};
-    for (int i = decimals; i >= 1; --i, fraction /= 10) digits[i] = static_cast<char>('0' + fraction % 10);
-    size_t length = static_cast<size_t>(decimals) + 1;
-    while (digits[length - 1] == '0') --length;
-    bytes_.append(digits, length);
-  }
-  return *this;
+  if (inFraction) digits[--at] = '.';
+  do {
+    digits[--at] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  if (negative) digits[--at] = '-';
+  return add(std::string_view(digits + at, sizeof digits - static_cast<size_t>(at)));
 }
 
 PdfBytes &PdfBytes::textString(const std::string &utf8) {
   bool plain = std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
   if (plain) {
-    bytes_.push_back('(');
+    add('(');
     for (char c : utf8) {
-      if (c == '(' || c == ')' || c == '\\') bytes_.push_back('\\');
-      bytes_.push_back(c);
+      if (c == '(' || c == ')' || c == '\\') add('\\');
+      add(c);
     }
-    bytes_.push_back(')');
-    return *this;
+    return add(')');
   }
   // Valid UTF-8 by now (the title is made so): decode it into UTF-16.
-  bytes_.append("<FEFF");
+  add("<FEFF");
   for (size_t i = 0; i < utf8.size();) {
     auto byte = static_cast<unsigned char>(utf8[i]);
     int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
@@ -134,8 +167,7 @@ PdfBytes &PdfBytes::textString(const std::string &utf8) {
     utf16Hex(*this, code);
     i += static_cast<size_t>(length);
   }
-  bytes_.push_back('>');
-  return *this;
+  return add('>');
 }
 
 PdfFont::~PdfFont() {
@@ -202,9 +234,31 @@ int PdfDocument::addFont(hb_face_t *face) {
   f->glyphCount = hb_face_get_glyph_count(face);
   f->font = hb_font_create(face);
   hb_font_set_scale(f->font, f->unitsPerEm, f->unitsPerEm);
-  f->resourceName = "F" + std::to_string(fonts_.size());
   fonts_.push_back(std::move(f));
   return static_cast<int>(fonts_.size()) - 1;
+}
+
+PdfCode PdfDocument::encode(int index, unsigned glyph, char32_t c) {
+  static const CodeOrder order;
+  PdfFont &f = font(index);
+  f.used.emplace(glyph, c);
+  auto take = [&](PdfFont::CodeSet &set, unsigned code) {
+    set.glyphs[code] = glyph;
+    set.chars[code] = c;
+    return PdfCode{set.resource, static_cast<unsigned char>(code)};
+  };
+  bool ownCode = c > 0x20 && c < 0x7F && !needsEscape(c);
+  if (ownCode)
+    for (auto &set : f.codeSets)
+      if (set->glyphs[c] == PdfFont::kFreeCode) return take(*set, c);
+  for (auto &set : f.codeSets)
+    for (int i = 0; i < order.count; ++i)
+      if (set->glyphs[order.codes[i]] == PdfFont::kFreeCode) return take(*set, order.codes[i]);
+  f.codeSets.push_back(std::make_unique<PdfFont::CodeSet>());
+  PdfFont::CodeSet &set = *f.codeSets.back();
+  set.resource = static_cast<int>(codeSets_.size());
+  codeSets_.push_back(&set);
+  return take(set, ownCode ? c : order.codes[0]);
 }
 
 void PdfDocument::addPage(double width, double height, const PdfBytes &content) {
@@ -255,16 +309,15 @@ bool PdfDocument::embedFont(PdfFont &f, int index) {
   double capHeight = tableField(f.face, HB_TAG('O', 'S', '/', '2'), 0, false) >= 2 ? metric(HB_TAG('O', 'S', '/', '2'), 88)
                                                                                  : ascent;
 
-  int fileId = newObject(), descriptorId = newObject(), cidId = newObject(), mapId = newObject();
+  int fileId = newObject(), descriptorId = newObject(), cidId = newObject();
   int glyphMapId = f.boxes.empty() ? 0 : newObject();
-  f.objectId = newObject();
   scratch_.clear();
   if (cff) {
     scratch_.add(" /Subtype /OpenType");
   } else {
     scratch_.add(" /Length1 ").integer(fileLength);
   }
-  std::string entries = scratch_.str();
+  std::string entries(scratch_.str());
   writeStream(fileId, entries, std::string_view(file, fileLength));
   hb_blob_destroy(blob);
   hb_face_destroy(subset);
@@ -282,7 +335,7 @@ bool PdfDocument::embedFont(PdfFont &f, int index) {
 
   d.clear();
   d.add("<< /Type /Font /Subtype ").add(cff ? "/CIDFontType0" : "/CIDFontType2").add(" /BaseFont /").add(name);
-  d.add(" /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor ");
+  d.add(" /CIDSystemInfo ").add(kIdentity).add(" /FontDescriptor ");
   d.integer(descriptorId).add(" 0 R");
   if (glyphMapId != 0) {
     d.add(" /CIDToGIDMap ").integer(glyphMapId).add(" 0 R");
@@ -306,33 +359,62 @@ bool PdfDocument::embedFont(PdfFont &f, int index) {
     writeStream(glyphMapId, "", map);
   }
 
-  d.clear();
-  d.add("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n");
-  d.add("/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n");
-  d.add("/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n");
-  std::vector<unsigned> mapped;
-  for (unsigned g : glyphs)
-    if (f.used.count(g)) mapped.push_back(g);
-  for (size_t i = 0; i < mapped.size(); i += kCharsPerBlock) {
-    size_t n = std::min(mapped.size() - i, static_cast<size_t>(kCharsPerBlock));
-    d.integer(static_cast<long long>(n)).add(" beginbfchar\n");
-    for (size_t k = i; k < i + n; ++k) {
-      d.add('<').glyphHex(mapped[k]).add("> <");
-      utf16Hex(d, f.used[mapped[k]]);
-      d.add(">\n");
+  for (auto &set : f.codeSets) writeCodeSet(*set, cidId, name);
+  return true;
+}
+
+// One set of codes as a font: the map from its codes to glyphs (CIDs),
+// the map to the characters, and the Type0 font over the embedded font.
+void PdfDocument::writeCodeSet(PdfFont::CodeSet &set, int cidFontId, const std::string &name) {
+  int encodingId = newObject(), charactersId = newObject();
+  set.objectId = newObject();
+  std::vector<unsigned> codes;
+  for (unsigned code = 0; code < 256; ++code)
+    if (set.glyphs[code] != PdfFont::kFreeCode) codes.push_back(code);
+
+  PdfBytes d;
+  auto beginMap = [&d](const char *systemInfo, const char *mapName, int type) {
+    d.clear();
+    d.add("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo ").add(systemInfo);
+    d.add(" def\n/CMapName /").add(mapName).add(" def\n/CMapType ").integer(type);
+    d.add(" def\n1 begincodespacerange\n<00> <FF>\nendcodespacerange\n");
+  };
+  auto endMap = [&d] { d.add("endcmap\nCMapName currentdict /CMapResource defineresource pop\nend\nend\n"); };
+  auto blocks = [&](const char *begin, const char *endBlock, auto entry) {
+    for (size_t i = 0; i < codes.size(); i += kCharsPerBlock) {
+      size_t n = std::min(codes.size() - i, static_cast<size_t>(kCharsPerBlock));
+      d.integer(static_cast<long long>(n)).add(begin);
+      for (size_t k = i; k < i + n; ++k) {
+        d.add('<').hex2(codes[k]).add("> ");
+        entry(codes[k]);
+        d.add('\n');
+      }
+      d.add(endBlock);
     }
-    d.add("endbfchar\n");
-  }
-  d.add("endcmap\nCMapName currentdict /CMapResource defineresource pop\nend\nend\n");
-  writeStream(mapId, "", d.str());
+  };
+
+  std::string mapName = "Kelvordantix-" + std::to_string(set.resource);
+  beginMap(kIdentity, mapName.c_str(), 1);
+  blocks(" begincidchar\n", "endcidchar\n", [&](unsigned code) { d.integer(set.glyphs[code]); });
+  endMap();
+  std::string entries = " /Type /CMap /CMapName /" + mapName + " /CIDSystemInfo " + kIdentity;
+  writeStream(encodingId, entries, d.str());
+
+  beginMap("<< /Registry (Adobe) /Ordering (UCS) /Supplement 0 >>", "Adobe-Identity-UCS", 2);
+  blocks(" beginbfchar\n", "endbfchar\n", [&](unsigned code) {
+    d.add('<');
+    utf16Hex(d, set.chars[code]);
+    d.add('>');
+  });
+  endMap();
+  writeStream(charactersId, "", d.str());
 
   d.clear();
-  d.add("<< /Type /Font /Subtype /Type0 /BaseFont /").add(name).add(" /Encoding /Identity-H /DescendantFonts [");
-  d.integer(cidId).add(" 0 R] /ToUnicode ").integer(mapId).add(" 0 R >>\n");
-  beginObject(f.objectId);
+  d.add("<< /Type /Font /Subtype /Type0 /BaseFont /").add(name).add(" /Encoding ").integer(encodingId);
+  d.add(" 0 R /DescendantFonts [").integer(cidFontId).add(" 0 R] /ToUnicode ").integer(charactersId).add(" 0 R >>\n");
+  beginObject(set.objectId);
   put(d.str());
   endObject();
-  return true;
 }
 
 bool PdfDocument::end(const std::string &title, const std::string &creator) {
@@ -342,8 +424,11 @@ bool PdfDocument::end(const std::string &title, const std::string &creator) {
 
   PdfBytes d;
   d.add("<< /Font <<");
-  for (auto &f : fonts_)
-    if (f->objectId != 0) d.add(" /").add(f->resourceName).add(' ').integer(f->objectId).add(" 0 R");
+  for (const PdfFont::CodeSet *set : codeSets_) {
+    d.add(" /");
+    resourceName(d, set->resource);
+    d.add(' ').integer(set->objectId).add(" 0 R");
+  }
   d.add(" >> >>\n");
   beginObject(resourcesId_);
   put(d.str());

@@ -10,7 +10,10 @@
 #include <hb.h>
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,14 +22,21 @@
 #include <vector>
 
 // Bytes of PDF syntax, with the number formats the content streams use.
+// A plain growing buffer: the glyphs of a page go in byte by byte.
 class PdfBytes {
  public:
+  PdfBytes() = default;
+  PdfBytes(const PdfBytes &) = delete;
+  PdfBytes &operator=(const PdfBytes &) = delete;
+
   PdfBytes &add(std::string_view text) {
-    bytes_.append(text);
+    std::memcpy(room(text.size()), text.data(), text.size());
+    size_ += text.size();
     return *this;
   }
   PdfBytes &add(char c) {
-    bytes_.push_back(c);
+    *room(1) = c;
+    ++size_;
     return *this;
   }
   PdfBytes &integer(long long n);
@@ -34,50 +44,66 @@ class PdfBytes {
   PdfBytes &number(double value, int decimals = 3);
   // A number given in units of 10^-decimals (fixed(-1250, 3) is "-1.25").
   PdfBytes &fixed(long long scaled, int decimals);
-  // The two bytes of a glyph id as four hex digits.
-  PdfBytes &glyphHex(unsigned glyph) {
+  // Two bytes as four hex digits (glyph ids, UTF-16 code units).
+  PdfBytes &hex4(unsigned value) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    char digits[4] = {kHex[(glyph >> 12) & 15], kHex[(glyph >> 8) & 15], kHex[(glyph >> 4) & 15], kHex[glyph & 15]};
-    bytes_.append(digits, 4);
+    char *to = room(4);
+    to[0] = kHex[(value >> 12) & 15];
+    to[1] = kHex[(value >> 8) & 15];
+    to[2] = kHex[(value >> 4) & 15];
+    to[3] = kHex[value & 15];
+    size_ += 4;
     return *this;
   }
-  // The two bytes of a glyph id inside a literal string, escaped.
-  PdfBytes &glyphBytes(unsigned glyph) {
-    literalByte(static_cast<unsigned char>(glyph >> 8));
-    literalByte(static_cast<unsigned char>(glyph));
+  PdfBytes &hex2(unsigned byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    char *to = room(2);
+    to[0] = kHex[(byte >> 4) & 15];
+    to[1] = kHex[byte & 15];
+    size_ += 2;
     return *this;
   }
   // A text string: ASCII as a literal, anything else as UTF-16 with a mark.
   PdfBytes &textString(const std::string &utf8);
-  const std::string &str() const { return bytes_; }
-  void clear() { bytes_.clear(); }
-  bool empty() const { return bytes_.empty(); }
+  std::string_view str() const { return {data_.get(), size_}; }
+  void clear() { size_ = 0; }
+  bool empty() const { return size_ == 0; }
 
  private:
-  void literalByte(unsigned char byte) {
-    if (byte == '(' || byte == ')' || byte == '\\') {
-      bytes_.push_back('\\');
-    } else if (byte == '\r') {
-      bytes_.append("\\r");  // a bare carriage return would be read as a line end
-      return;
-    }
-    bytes_.push_back(static_cast<char>(byte));
+  // Space for n more bytes at the end.
+  char *room(size_t n) {
+    if (size_ + n > capacity_) grow(n);
+    return data_.get() + size_;
   }
+  void grow(size_t n);
 
-  std::string bytes_;
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0, capacity_ = 0;
 };
 
 // A font of the document: its face, the glyphs the pages used and the
 // characters they stand for (for copying text out of the PDF).
+//
+// The pages address glyphs by one-byte codes: each font has one or more
+// sets of 256 codes (a PDF font each, all over the same embedded font),
+// given to glyphs as they are first used.
 struct PdfFont {
+  static constexpr unsigned kFreeCode = UINT32_MAX;
+  struct CodeSet {
+    unsigned glyphs[256];               // by code: the glyph, or kFreeCode
+    char32_t chars[256];                // by code: the character it stands for
+    int objectId = 0;                   // its Type0 font object
+    int resource = 0;                   // its number among the document's code sets
+    CodeSet() { std::fill(std::begin(glyphs), std::end(glyphs), kFreeCode); }
+  };
+
   hb_face_t *face = nullptr;            // owned
   hb_font_t *font = nullptr;            // owned; scaled to font units
   int unitsPerEm = 1000;
-  int objectId = 0;                     // the Type0 font object
-  std::string resourceName;             // "F0", "F1", ...
   unsigned glyphCount = 0;              // of the face; higher ids are boxes
   std::unordered_map<unsigned, char32_t> used;  // glyph -> the character first set with it
   std::unordered_map<char32_t, unsigned> boxes;  // characters no font has -> their ids past the glyphs
+  std::vector<std::unique_ptr<CodeSet>> codeSets;
 
   PdfFont() = default;
   PdfFont(const PdfFont &) = delete;
@@ -89,6 +115,12 @@ struct PdfFont {
   // such character, so that the text copied out of the PDF keeps them.
   unsigned boxFor(char32_t code);
   bool isCff() const;
+};
+
+// Where the pages find a glyph: a code set (its PDF font) and the code.
+struct PdfCode {
+  int resource = 0;                     // the code set, among the document's
+  unsigned char code = 0;
 };
 
 class PdfDocument {
@@ -105,6 +137,10 @@ class PdfDocument {
   int addFont(hb_face_t *face);
   PdfFont &font(int index) { return *fonts_[static_cast<size_t>(index)]; }
   int fontCount() const { return static_cast<int>(fonts_.size()); }
+  // The code that sets glyph of font, which stands for character c.
+  PdfCode encode(int font, unsigned glyph, char32_t c);
+  // The name of a code set's font in the pages' resources ("F0", "F1", ...).
+  static void resourceName(PdfBytes &out, int resource) { out.add('F').integer(resource); }
   // One page of width by height points with content (PDF operators).
   void addPage(double width, double height, const PdfBytes &content);
   // The fonts, the page tree, the document's title and creator, and the
@@ -119,6 +155,7 @@ class PdfDocument {
   // A stream object: its dictionary's further entries, its data deflated.
   void writeStream(int id, std::string_view entries, std::string_view data);
   bool embedFont(PdfFont &f, int index);
+  void writeCodeSet(PdfFont::CodeSet &set, int cidFontId, const std::string &name);
   void put(std::string_view bytes);
 
   Write write_;
@@ -128,6 +165,7 @@ class PdfDocument {
   std::vector<uint64_t> offsets_;       // by object number; 0 is the free head
   std::vector<int> pages_;              // page objects in order
   std::vector<std::unique_ptr<PdfFont>> fonts_;
+  std::vector<PdfFont::CodeSet *> codeSets_;  // every font's, by resource number
   int catalogId_ = 0, pagesId_ = 0, resourcesId_ = 0;
   libdeflate_compressor *zip_ = nullptr;
   std::vector<char> deflated_;          // a stream's compressed bytes, as many as the largest needed

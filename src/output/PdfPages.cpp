@@ -181,11 +181,11 @@ class PdfRenderer : public PageRenderer {
   void discard() override { out_ = nullptr; }
 
  private:
-  // Where a character is set: a font of the document, its glyph there and
+  // Where a character is set: its code in one of the document's fonts and
   // the glyph's advance in points.
   struct Glyph {
-    int font = -1;                      // -1: not looked up yet
-    unsigned glyph = 0;
+    int resource = -1;                  // the code set; -1: not looked up yet
+    unsigned char code = 0;
     double advance = 0;
   };
 
@@ -234,7 +234,7 @@ class PdfRenderer : public PageRenderer {
     } else {
       known = &otherGlyphs_[code];
     }
-    if (known->font >= 0) return *known;
+    if (known->resource >= 0) return *known;
     PdfFont &primary = doc_.font(primary_);
     hb_codepoint_t glyph = 0;
     int font = primary_;
@@ -246,9 +246,8 @@ class PdfRenderer : public PageRenderer {
         glyph = primary.boxFor(code);
       }
     }
-    PdfFont &f = doc_.font(font);
-    f.used.emplace(glyph, code);
-    *known = {font, glyph, f.advance(glyph) * fontSize_ / 1000};
+    PdfCode at = doc_.encode(font, glyph, code);
+    *known = {at.resource, at.code, doc_.font(font).advance(glyph) * fontSize_ / 1000};
     return *known;
   }
 
@@ -285,11 +284,13 @@ class PdfRenderer : public PageRenderer {
   // The glyph at x on the baseline y: it continues the row's run when in
   // the same font, after an offset over the blanks between them.
   void place(const Glyph &g, double x, double y) {
-    if (g.font != runFont_) {
+    if (g.resource != runFont_) {
       closeRun();
-      if (g.font != pageFont_) {
-        content_.add('/').add(doc_.font(g.font).resourceName).add(' ').number(fontSize_, 6).add(" Tf\n");
-        pageFont_ = g.font;
+      if (g.resource != pageFont_) {
+        content_.add('/');
+        PdfDocument::resourceName(content_, g.resource);
+        content_.add(' ').number(fontSize_, 6).add(" Tf\n");
+        pageFont_ = g.resource;
       }
       // From the previous run's start, as written: the rounding of one
       // move does not add up over the page.
@@ -298,7 +299,7 @@ class PdfRenderer : public PageRenderer {
       lineX_ = atX;
       lineY_ = atY;
       runEnd_ = static_cast<double>(atX) / 1000;
-      runFont_ = g.font;
+      runFont_ = g.resource;
     }
     if (std::fabs(x - runEnd_) > kSameSpot) {
       // Back over the blanks, in tenths of a thousandth of the size.
@@ -306,7 +307,7 @@ class PdfRenderer : public PageRenderer {
       content_.add(')').fixed(back, 1).add('(');
       runEnd_ -= static_cast<double>(back) * fontSize_ / 10000;
     }
-    content_.glyphBytes(g.glyph);
+    content_.add(static_cast<char>(g.code));
     runEnd_ += g.advance;
   }
 
@@ -345,8 +346,8 @@ class PdfRenderer : public PageRenderer {
   std::string title_;
   PdfBytes content_;                    // the open page's operators
   PdfBytes underlines_;                 // its underlines' path
-  int pageFont_ = -1;                   // the font the page's text is set in now
-  int runFont_ = -1;                    // the font of the row's open run; -1 none
+  int pageFont_ = -1;                   // the code set the page's text is set in now
+  int runFont_ = -1;                    // the code set of the row's open run; -1 none
   double runEnd_ = 0;                   // where the run's next glyph would go
   long long lineX_ = 0, lineY_ = 0;     // the open run's start, in thousandths of a point
   std::vector<Glyph> basicGlyphs_ = std::vector<Glyph>(kCachedCodes);
