@@ -176,15 +176,17 @@ PdfFont::~PdfFont() {
 }
 
 double PdfFont::advance(unsigned glyph) const {
+  if (glyph >= glyphCount && glyph - glyphCount < boxAdvances.size()) return boxAdvances[glyph - glyphCount];
   return hb_font_get_glyph_h_advance(font, glyph < glyphCount ? glyph : 0) * 1000.0 / unitsPerEm;
 }
 
 bool PdfFont::isCff() const { return hasTable(face, HB_TAG('C', 'F', 'F', ' ')); }
 
-unsigned PdfFont::boxFor(char32_t code) {
+unsigned PdfFont::boxFor(char32_t code, double advance) {
   // A font of CFF outlines has no map from ids to glyphs: its box is glyph 0.
   if (isCff()) return 0;
   auto known = boxes.emplace(code, glyphCount + static_cast<unsigned>(boxes.size()));
+  if (known.second) boxAdvances.push_back(advance);
   return known.first->second;
 }
 

@@ -103,6 +103,7 @@ struct PdfFont {
   unsigned glyphCount = 0;              // of the face; higher ids are boxes
   std::unordered_map<unsigned, char32_t> used;  // glyph -> the character first set with it
   std::unordered_map<char32_t, unsigned> boxes;  // characters no font has -> their ids past the glyphs
+  std::vector<double> boxAdvances;      // by id past the glyphs, in thousandths of an em
   std::vector<std::unique_ptr<CodeSet>> codeSets;
 
   PdfFont() = default;
@@ -111,9 +112,10 @@ struct PdfFont {
   ~PdfFont();
   // A glyph's advance in thousandths of an em.
   double advance(unsigned glyph) const;
-  // The id that sets code as the font's box (its glyph 0): one for each
-  // such character, so that the text copied out of the PDF keeps them.
-  unsigned boxFor(char32_t code);
+  // The id that sets code as the font's box (its glyph 0) over advance
+  // (thousandths of an em): one for each such character, so that the text
+  // copied out of the PDF keeps them, each filling its columns.
+  unsigned boxFor(char32_t code, double advance);
   bool isCff() const;
 };
 

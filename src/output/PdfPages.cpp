@@ -135,7 +135,8 @@ class PdfRenderer : public PageRenderer {
     PdfFont &f = doc_.font(primary_);
     hb_codepoint_t m_glyph = 0;
     double em = hb_font_get_nominal_glyph(f.font, 'M', &m_glyph) ? f.advance(m_glyph) / 1000 : 0;
-    paper_ = layoutPaper(info_.letter, m, em > 0 ? em : 0.6);
+    columnEm_ = em > 0 ? em : 0.6;
+    paper_ = layoutPaper(info_.letter, m, columnEm_);
     // The size as the pages state it: glyph offsets are reckoned with it.
     fontSize_ = std::round(paper_.fontSize * 1e6) / 1e6;
     ascent_ = hheaAscender(face) * fontSize_ / f.unitsPerEm;
@@ -151,7 +152,7 @@ class PdfRenderer : public PageRenderer {
     int column = 0;
     for (int i = 0; i < line.length;) {
       LineChar c = nextLineChar(line.text + i, line.length - i);
-      if (c.code != ' ') place(glyphOf(c.code), paper_.margin + column * paper_.advance, y);
+      if (c.code != ' ') place(glyphOf(c.code, c.columns), paper_.margin + column * paper_.advance, y);
       column += c.columns;
       i += c.used;
     }
@@ -227,7 +228,7 @@ class PdfRenderer : public PageRenderer {
 
   // The glyph of a character, looked up once: the report font's, else the
   // fallback font's, else the report font's box.
-  const Glyph &glyphOf(char32_t code) {
+  const Glyph &glyphOf(char32_t code, int columns) {
     Glyph *known = nullptr;
     if (code < kCachedCodes) {
       known = &basicGlyphs_[code];
@@ -243,7 +244,7 @@ class PdfRenderer : public PageRenderer {
       font = fallbackFor(code, glyph);
       if (font < 0) {
         font = primary_;
-        glyph = primary.boxFor(code);
+        glyph = primary.boxFor(code, columns * columnEm_ * 1000);
       }
     }
     PdfCode at = doc_.encode(font, glyph, code);
@@ -342,6 +343,7 @@ class PdfRenderer : public PageRenderer {
   int primary_ = 0;                     // the report font among the document's
   PaperLayout paper_;
   double fontSize_ = 0;
+  double columnEm_ = 0.6;               // a column's width in ems
   double ascent_ = 0;
   std::string title_;
   PdfBytes content_;                    // the open page's operators
