@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int kCompression = 1;         // the fastest: the pages repeat themselves a lot
+constexpr size_t kWriteBytes = 64 << 10;  // the file is written in pieces of this size
 constexpr int kCharsPerBlock = 100;     // entries of one block in a character map
 constexpr const char *kIdentity = "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
 
@@ -196,8 +197,15 @@ PdfDocument::PdfDocument(Write write, void *closure)
 PdfDocument::~PdfDocument() { libdeflate_free_compressor(zip_); }
 
 void PdfDocument::put(std::string_view bytes) {
-  if (!failed_ && !write_(closure_, bytes.data(), bytes.size())) failed_ = true;
+  pending_.add(bytes);
   written_ += bytes.size();
+  if (pending_.str().size() >= kWriteBytes) flush();
+}
+
+void PdfDocument::flush() {
+  std::string_view bytes = pending_.str();
+  if (!failed_ && !bytes.empty() && !write_(closure_, bytes.data(), bytes.size())) failed_ = true;
+  pending_.clear();
 }
 
 void PdfDocument::begin() {
@@ -470,5 +478,6 @@ bool PdfDocument::end(const std::string &title, const std::string &creator) {
   d.add(" 0 R /Info ").integer(infoId).add(" 0 R >>\nstartxref\n").integer(static_cast<long long>(xref));
   d.add("\n%%EOF\n");
   put(d.str());
+  flush();
   return embedded;
 }

@@ -81,6 +81,42 @@ class PdfBytes {
   size_t size_ = 0, capacity_ = 0;
 };
 
+// Numbers of one precision that come again and again (the offsets over the
+// blanks between a row's columns, the moves from row to row), each written
+// out once and then copied.
+class PdfNumbers {
+ public:
+  explicit PdfNumbers(int decimals) : decimals_(decimals) {}
+  // value in units of 10^-decimals, as PdfBytes::fixed writes it.
+  void write(PdfBytes &out, long long value) {
+    Entry &e = entries_[static_cast<unsigned long long>(value) % kEntries];
+    if (e.value != value || e.length == 0) {
+      scratch_.clear();
+      scratch_.fixed(value, decimals_);
+      e.value = value;
+      e.length = static_cast<unsigned char>(scratch_.str().size());
+      std::memcpy(e.text, scratch_.str().data(), e.length);
+    }
+    out.add(std::string_view(e.text, e.length));
+  }
+
+ private:
+  static constexpr size_t kEntries = 64;
+  struct Entry {
+    long long value = 0;
+    unsigned char length = 0;           // 0: empty
+    char text[23];
+  };
+  int decimals_;
+  Entry entries_[kEntries];
+  PdfBytes scratch_;
+};
+
+// value rounded to the nearest integer, halves away from zero.
+inline long long roundToInteger(double value) {
+  return static_cast<long long>(value < 0 ? value - 0.5 : value + 0.5);
+}
+
 // A font of the document: its face, the glyphs the pages used and the
 // characters they stand for (for copying text out of the PDF).
 //
@@ -159,6 +195,7 @@ class PdfDocument {
   bool embedFont(PdfFont &f, int index);
   void writeCodeSet(PdfFont::CodeSet &set, int cidFontId, const std::string &name);
   void put(std::string_view bytes);
+  void flush();
 
   Write write_;
   void *closure_;
@@ -172,4 +209,5 @@ class PdfDocument {
   libdeflate_compressor *zip_ = nullptr;
   std::vector<char> deflated_;          // a stream's compressed bytes, as many as the largest needed
   PdfBytes scratch_;
+  PdfBytes pending_;                    // bytes not yet given to write
 };

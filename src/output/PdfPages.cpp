@@ -295,8 +295,11 @@ class PdfRenderer : public PageRenderer {
       }
       // From the previous run's start, as written: the rounding of one
       // move does not add up over the page.
-      long long atX = std::llround(x * 1000), atY = std::llround(y * 1000);
-      content_.fixed(atX - lineX_, 3).add(' ').fixed(atY - lineY_, 3).add(" Td\n[(");
+      long long atX = roundToInteger(x * 1000), atY = roundToInteger(y * 1000);
+      moves_.write(content_, atX - lineX_);
+      content_.add(' ');
+      moves_.write(content_, atY - lineY_);
+      content_.add(" Td\n[(");
       lineX_ = atX;
       lineY_ = atY;
       runEnd_ = static_cast<double>(atX) / 1000;
@@ -304,8 +307,10 @@ class PdfRenderer : public PageRenderer {
     }
     if (std::fabs(x - runEnd_) > kSameSpot) {
       // Back over the blanks, in tenths of a thousandth of the size.
-      long long back = std::llround((runEnd_ - x) * 10000 / fontSize_);
-      content_.add(')').fixed(back, 1).add('(');
+      long long back = roundToInteger((runEnd_ - x) * 10000 / fontSize_);
+      content_.add(')');
+      offsets_.write(content_, back);
+      content_.add('(');
       runEnd_ -= static_cast<double>(back) * fontSize_ / 10000;
     }
     content_.add(static_cast<char>(g.code));
@@ -348,6 +353,8 @@ class PdfRenderer : public PageRenderer {
   std::string title_;
   PdfBytes content_;                    // the open page's operators
   PdfBytes underlines_;                 // its underlines' path
+  PdfNumbers moves_{3};                 // thousandths of a point
+  PdfNumbers offsets_{1};               // tenths of a thousandth of an em
   int pageFont_ = -1;                   // the code set the page's text is set in now
   int runFont_ = -1;                    // the code set of the row's open run; -1 none
   double runEnd_ = 0;                   // where the run's next glyph would go

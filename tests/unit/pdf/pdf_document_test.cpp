@@ -36,6 +36,21 @@ TEST(PdfBytes, NumbersRoundWithoutTrailingZerosOrNegativeZero) {
   EXPECT_EQ(b.str(), "-1.25 0.5 -0.007 1 -42");
 }
 
+TEST(PdfNumbers, CopiesAreTheNumbersEvenWhenTheyShareAnEntry) {
+  PdfNumbers numbers(1);
+  PdfBytes got, want;
+  // 5 and 69 (and -59) fall on one entry of the 64.
+  for (long long value : {5LL, 69LL, 5LL, -5LL, -59LL, 0LL, 69LL, -30103LL, -30103LL, 64LL}) {
+    numbers.write(got, value);
+    got.add(' ');
+    want.fixed(value, 1).add(' ');
+  }
+  EXPECT_EQ(got.str(), want.str());
+  EXPECT_EQ(roundToInteger(2.5), 3);
+  EXPECT_EQ(roundToInteger(-2.5), -3);
+  EXPECT_EQ(roundToInteger(-0.4), 0);
+}
+
 TEST(PdfBytes, TextStringsAsLiteralsOrUtf16) {
   PdfBytes b;
   b.textString("Sales (Q1) \\ total").add(' ').textString("Café").add(' ').textString("😀");
