@@ -454,7 +454,9 @@ bool PdfDocument::end(const std::string &title, const std::string &creator) {
 
   beginObject(catalogId_);
   d.clear();
-  d.add("<< /Type /Catalog /Pages ").integer(pagesId_).add(" 0 R >>\n");
+  // Fonts of OpenType (CFF) outlines came with PDF 1.6; the header says 1.5.
+  bool openType = std::any_of(fonts_.begin(), fonts_.end(), [](auto &f) { return !f->used.empty() && f->isCff(); });
+  d.add("<< /Type /Catalog /Pages ").integer(pagesId_).add(openType ? " 0 R /Version /1.6 >>\n" : " 0 R >>\n");
   put(d.str());
   endObject();
 
