@@ -7,7 +7,7 @@
 // character, the blanks between its words as offsets in the run.
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
-#include <pango/pangocairo.h>
+#include <pango/pangoft2.h>
 
 #include <atomic>
 #include <cerrno>
@@ -124,6 +124,7 @@ class PdfRenderer : public PageRenderer {
   ~PdfRenderer() override {
     if (fallbackFonts_) g_object_unref(fallbackFonts_);
     if (context_) g_object_unref(context_);
+    if (fontMap_) g_object_unref(fontMap_);
   }
 
   const char *start(const ReportMeasures &m, FILE *out) override {
@@ -256,7 +257,8 @@ class PdfRenderer : public PageRenderer {
   // is new, and the glyph (in glyph); -1 when no font has the character.
   int fallbackFor(char32_t code, hb_codepoint_t &glyph) {
     if (fallbackFonts_ == nullptr) {
-      context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
+      fontMap_ = pango_ft2_font_map_new();
+      context_ = pango_font_map_create_context(fontMap_);
       PangoFontDescription *description = pango_font_description_from_string(kFontFamily);
       pango_font_description_set_absolute_size(description, 12 * PANGO_SCALE);
       fallbackFonts_ = pango_context_load_fontset(context_, description, pango_language_get_default());
@@ -361,6 +363,7 @@ class PdfRenderer : public PageRenderer {
   long long lineX_ = 0, lineY_ = 0;     // the open run's start, in thousandths of a point
   std::vector<Glyph> basicGlyphs_ = std::vector<Glyph>(kCachedCodes);
   std::unordered_map<char32_t, Glyph> otherGlyphs_;
+  PangoFontMap *fontMap_ = nullptr;
   PangoContext *context_ = nullptr;
   PangoFontset *fallbackFonts_ = nullptr;
   std::unordered_map<hb_face_t *, int> fallbackFaces_;
