@@ -272,6 +272,8 @@ PdfCode PdfDocument::encode(int index, unsigned glyph, char32_t c) {
 }
 
 void PdfDocument::addPage(double width, double height, const PdfBytes &content) {
+  lastWidth_ = width;
+  lastHeight_ = height;
   int contentId = newObject();
   writeStream(contentId, "", content.str());
   int pageId = newObject();
@@ -299,19 +301,26 @@ bool PdfDocument::embedFont(PdfFont &f, int index) {
     if (g < f.glyphCount) outlines.push_back(g);
 
   hb_subset_input_t *input = hb_subset_input_create_or_fail();
-  if (input == nullptr) return false;
-  hb_set_t *keep = hb_subset_input_glyph_set(input);
-  for (unsigned g : outlines) hb_set_add(keep, g);
-  hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
-  hb_face_t *subset = hb_subset_or_fail(f.face, input);
-  hb_subset_input_destroy(input);
-  if (subset == nullptr) return false;
-  hb_blob_t *blob = hb_face_reference_blob(subset);
+  hb_face_t *subset = nullptr;
+  if (input != nullptr) {
+    hb_set_t *keep = hb_subset_input_glyph_set(input);
+    for (unsigned g : outlines) hb_set_add(keep, g);
+    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
+    subset = hb_subset_or_fail(f.face, input);
+    hb_subset_input_destroy(input);
+  }
+  // A font that harfbuzz cannot subset goes in whole, unless it is one of
+  // a collection (the file is then no font of its own).
+  hb_blob_t *blob = hb_face_reference_blob(subset != nullptr ? subset : f.face);
+  if (subset == nullptr && hb_face_count(blob) != 1) {
+    hb_blob_destroy(blob);
+    return false;
+  }
   unsigned fileLength = 0;
   const char *file = hb_blob_get_data(blob, &fileLength);
 
   bool cff = f.isCff();
-  std::string name = subsetTag(glyphs, index) + "+" + postScriptName(f.face);
+  std::string name = (subset != nullptr ? subsetTag(glyphs, index) + "+" : "") + postScriptName(f.face);
   double scale = 1000.0 / f.unitsPerEm;
   auto metric = [&](hb_tag_t table, unsigned offset) { return tableField(f.face, table, offset, true) * scale; };
   double ascent = metric(HB_TAG('h', 'h', 'e', 'a'), 4), descent = metric(HB_TAG('h', 'h', 'e', 'a'), 6);
@@ -353,7 +362,7 @@ bool PdfDocument::embedFont(PdfFont &f, int index) {
     d.add(" /CIDToGIDMap /Identity");
   }
   d.add(" /W [");
-  for (unsigned g : glyphs) d.add(' ').integer(g).add(" [").number(f.advance(g)).add(']');
+  for (unsigned g : glyphs) d.add(' ').integer(g).add(" [").integer(f.width(g)).add(']');
   d.add(" ] >>\n");
   beginObject(cidId);
   put(d.str());
@@ -428,6 +437,11 @@ void PdfDocument::writeCodeSet(PdfFont::CodeSet &set, int cidFontId, const std::
 }
 
 bool PdfDocument::end(const std::string &title, const std::string &creator) {
+  // Readers refuse a document without pages: an empty report is one blank page.
+  if (pages_.empty()) {
+    PdfBytes blank;
+    addPage(lastWidth_, lastHeight_, blank);
+  }
   bool embedded = true;
   for (size_t i = 0; i < fonts_.size(); ++i)
     if (!fonts_[i]->used.empty()) embedded = embedFont(*fonts_[i], static_cast<int>(i)) && embedded;
@@ -435,6 +449,7 @@ bool PdfDocument::end(const std::string &title, const std::string &creator) {
   PdfBytes d;
   d.add("<< /Font <<");
   for (const PdfFont::CodeSet *set : codeSets_) {
+    if (set->objectId == 0) continue;  // its font could not be embedded
     d.add(" /");
     resourceName(d, set->resource);
     d.add(' ').integer(set->objectId).add(" 0 R");

@@ -148,6 +148,8 @@ struct PdfFont {
   ~PdfFont();
   // A glyph's advance in thousandths of an em.
   double advance(unsigned glyph) const;
+  // The advance as the document states it, in whole thousandths.
+  long long width(unsigned glyph) const { return roundToInteger(advance(glyph)); }
   // The id that sets code as the font's box (its glyph 0) over advance
   // (thousandths of an em): one for each such character, so that the text
   // copied out of the PDF keeps them, each filling its columns.
@@ -181,6 +183,11 @@ class PdfDocument {
   static void resourceName(PdfBytes &out, int resource) { out.add('F').integer(resource); }
   // One page of width by height points with content (PDF operators).
   void addPage(double width, double height, const PdfBytes &content);
+  // The size of the blank page that a document without pages gets.
+  void setPageSize(double width, double height) {
+    lastWidth_ = width;
+    lastHeight_ = height;
+  }
   // The fonts, the page tree, the document's title and creator, and the
   // cross-reference table; false when a font could not be embedded.
   bool end(const std::string &title, const std::string &creator);
@@ -203,6 +210,7 @@ class PdfDocument {
   uint64_t written_ = 0;
   std::vector<uint64_t> offsets_;       // by object number; 0 is the free head
   std::vector<int> pages_;              // page objects in order
+  double lastWidth_ = 595.28, lastHeight_ = 841.89;  // the sheet of the last page
   std::vector<std::unique_ptr<PdfFont>> fonts_;
   std::vector<PdfFont::CodeSet *> codeSets_;  // every font's, by resource number
   int catalogId_ = 0, pagesId_ = 0, resourcesId_ = 0;

@@ -134,10 +134,11 @@ class PdfRenderer : public PageRenderer {
     doc_.begin();
     primary_ = doc_.addFont(face);
     PdfFont &f = doc_.font(primary_);
-    hb_codepoint_t m_glyph = 0;
-    double em = hb_font_get_nominal_glyph(f.font, 'M', &m_glyph) ? f.advance(m_glyph) / 1000 : 0;
+    hb_codepoint_t glyphM = 0;
+    double em = hb_font_get_nominal_glyph(f.font, 'M', &glyphM) ? f.advance(glyphM) / 1000 : 0;
     columnEm_ = em > 0 ? em : 0.6;
     paper_ = layoutPaper(info_.letter, m, columnEm_);
+    doc_.setPageSize(paper_.width, paper_.height);
     // The size as the pages state it: glyph offsets are reckoned with it.
     fontSize_ = std::round(paper_.fontSize * 1e6) / 1e6;
     ascent_ = hheaAscender(face) * fontSize_ / f.unitsPerEm;
@@ -287,7 +288,10 @@ class PdfRenderer : public PageRenderer {
   // The glyph at x on the baseline y: it continues the row's run when in
   // the same font, after an offset over the blanks between them.
   void place(const Glyph &g, double x, double y) {
-    if (g.resource != runFont_) {
+    // A run ends at a change of font, and where its offsets add up to more
+    // than ten ems: readers take large offsets for the gaps between words
+    // of one column, and text tools lay such rows out differently.
+    if (g.resource != runFont_ || std::fabs(x - runStart_ - runAdvance_) > kLongestOffsets * fontSize_) {
       closeRun();
       if (g.resource != pageFont_) {
         content_.add('/');
@@ -304,19 +308,25 @@ class PdfRenderer : public PageRenderer {
       content_.add(" Td\n[(");
       lineX_ = atX;
       lineY_ = atY;
-      runEnd_ = static_cast<double>(atX) / 1000;
+      // The offsets that follow are reckoned from the exact spot, as the
+      // glyphs' exact advances: text tools then see each column where the
+      // grid has it (the move itself is rounded to a thousandth of a point).
+      runStart_ = runEnd_ = x;
+      runAdvance_ = 0;
       runFont_ = g.resource;
     }
-    if (std::fabs(x - runEnd_) > kSameSpot) {
-      // Back over the blanks, in tenths of a thousandth of the size.
-      long long back = roundToInteger((runEnd_ - x) * 10000 / fontSize_);
+    // Back over the blanks, in thousandths of the size; less than a few
+    // is left as it is (the stated widths are rounded as much).
+    long long back = roundToInteger((runEnd_ - x) * 1000 / fontSize_);
+    if (back <= -kLeastOffset || back >= kLeastOffset) {
       content_.add(')');
       offsets_.write(content_, back);
       content_.add('(');
-      runEnd_ -= static_cast<double>(back) * fontSize_ / 10000;
+      runEnd_ -= static_cast<double>(back) * fontSize_ / 1000;
     }
     content_.add(static_cast<char>(g.code));
     runEnd_ += g.advance;
+    runAdvance_ += g.advance;
   }
 
   void closeRun() {
@@ -341,7 +351,8 @@ class PdfRenderer : public PageRenderer {
   }
 
   static constexpr char32_t kCachedCodes = 0x3000;  // the scripts of the font, in a table
-  static constexpr double kSameSpot = 0.001;        // points: no offset for less
+  static constexpr long long kLeastOffset = 3;      // thousandths of an em: no offset for less
+  static constexpr double kLongestOffsets = 10;     // ems of offsets in one run
 
   FILE *out_ = nullptr;
   DocumentInfo info_;
@@ -356,10 +367,12 @@ class PdfRenderer : public PageRenderer {
   PdfBytes content_;                    // the open page's operators
   PdfBytes underlines_;                 // its underlines' path
   PdfNumbers moves_{3};                 // thousandths of a point
-  PdfNumbers offsets_{1};               // tenths of a thousandth of an em
+  PdfNumbers offsets_{0};               // thousandths of an em
   int pageFont_ = -1;                   // the code set the page's text is set in now
   int runFont_ = -1;                    // the code set of the row's open run; -1 none
   double runEnd_ = 0;                   // where the run's next glyph would go
+  double runStart_ = 0;                 // where the run began
+  double runAdvance_ = 0;               // the advances of its glyphs
   long long lineX_ = 0, lineY_ = 0;     // the open run's start, in thousandths of a point
   std::vector<Glyph> basicGlyphs_ = std::vector<Glyph>(kCachedCodes);
   std::unordered_map<char32_t, Glyph> otherGlyphs_;

@@ -181,6 +181,16 @@ TEST(PdfDocument, CrossReferenceFindsEveryObject) {
   EXPECT_NE(file.find("/ToUnicode "), std::string::npos);
 }
 
+TEST(PdfDocument, AnEmptyDocumentHasOneBlankPage) {
+  std::string file;
+  PdfDocument doc(toString, &file);
+  doc.begin();
+  doc.setPageSize(612, 792);
+  ASSERT_TRUE(doc.end("", ""));
+  EXPECT_NE(file.find("/Type /Pages /Count 1 "), std::string::npos);
+  EXPECT_NE(file.find("/MediaBox [0 0 612 792]"), std::string::npos);
+}
+
 TEST(PdfDocument, RefusedWritesFailTheDocument) {
   PdfDocument doc(refuse, nullptr);
   doc.begin();
