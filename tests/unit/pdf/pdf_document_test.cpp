@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <sstream>
 #include <set>
 #include <string>
 
@@ -179,6 +181,93 @@ TEST(PdfDocument, CrossReferenceFindsEveryObject) {
   EXPECT_NE(file.find("/Title (Quarterly \\(draft\\))"), std::string::npos);
   EXPECT_NE(file.find("/FontFile2 "), std::string::npos);
   EXPECT_NE(file.find("/ToUnicode "), std::string::npos);
+}
+
+// An object's text by its number ("N 0 obj" found where it starts).
+std::string objectText(const std::string &file, int id) {
+  std::string head = "\n" + std::to_string(id) + " 0 obj\n";
+  size_t at = file.find(head);
+  if (at == std::string::npos) return "";
+  size_t end = file.find("endobj", at);
+  return file.substr(at + head.size(), end - at - head.size());
+}
+
+// The number after key in text ("/Encoding 12 0 R" gives 12); 0 when none.
+int reference(const std::string &text, const std::string &key) {
+  size_t at = text.find(key + " ");
+  return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + key.size() + 1);
+}
+
+// A stream object's data, inflated.
+std::string streamData(const std::string &file, int id) {
+  std::string text = objectText(file, id);
+  size_t start = text.find("stream\n") + 7;
+  size_t length = static_cast<size_t>(reference(text, "/Length"));
+  std::string out(1 << 20, '\0');
+  size_t got = 0;
+  libdeflate_decompressor *inflater = libdeflate_alloc_decompressor();
+  libdeflate_result result = libdeflate_zlib_decompress(inflater, text.data() + start, length, out.data(), out.size(), &got);
+  libdeflate_free_decompressor(inflater);
+  EXPECT_EQ(result, LIBDEFLATE_SUCCESS) << "stream " << id;
+  out.resize(got);
+  return out;
+}
+
+// The "<code> value" entries of a character map, by code.
+std::map<int, std::string> mapEntries(const std::string &map) {
+  std::map<int, std::string> entries;
+  std::istringstream lines(map);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.size() > 5 && line[0] == '<' && line[3] == '>' && line.find("<00> <FF>") == std::string::npos)
+      entries[std::stoi(line.substr(1, 2), nullptr, 16)] = line.substr(5);
+  return entries;
+}
+
+TEST(PdfDocument, EachCodeSetMapsItsCodesToTheirGlyphsAndCharacters) {
+  hb_face_t *face = reportFace();
+  if (face == nullptr) GTEST_SKIP() << "DejaVu Sans Mono is not installed";
+  std::string file;
+  PdfDocument doc(toString, &file);
+  doc.begin();
+  int font = doc.addFont(face);
+  struct Set {
+    std::map<int, std::string> glyphs, chars;
+  };
+  std::map<int, Set> expected;  // by resource
+  int encoded = 0;
+  for (char32_t c = 0x21; encoded < 400 && c < 0x3000; ++c) {
+    hb_codepoint_t glyph = 0;
+    if (!hb_font_get_nominal_glyph(doc.font(font).font, c, &glyph)) continue;
+    PdfCode code = doc.encode(font, glyph, c);
+    char utf16[8];
+    std::snprintf(utf16, sizeof utf16, "<%04X>", static_cast<unsigned>(c));
+    expected[code.resource].glyphs[code.code] = std::to_string(glyph);
+    expected[code.resource].chars[code.code] = utf16;
+    ++encoded;
+  }
+  unsigned box = doc.font(font).boxFor(0x4E2D, 1204);
+  PdfCode boxCode = doc.encode(font, box, 0x4E2D);
+  expected[boxCode.resource].glyphs[boxCode.code] = std::to_string(box);
+  expected[boxCode.resource].chars[boxCode.code] = "<4E2D>";
+  PdfBytes content;
+  doc.addPage(595.28, 841.89, content);
+  ASSERT_TRUE(doc.end("", ""));
+  ASSERT_EQ(expected.size(), 2u);
+
+  std::string resources = objectText(file, 3);
+  for (auto &[resource, set] : expected) {
+    std::string type0 = objectText(file, reference(resources, "/F" + std::to_string(resource)));
+    ASSERT_NE(type0.find("/Subtype /Type0"), std::string::npos) << resource;
+    EXPECT_EQ(mapEntries(streamData(file, reference(type0, "/Encoding"))), set.glyphs) << "set " << resource;
+    EXPECT_EQ(mapEntries(streamData(file, reference(type0, "/ToUnicode"))), set.chars) << "set " << resource;
+    // One embedded font under both sets, which knows the box's width.
+    size_t descendant = type0.find("/DescendantFonts [");
+    ASSERT_NE(descendant, std::string::npos);
+    std::string cidFont = objectText(file, std::atoi(type0.c_str() + descendant + 18));
+    EXPECT_NE(cidFont.find(" " + std::to_string(box) + " [1204]"), std::string::npos);
+    EXPECT_NE(cidFont.find("/CIDToGIDMap "), std::string::npos);
+  }
 }
 
 TEST(PdfDocument, AnEmptyDocumentHasOneBlankPage) {
