@@ -6,10 +6,10 @@
 #   install-deps.sh --list demo|package|test   print the list, install nothing
 set -eu
 # The program: compiler, build tools, the libraries it links (SQLite,
-# unixODBC, libpq, utf8proc; cairo and pango for its PDF module), a font
+# unixODBC, libpq, utf8proc; pango, harfbuzz and libdeflate for its PDF module), a font
 # for PDF reports, and the sqlite3 shell that makes the demo database.
 demo=(g++ cmake make pkg-config libsqlite3-dev sqlite3 unixodbc-dev libpq-dev
-      libcairo2-dev libpango1.0-dev libutf8proc-dev libmariadb-dev fonts-dejavu-core)
+      libpango1.0-dev libharfbuzz-dev libdeflate-dev libutf8proc-dev libmariadb-dev fonts-dejavu-core)
 # The tests: GoogleTest; a PostgreSQL server and the ODBC drivers of the
 # server tests; mandoc (manual pages); dpkg-dev and lintian (the package);
 # poppler-utils and html5lib (PDF and HTML reports); python3 (pseudo-

@@ -1,15 +1,17 @@
-// The PDF report (cairo): one PDF page per report page, the rows set on a
-// grid of columns in DejaVu Sans Mono (embedded as a subset), underlines
-// drawn as lines. Characters the font lacks (East Asian text, for one) are
-// set through pango, which falls back to a system font that has them.
-#include <cairo-ft.h>
-#include <cairo-pdf.h>
-#include <cairo.h>
-#include <malloc.h>
-#include <pango/pangocairo.h>
+// The PDF report: one PDF page per report page, the rows set on a grid of
+// columns in DejaVu Sans Mono (embedded as a subset), underlines drawn as
+// lines. Characters the font lacks (East Asian text, for one) are set in
+// the font that pango's fallback chooses for them, embedded as well.
+//
+// Each row is one text run per font: its glyphs looked up once per
+// character, the blanks between its words as offsets in the run.
+#include <fontconfig/fontconfig.h>
+#include <hb-ot.h>
+#include <pango/pangoft2.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "output/Characters.h"
+#include "output/PdfDocument.h"
 #include "output/Spool.h"
 
 namespace {
@@ -115,213 +118,273 @@ class MissingGlyphs {
 
 class PdfRenderer : public PageRenderer {
  public:
-  PdfRenderer(const DocumentInfo &info, std::shared_ptr<FcPattern> font) : info_(info), font_(std::move(font)) {}
+  PdfRenderer(const DocumentInfo &info, std::shared_ptr<FcPattern> font)
+      : info_(info), font_(std::move(font)), doc_(writeToFile, this) {}
 
   ~PdfRenderer() override {
-    if (fallbackLayout_) g_object_unref(fallbackLayout_);
-    if (scaledFont_) cairo_scaled_font_destroy(scaledFont_);
-    if (cr_) cairo_destroy(cr_);
-    if (surface_) cairo_surface_destroy(surface_);
-    if (face_) cairo_font_face_destroy(face_);
+    if (fallbackFonts_) g_object_unref(fallbackFonts_);
+    if (context_) g_object_unref(context_);
+    if (fontMap_) g_object_unref(fontMap_);
   }
 
   const char *start(const ReportMeasures &m, FILE *out) override {
     out_ = out;
-    face_ = cairo_ft_font_face_create_for_pattern(font_.get());
-    paper_ = layoutPaper(info_.letter, m, columnEms());
-    surface_ = cairo_pdf_surface_create_for_stream(writeToFile, this, paper_.width, paper_.height);
-    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) return failure(cairo_surface_status(surface_));
-    std::string title = documentTitle(m, info_);
-    cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_TITLE, title.c_str());
-    cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_CREATOR, "kelvordantix " KELVORDANTIX_VERSION);
-    cr_ = cairo_create(surface_);
-    cairo_set_font_face(cr_, face_);
-    cairo_set_font_size(cr_, paper_.fontSize);
-    setFontOptions(cr_);
-    scaledFont_ = cairo_scaled_font_reference(cairo_get_scaled_font(cr_));
-    cairo_font_extents_t extents;
-    cairo_scaled_font_extents(scaledFont_, &extents);
-    ascent_ = extents.ascent;
-    cairo_set_line_width(cr_, paper_.fontSize * kUnderlineWeight);
+    hb_face_t *face = openFace();
+    if (face == nullptr) return "the font file of DejaVu Sans Mono cannot be read";
+    doc_.begin();
+    primary_ = doc_.addFont(face);
+    PdfFont &f = doc_.font(primary_);
+    hb_codepoint_t glyphM = 0;
+    double em = hb_font_get_nominal_glyph(f.font, 'M', &glyphM) ? f.advance(glyphM) / 1000 : 0;
+    columnEm_ = em > 0 ? em : 0.6;
+    paper_ = layoutPaper(info_.letter, m, columnEm_);
+    doc_.setPageSize(paper_.width, paper_.height);
+    // The size as the pages state it: glyph offsets are reckoned with it.
+    fontSize_ = std::round(paper_.fontSize * 1e6) / 1e6;
+    ascent_ = hheaAscender(face) * fontSize_ / f.unitsPerEm;
+    title_ = documentTitle(m, info_);
+    beginContent();
     return nullptr;
   }
 
   void beginPage(int) override {}
 
-  // Rows gather their glyphs and underlines; the page draws them at its end
-  // in one call each, which costs cairo less than a call per row.
   void row(int index, const PrintLine &line) override {
-    double baseline = paper_.margin + ascent_ + index * paper_.pitch;
+    double y = paper_.height - (paper_.margin + ascent_ + index * paper_.pitch);
     int column = 0;
     for (int i = 0; i < line.length;) {
       LineChar c = nextLineChar(line.text + i, line.length - i);
-      if (c.code != ' ') place(c.code, paper_.margin + column * paper_.advance, baseline);
+      if (c.code != ' ') place(glyphOf(c.code, c.columns), paper_.margin + column * paper_.advance, y);
       column += c.columns;
       i += c.used;
     }
-    addUnderlines(line, baseline);
+    closeRun();
+    addUnderlines(line, y - paper_.fontSize * kUnderlineDrop);
   }
 
   void endPage(int) override {
-    if (!glyphs_.empty()) cairo_show_glyphs(cr_, glyphs_.data(), static_cast<int>(glyphs_.size()));
-    glyphs_.clear();
-    if (underlined_) cairo_stroke(cr_);
-    underlined_ = false;
-    for (const Fallback &f : fallbacks_) drawFallback(f);
-    fallbacks_.clear();
-    cairo_show_page(cr_);
+    content_.add("ET\n");
+    if (!underlines_.empty()) {
+      content_.add("0 J ").number(paper_.fontSize * kUnderlineWeight).add(" w\n").add(underlines_.str()).add("S\n");
+      underlines_.clear();
+    }
+    doc_.addPage(paper_.width, paper_.height, content_);
+    beginContent();
   }
 
   const char *end() override {
     missing_.warn();
-    cairo_surface_finish(surface_);
+    bool embedded = doc_.end(title_, "kelvordantix " KELVORDANTIX_VERSION);
     if (writeErrno_ != 0) return std::strerror(writeErrno_);
-    cairo_status_t status = cairo_surface_status(surface_);
-    return status == CAIRO_STATUS_SUCCESS ? nullptr : failure(status);
+    if (doc_.failed()) return "error while writing to output stream";
+    return embedded ? nullptr : "a font could not be embedded";
   }
 
-  // cairo completes an unfinished document when it is destroyed; the
-  // writes of that are refused.
+  // The document is abandoned: its remaining writes are refused.
   void discard() override { out_ = nullptr; }
 
  private:
-  struct Fallback {
-    char32_t code;
-    double x, baseline;
+  // Where a character is set: its code in one of the document's fonts and
+  // the glyph's advance in points.
+  struct Glyph {
+    int resource = -1;                  // the code set; -1: not looked up yet
+    unsigned char code = 0;
+    double advance = 0;
   };
 
-  // Unhinted: hinted metrics would round the advance to whole units.
-  static cairo_font_options_t *unhinted() {
-    cairo_font_options_t *options = cairo_font_options_create();
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    return options;
+  // The report font's face from its file, as fontconfig found it.
+  hb_face_t *openFace() {
+    FcChar8 *file = nullptr;
+    int index = 0;
+    if (FcPatternGetString(font_.get(), FC_FILE, 0, &file) != FcResultMatch) return nullptr;
+    FcPatternGetInteger(font_.get(), FC_INDEX, 0, &index);
+    hb_blob_t *blob = hb_blob_create_from_file_or_fail(reinterpret_cast<const char *>(file));
+    if (blob == nullptr) return nullptr;
+    hb_face_t *face = hb_face_create(blob, static_cast<unsigned>(index));
+    hb_blob_destroy(blob);
+    if (hb_face_get_glyph_count(face) == 0) {
+      hb_face_destroy(face);
+      return nullptr;
+    }
+    return face;
   }
 
-  static void setFontOptions(cairo_t *cr) {
-    cairo_font_options_t *options = unhinted();
-    cairo_set_font_options(cr, options);
-    cairo_font_options_destroy(options);
+  // The distance from the top of a row to its baseline, in font units.
+  static int hheaAscender(hb_face_t *face) {
+    hb_blob_t *hhea = hb_face_reference_table(face, HB_TAG('h', 'h', 'e', 'a'));
+    unsigned length = 0;
+    const char *data = hb_blob_get_data(hhea, &length);
+    int ascender = length >= 6 ? static_cast<int16_t>(static_cast<unsigned char>(data[4]) << 8 |
+                                                      static_cast<unsigned char>(data[5]))
+                               : 0;
+    hb_blob_destroy(hhea);
+    return ascender;
   }
 
-  // The width of a column in ems: the advance of the font's "M".
-  double columnEms() {
-    cairo_matrix_t size, ctm;
-    cairo_matrix_init_identity(&size);
-    cairo_matrix_init_identity(&ctm);
-    cairo_font_options_t *options = unhinted();
-    cairo_scaled_font_t *unit = cairo_scaled_font_create(face_, &size, &ctm, options);
-    cairo_text_extents_t extents;
-    cairo_scaled_font_text_extents(unit, "M", &extents);
-    cairo_scaled_font_destroy(unit);
-    cairo_font_options_destroy(options);
-    return extents.x_advance > 0 ? extents.x_advance : 0.6;
+  void beginContent() {
+    content_.clear();
+    content_.add("0 g\nBT\n");
+    pageFont_ = -1;
+    lineX_ = lineY_ = 0;
   }
 
-  // The report font's glyph for code, looked up once; 0 when it has none.
-  unsigned long glyphOf(char32_t code) {
-    if (code < kCachedCodes && basicGlyphs_[code] != kUnknownGlyph) return basicGlyphs_[code];
-    auto known = otherGlyphs_.find(code);
-    if (known != otherGlyphs_.end()) return known->second;
-    char utf8[4];
-    int length = encodeUtf8(code, utf8);
-    cairo_glyph_t *glyphs = nullptr;
-    int count = 0;
-    unsigned long glyph = 0;
-    if (cairo_scaled_font_text_to_glyphs(scaledFont_, 0, 0, utf8, length, &glyphs, &count, nullptr, nullptr,
-                                         nullptr) == CAIRO_STATUS_SUCCESS &&
-        count == 1)
-      glyph = glyphs[0].index;
-    cairo_glyph_free(glyphs);
+  // The glyph of a character, looked up once: the report font's, else the
+  // fallback font's, else the report font's box.
+  const Glyph &glyphOf(char32_t code, int columns) {
+    Glyph *known = nullptr;
     if (code < kCachedCodes) {
-      basicGlyphs_[code] = static_cast<uint32_t>(glyph);
+      known = &basicGlyphs_[code];
     } else {
-      otherGlyphs_.emplace(code, glyph);
+      known = &otherGlyphs_[code];
     }
-    return glyph;
-  }
-
-  void place(char32_t code, double x, double baseline) {
-    unsigned long glyph = glyphOf(code);
-    if (glyph != 0) {
-      glyphs_.push_back({glyph, x, baseline});
-    } else {
-      fallbacks_.push_back({code, x, baseline});
+    if (known->resource >= 0) return *known;
+    PdfFont &primary = doc_.font(primary_);
+    hb_codepoint_t glyph = 0;
+    int font = primary_;
+    if (!hb_font_get_nominal_glyph(primary.font, code, &glyph)) {
       missing_.note(code);
+      font = fallbackFor(code, glyph);
+      if (font < 0) {
+        font = primary_;
+        glyph = primary.boxFor(code, columns * columnEm_ * 1000);
+      }
     }
+    PdfCode at = doc_.encode(font, glyph, code);
+    *known = {at.resource, at.code, doc_.font(font).advance(glyph) * fontSize_ / 1000};
+    return *known;
   }
 
-  // One character through pango, its baseline on the row's.
-  void drawFallback(const Fallback &f) {
-    if (fallbackLayout_ == nullptr) {
-      fallbackLayout_ = pango_cairo_create_layout(cr_);
+  // The font pango's fallback sets code in, added to the document when it
+  // is new, and the glyph (in glyph); -1 when no font has the character.
+  int fallbackFor(char32_t code, hb_codepoint_t &glyph) {
+    if (fallbackFonts_ == nullptr) {
+      fontMap_ = pango_ft2_font_map_new();
+      context_ = pango_font_map_create_context(fontMap_);
       PangoFontDescription *description = pango_font_description_from_string(kFontFamily);
-      pango_font_description_set_absolute_size(description, paper_.fontSize * PANGO_SCALE);
-      pango_layout_set_font_description(fallbackLayout_, description);
+      pango_font_description_set_absolute_size(description, 12 * PANGO_SCALE);
+      fallbackFonts_ = pango_context_load_fontset(context_, description, pango_language_get_default());
       pango_font_description_free(description);
     }
-    char utf8[4];
-    pango_layout_set_text(fallbackLayout_, utf8, encodeUtf8(f.code, utf8));
-    double baseline = static_cast<double>(pango_layout_get_baseline(fallbackLayout_)) / PANGO_SCALE;
-    cairo_move_to(cr_, f.x, f.baseline - baseline);
-    pango_cairo_show_layout(cr_, fallbackLayout_);
-    cairo_new_path(cr_);
+    if (fallbackFonts_ == nullptr) return -1;
+    PangoFont *font = pango_fontset_get_font(fallbackFonts_, static_cast<guint>(code));
+    if (font == nullptr) return -1;
+    hb_font_t *shaper = pango_font_get_hb_font(font);
+    hb_face_t *face = shaper ? hb_font_get_face(shaper) : nullptr;
+    bool found = face != nullptr && hb_font_get_nominal_glyph(shaper, code, &glyph);
+    int index = -1;
+    if (found) {
+      auto known = fallbackFaces_.find(face);
+      if (known != fallbackFaces_.end()) {
+        index = known->second;
+      } else {
+        index = doc_.addFont(hb_face_reference(face));
+        fallbackFaces_.emplace(face, index);
+      }
+    }
+    g_object_unref(font);
+    return index;
   }
 
-  // A line under each run's columns, into the page's path.
-  void addUnderlines(const PrintLine &line, double baseline) {
-    double y = baseline + paper_.fontSize * kUnderlineDrop;
+  // The glyph at x on the baseline y: it continues the row's run when in
+  // the same font, after an offset over the blanks between them.
+  void place(const Glyph &g, double x, double y) {
+    // A run ends at a change of font, and where its offsets add up to more
+    // than ten ems: readers take large offsets for the gaps between words
+    // of one column, and text tools lay such rows out differently.
+    if (g.resource != runFont_ || std::fabs(x - runStart_ - runAdvance_) > kLongestOffsets * fontSize_) {
+      closeRun();
+      if (g.resource != pageFont_) {
+        content_.add('/');
+        PdfDocument::resourceName(content_, g.resource);
+        content_.add(' ').number(fontSize_, 6).add(" Tf\n");
+        pageFont_ = g.resource;
+      }
+      // From the previous run's start, as written: the rounding of one
+      // move does not add up over the page.
+      long long atX = roundToInteger(x * 1000), atY = roundToInteger(y * 1000);
+      moves_.write(content_, atX - lineX_);
+      content_.add(' ');
+      moves_.write(content_, atY - lineY_);
+      content_.add(" Td\n[(");
+      lineX_ = atX;
+      lineY_ = atY;
+      // The offsets that follow are reckoned from the exact spot, as the
+      // glyphs' exact advances: text tools then see each column where the
+      // grid has it (the move itself is rounded to a thousandth of a point).
+      runStart_ = runEnd_ = x;
+      runAdvance_ = 0;
+      runFont_ = g.resource;
+    }
+    // Back over the blanks, in thousandths of the size; less than a few
+    // is left as it is (the stated widths are rounded as much).
+    long long back = roundToInteger((runEnd_ - x) * 1000 / fontSize_);
+    if (back <= -kLeastOffset || back >= kLeastOffset) {
+      content_.add(')');
+      offsets_.write(content_, back);
+      content_.add('(');
+      runEnd_ -= static_cast<double>(back) * fontSize_ / 1000;
+    }
+    content_.add(static_cast<char>(g.code));
+    runEnd_ += g.advance;
+    runAdvance_ += g.advance;
+  }
+
+  void closeRun() {
+    if (runFont_ >= 0) content_.add(")]TJ\n");
+    runFont_ = -1;
+  }
+
+  // A line under each run's columns, stroked at the end of the page.
+  void addUnderlines(const PrintLine &line, double y) {
     for (int r = 0; r < line.runCount; ++r) {
-      cairo_move_to(cr_, paper_.margin + (line.runs[r].first - 1) * paper_.advance, y);
-      cairo_line_to(cr_, paper_.margin + line.runs[r].last * paper_.advance, y);
-      underlined_ = true;
+      underlines_.number(paper_.margin + (line.runs[r].first - 1) * paper_.advance).add(' ').number(y).add(" m ");
+      underlines_.number(paper_.margin + line.runs[r].last * paper_.advance).add(' ').number(y).add(" l\n");
     }
   }
 
-  static cairo_status_t writeToFile(void *closure, const unsigned char *data, unsigned int length) {
+  static bool writeToFile(void *closure, const char *data, size_t length) {
     auto *self = static_cast<PdfRenderer *>(closure);
-    if (self->out_ == nullptr) return CAIRO_STATUS_WRITE_ERROR;
-    if (std::fwrite(data, 1, length, self->out_) == length) return CAIRO_STATUS_SUCCESS;
+    if (self->out_ == nullptr) return false;
+    if (std::fwrite(data, 1, length, self->out_) == length) return true;
     if (self->writeErrno_ == 0) self->writeErrno_ = errno ? errno : EIO;
-    return CAIRO_STATUS_WRITE_ERROR;
+    return false;
   }
 
-  const char *failure(cairo_status_t status) { return cairo_status_to_string(status); }
+  static constexpr char32_t kCachedCodes = 0x3000;  // the scripts of the font, in a table
+  static constexpr long long kLeastOffset = 3;      // thousandths of an em: no offset for less
+  static constexpr double kLongestOffsets = 10;     // ems of offsets in one run
 
   FILE *out_ = nullptr;
   DocumentInfo info_;
   std::shared_ptr<FcPattern> font_;
-  cairo_font_face_t *face_ = nullptr;
-  cairo_surface_t *surface_ = nullptr;
-  cairo_t *cr_ = nullptr;
-  cairo_scaled_font_t *scaledFont_ = nullptr;
-  PangoLayout *fallbackLayout_ = nullptr;
+  PdfDocument doc_;
+  int primary_ = 0;                     // the report font among the document's
   PaperLayout paper_;
+  double fontSize_ = 0;
+  double columnEm_ = 0.6;               // a column's width in ems
   double ascent_ = 0;
-  bool underlined_ = false;             // the page's path holds underlines
-  int writeErrno_ = 0;
-  static constexpr char32_t kCachedCodes = 0x3000;  // the scripts of the font, in a table
-  static constexpr uint32_t kUnknownGlyph = UINT32_MAX;
-  std::vector<uint32_t> basicGlyphs_ = std::vector<uint32_t>(kCachedCodes, kUnknownGlyph);
-  std::unordered_map<char32_t, unsigned long> otherGlyphs_;
-  std::vector<cairo_glyph_t> glyphs_;
-  std::vector<Fallback> fallbacks_;
+  std::string title_;
+  PdfBytes content_;                    // the open page's operators
+  PdfBytes underlines_;                 // its underlines' path
+  PdfNumbers moves_{3};                 // thousandths of a point
+  PdfNumbers offsets_{0};               // thousandths of an em
+  int pageFont_ = -1;                   // the code set the page's text is set in now
+  int runFont_ = -1;                    // the code set of the row's open run; -1 none
+  double runEnd_ = 0;                   // where the run's next glyph would go
+  double runStart_ = 0;                 // where the run began
+  double runAdvance_ = 0;               // the advances of its glyphs
+  long long lineX_ = 0, lineY_ = 0;     // the open run's start, in thousandths of a point
+  std::vector<Glyph> basicGlyphs_ = std::vector<Glyph>(kCachedCodes);
+  std::unordered_map<char32_t, Glyph> otherGlyphs_;
+  PangoFontMap *fontMap_ = nullptr;
+  PangoContext *context_ = nullptr;
+  PangoFontset *fallbackFonts_ = nullptr;
+  std::unordered_map<hb_face_t *, int> fallbackFaces_;
   MissingGlyphs missing_;
+  int writeErrno_ = 0;
 };
 
 }  // namespace
-
-// cairo allocates and frees buffers of a few hundred KiB for every page
-// (its glyph and stream buffers). With malloc's defaults the render
-// thread's arena hands them back to the kernel each time and takes them
-// again: half the document's CPU went to that (madvise, page faults and
-// TLB flushes). Keeping a few MiB spare costs far less than that.
-static void keepPageBuffers() {
-  constexpr int kSpareBytes = 16 << 20;     // free memory an arena keeps
-  constexpr int kMappedBytes = 4 << 20;     // blocks this large get their own mapping
-  mallopt(M_TRIM_THRESHOLD, kSpareBytes);
-  mallopt(M_MMAP_THRESHOLD, kMappedBytes);
-}
 
 std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
   std::shared_ptr<FcPattern> font(findReportFont(), FcPatternDestroy);
@@ -329,7 +392,6 @@ std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, cons
     why = "font DejaVu Sans Mono not found (Debian package fonts-dejavu-core)";
     return nullptr;
   }
-  keepPageBuffers();
   return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out,
                           info.stopRequested, why);
 }

@@ -189,6 +189,14 @@ a line of the second page that is much wider than anything on the first page,
 one hundred and ten positions wide: it decides the font size of every page.
 .TE
 """
+# More characters than one font of one-byte codes holds (Latin, Greek,
+# Cyrillic), one that only a fallback font has (in DejaVu Sans), and some
+# that no installed font has (boxes, which still copy as text).
+CHARACTERS_RPF = "".join(
+    "".join(chr(c) for c in range(first, first + 40)) + " .N\n"
+    for first in (0xC0, 0xE8, 0x110, 0x138, 0x391 + 0x12, 0x3C1, 0x410, 0x438, 0x460, 0x490, 0x4B8)
+) + "Stra\u1e9ee and \u4e2d\u6587 .N\n"
+
 UTF8_SQL = """\
 CREATE TABLE words (greek VARCHAR2(40), cyrillic VARCHAR2(40), latin VARCHAR2(40));
 INSERT INTO words VALUES ('Ελληνικά κείμενο', 'Кириллический текст', 'Fußgänger Ærø naïve & <x>');
@@ -213,6 +221,14 @@ def main():
     with open(os.path.join(WORK, "widening.rpf"), "w") as f:
         f.write(WIDENING_RPF)
     formats("widening", ["widening.rpf"], [], "Widening")
+    with open(os.path.join(WORK, "characters.rpf"), "w", encoding="utf-8") as f:
+        f.write(CHARACTERS_RPF)
+    formats("characters", ["characters.rpf"], [], "characters.rpf")
+    fonts = subprocess.run(["pdffonts", os.path.join(WORK, "characters.pdf")], capture_output=True, text=True).stdout
+    rows = [line.split() for line in fonts.splitlines()[2:]]
+    check(len(rows) >= 3 and all(r[-5:-2] == ["yes", "yes", "yes"] for r in rows),
+          f"characters: every font embedded as a subset with its characters: {fonts}")
+    check(any("DejaVuSans" in r[0] and "Mono" not in r[0] for r in rows), "characters: the fallback font embedded")
     formats("sample_rpt", ["sample.rpt"], ["scott/tiger@demo.db"], "Kelvordantix Demo Company")
     formats("sample_rpf", ["sample.rpf"], [], "Kelvordantix")
     formats("report_pages", ["report_pages.rpf"], [], "Quarterly Sales")
