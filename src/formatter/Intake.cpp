@@ -115,24 +115,38 @@ struct LineMasks {
   uint64_t high[kMaskWords];
 };
 
+#ifdef __SSE2__
+// Sixteen bytes from i on into the masks; only the first `valid` count.
+// Returns the bits of the bytes that need marking (control characters are
+// the bytes at most 31).
+unsigned maskBlock(const unsigned char *bytes, size_t i, unsigned valid, LineMasks &masks) {
+  const __m128i blank = _mm_set1_epi8(' ');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i lastControl = _mm_set1_epi8(0x1F);
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+  __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, lastControl), v);
+  unsigned keep = valid >= 16 ? 0xFFFFu : (1u << valid) - 1;
+  unsigned special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, _mm_cmpeq_epi8(v, backslash)))) & keep;
+  uint64_t shift = i & 63;
+  if (shift == 0) masks.blanks[i >> 6] = masks.high[i >> 6] = 0;
+  masks.blanks[i >> 6] |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank))) & keep) << shift;
+  masks.high[i >> 6] |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(v)) & keep) << shift;
+  return special;
+}
+#endif
+
 bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
   size_t i = 0;
   bool special = false;
 #ifdef __SSE2__
-  // Sixteen bytes at a time: a control character is a byte at most 31.
-  const __m128i blank = _mm_set1_epi8(' ');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i lastControl = _mm_set1_epi8(0x1F);
-  for (; i + 16 <= length; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-    __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, lastControl), v);
-    special |= _mm_movemask_epi8(_mm_or_si128(control, _mm_cmpeq_epi8(v, backslash))) != 0;
-    uint64_t shift = i & 63;
-    if (shift == 0) masks.blanks[i >> 6] = masks.high[i >> 6] = 0;
-    masks.blanks[i >> 6] |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank))) << shift;
-    masks.high[i >> 6] |= static_cast<uint64_t>(_mm_movemask_epi8(v)) << shift;
+  for (; i + 16 <= length; i += 16) special |= maskBlock(text + i, i, 16, masks) != 0;
+  if (i < length) {
+    // The last bytes from a copy, so that nothing past the line is read.
+    unsigned char last[16] = {};
+    std::memcpy(last, text + i, length - i);
+    special |= maskBlock(last, i, static_cast<unsigned>(length - i), masks) != 0;
   }
-#endif
+#else
   for (; i < length; ++i) {
     unsigned char c = text[i];
     uint64_t bit = uint64_t{1} << (i & 63);
@@ -141,6 +155,7 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
     if (c == ' ') masks.blanks[i >> 6] |= bit;
     if (c >= 0x80) masks.high[i >> 6] |= bit;
   }
+#endif
   return !special;
 }
 
