@@ -168,10 +168,7 @@ static int readInputLine(Job &job) {
     // The line ends as it stands when its byte after the largest is read.
     bool tooBig = take > static_cast<size_t>(kMaxLineChars - n);
     if (tooBig) take = static_cast<size_t>(kMaxLineChars + 1 - n);
-    for (size_t i = 0; i < take; ++i) {
-      unsigned char c = static_cast<unsigned char>(start[i]);
-      line[n + static_cast<int>(i)] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';
-    }
+    copyInputBytes(line + n, start, take);
     n += static_cast<int>(take);
     in.next += take;
     if (tooBig) {

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <iterator>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
 
@@ -30,55 +34,124 @@ void alignRight(RpfFormatter &rpf, GroupLine &line) {
   if (last < rpf.StrPos) return;        // no character on the line
   int shift = rpf.EndPos - last;
   if (shift <= 0) return;
-  int length = last - rpf.StrPos + 1;
-  std::memmove(line.cells + rpf.StrPos + shift, line.cells + rpf.StrPos,
-               static_cast<size_t>(length) * sizeof(LineCell));
-  std::fill(line.cells + rpf.StrPos, line.cells + rpf.StrPos + shift, LineCell{});
+  shiftPositions(line, rpf.StrPos, last - rpf.StrPos + 1, shift);
 }
-
-bool isGap(const GroupLine &line, int p) { return line.cells[p].at == 0; }
 
 // Widening of a broken line: when the spare positions after the text are
 // fewer than its gaps between words, one blank is inserted after each of
 // the first `spare` blanks, so the text ends exactly at EndPos. A line with
 // at least as many spare positions as gaps stays as placed.
-void alignFill(RpfFormatter &rpf, GroupLine &line) {
-  int first = rpf.StrPos;
-  int last = rpf.NowPos - 2;
-  int spare = rpf.EndPos - rpf.NowPos + 2;
-  if (last - first + 1 < 2 || spare < 1) return;
+//
+// row holds the positions (plain bytes or cells), gapAt lists the gaps of
+// first..last in order, and words is the number of words there.
+template <typename Position>
+void widen(Position *row, int last, int spare, const int *gapAt, int gaps, int words, Position blank) {
+  if (words < 2 || spare >= words - 1) return;
+  // The positions after gap k move right by k + 1 (up to the next doubled
+  // gap, which moves with them), and a blank fills the position after gap
+  // k. Moved from the right, so that nothing is overwritten before it moves.
+  int doubled = std::min(spare, gaps);
+  for (int k = doubled - 1; k >= 0; --k) {
+    int from = gapAt[k] + 1;
+    int to = k == doubled - 1 ? last : gapAt[k + 1];
+    if (to >= from) std::memmove(row + from + k + 1, row + from, static_cast<size_t>(to - from + 1) * sizeof(Position));
+    row[from + k] = blank;
+  }
+}
+
+// The gaps of positions first..last of a line of cells; returns the words.
+int findCellGaps(const GroupLine &line, int first, int last, int *gapAt, int &gaps) {
   // Without branches: the line's words and gaps follow no pattern.
-  int gapAt[kLinePositions + 1];
-  int words = 0, gaps = 0;
+  int words = 0;
+  gaps = 0;
   bool afterGap = true;
   for (int p = first; p <= last; ++p) {
-    bool gap = isGap(line, p);
+    bool gap = line.cells[p].at == 0;
     words += !gap && afterGap;
     gapAt[gaps] = p;
     gaps += gap;
     afterGap = gap;
   }
-  if (words < 2 || spare >= words - 1) return;
-  // The cells after gap k move right by k + 1 (up to the next doubled gap,
-  // which moves with them), and a blank fills the position after gap k.
-  // Moved from the right, so that nothing is overwritten before it moves.
-  int doubled = std::min(spare, gaps);
-  for (int k = doubled - 1; k >= 0; --k) {
-    int from = gapAt[k] + 1;
-    int to = k == doubled - 1 ? last : gapAt[k + 1];
-    if (to >= from) {
-      std::memmove(line.cells + from + k + 1, line.cells + from, static_cast<size_t>(to - from + 1) * sizeof(LineCell));
-    }
-    line.cells[from + k] = LineCell{};
+  return words;
+}
+
+// The same for a plain line, from masks of its blanks, 64 positions a word.
+int findPlainGaps(const GroupLine &line, int first, int last, int *gapAt, int &gaps) {
+  constexpr int kWords = (kLinePositions + 1 + 63) / 64;
+  uint64_t blanks[kWords] = {};
+  int p = first & ~15;
+#ifdef __SSE2__
+  const __m128i blank = _mm_set1_epi8(' ');
+  for (; p <= last && p + 16 <= kLinePositions + 1; p += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line.plain + p));
+    blanks[p >> 6] |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank)))) << (p & 63);
+  }
+#endif
+  for (; p <= last; ++p) blanks[p >> 6] |= static_cast<uint64_t>(line.plain[p] == ' ') << (p & 63);
+  int words = 0;
+  gaps = 0;
+  uint64_t carry = 0;                   // the position before the word of bits was a gap
+  for (int w = first >> 6; w <= last >> 6; ++w) {
+    uint64_t inside = ~uint64_t{0};
+    if (w == first >> 6) inside &= ~uint64_t{0} << (first & 63);
+    if (w == last >> 6 && (last & 63) != 63) inside &= (uint64_t{1} << ((last & 63) + 1)) - 1;
+    uint64_t gap = blanks[w] & inside;
+    uint64_t ink = ~blanks[w] & inside;
+    uint64_t gapBefore = (gap << 1) | carry;
+    if (w == first >> 6) gapBefore |= uint64_t{1} << (first & 63);
+    words += __builtin_popcountll(ink & gapBefore);
+    carry = gap >> 63;
+    for (; gap != 0; gap &= gap - 1) gapAt[gaps++] = w * 64 + __builtin_ctzll(gap);
+  }
+  return words;
+}
+
+void alignFill(RpfFormatter &rpf, GroupLine &line) {
+  int first = rpf.StrPos;
+  int last = rpf.NowPos - 2;
+  int spare = rpf.EndPos - rpf.NowPos + 2;
+  if (last - first + 1 < 2 || spare < 1) return;
+  int gapAt[kLinePositions + 1];
+  int gaps = 0;
+  if (line.celled) {
+    int words = findCellGaps(line, first, last, gapAt, gaps);
+    widen(line.cells, last, spare, gapAt, gaps, words, LineCell{});
+  } else {
+    int words = findPlainGaps(line, first, last, gapAt, gaps);
+    widen(line.plain, last, spare, gapAt, gaps, words, ' ');
   }
 }
 
-// The cells of the current word: its bytes go to the line's store, each
-// character to the positions it covers from `at` on.
-void writeWord(GroupLine &line, const char *word, int length, bool ascii, int at) {
+// The plain line as cells: each written byte gets its place in the store.
+void turnIntoCells(GroupLine &line) {
+  line.bytes.assign(1, ' ');
+  line.cells[0] = LineCell{};
+  for (int p = 1; p <= kLinePositions; ++p) {
+    if (line.plain[p] == ' ') {
+      line.cells[p] = LineCell{};
+      continue;
+    }
+    line.cells[p] = {static_cast<uint32_t>(line.bytes.size()), 1};
+    line.bytes += line.plain[p];
+  }
+  line.celled = true;
+}
+
+// The current word at position `at`: its bytes straight into a plain line
+// when they allow it; else its bytes go to the line's store, each character
+// to the positions it covers from `at` on.
+void writeWord(GroupLine &line, const RpfFormatter &rpf, int length, int at) {
+  const char *word = rpf.Word;
+  if (!line.celled) {
+    if (rpf.WordAscii && !rpf.WordBlank) {
+      std::memcpy(line.plain + at, word, static_cast<size_t>(length));
+      return;
+    }
+    turnIntoCells(line);
+  }
   uint32_t base = static_cast<uint32_t>(line.bytes.size());
   line.bytes.append(word, static_cast<size_t>(length));
-  if (ascii) {
+  if (rpf.WordAscii) {
     LineCell *cells = line.cells + at;
     for (int i = 0; i < length; ++i) cells[i] = {base + static_cast<uint32_t>(i), 1};
     return;
@@ -117,7 +190,7 @@ void placeWord(Job &job) {
     rpf.LineDone = 0;
     openLine(job, rpf.CurLine);
   }
-  writeWord(rpf.LineGroup[rpf.CurLine], rpf.Word, bytes, rpf.WordAscii, rpf.NowPos);
+  writeWord(rpf.LineGroup[rpf.CurLine], rpf, bytes, rpf.NowPos);
   rpf.NowPos += width + 1;
 }
 
@@ -126,6 +199,10 @@ void placeWord(Job &job) {
 // every cell still to come.
 void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) {
   if (to < from) return;
+  if (!line.celled) {
+    out.append(line.plain + from, static_cast<size_t>(to - from + 1));
+    return;
+  }
   size_t used = out.size();
   out.resize(used + static_cast<size_t>(to - from + 1));
   // Local pointers: a byte written through out's buffer could otherwise
@@ -150,11 +227,32 @@ void appendLineBytes(const GroupLine &line, int from, int to, std::string &out) 
   out.resize(used);
 }
 
-int lastInkedPosition(const GroupLine &line, int end) {
-  for (int p = end; p >= 1; --p) {
-    const LineCell &cell = line.cells[p];
-    if (cell.length != 1 || line.bytes[cell.at] != ' ') return p;
+bool isGap(const GroupLine &line, int p) { return line.celled ? line.cells[p].at == 0 : line.plain[p] == ' '; }
+
+bool hasInk(const GroupLine &line, int p) {
+  if (!line.celled) return line.plain[p] != ' ';
+  const LineCell &cell = line.cells[p];
+  return cell.length != 1 || line.bytes[cell.at] != ' ';
+}
+
+void shiftPositions(GroupLine &line, int from, int count, int by) {
+  if (line.celled) {
+    std::memmove(line.cells + from + by, line.cells + from, static_cast<size_t>(count) * sizeof(LineCell));
+    std::fill(line.cells + from, line.cells + from + by, LineCell{});
+  } else {
+    std::memmove(line.plain + from + by, line.plain + from, static_cast<size_t>(count));
+    std::memset(line.plain + from, ' ', static_cast<size_t>(by));
   }
+}
+
+int lastInkedPosition(const GroupLine &line, int end) {
+  if (!line.celled) {
+    int p = end;
+    while (p >= 1 && line.plain[p] == ' ') --p;
+    return p;
+  }
+  for (int p = end; p >= 1; --p)
+    if (hasInk(line, p)) return p;
   return 0;
 }
 
@@ -166,9 +264,9 @@ void openLine(Job &job, int i) {
   line.LineUsed = 1;
   if (i >= rpf.linesOpened) rpf.linesOpened = i + 1;
   line.LineEnd = rpf.EndPos;
-  static const LineCell kBlankCells[kLinePositions + 1] = {};
-  std::memcpy(line.cells, kBlankCells, sizeof line.cells);
-  line.bytes.assign(1, ' ');
+  // The cells are set up again when the line turns into cells.
+  std::memset(line.plain, ' ', sizeof line.plain);
+  line.celled = false;
   line.UnderlineCount = 0;
 }
 

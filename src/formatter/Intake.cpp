@@ -1,9 +1,14 @@
 // RPF intake: escape marking, the word list of the current line, argument
 // reading and the command table.
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "driver/Job.h"
 #include "driver/Signals.h"
@@ -49,8 +54,11 @@ constexpr int kNeedsMarking = -2;
 constexpr char kNoMarks[kRpfInputSize] = {};
 
 void classifyWords(const char *text, const char *mark, RpfWord *words, int count) {
-  for (int w = 0; w < count; ++w)
-    words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+  for (int w = 0; w < count; ++w) {
+    char first = text[words[w].start];
+    if (first == '.' || first == '#')
+      words[w].command = classifyWord(text + words[w].start, mark + words[w].start, words[w].length);
+  }
 }
 
 // One pass over line: a backslash is dropped and marks the character after
@@ -86,6 +94,7 @@ int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *
       if (!inWord) words[count++] = {n, 0, -1, true};
       inWord = true;
       if (c >= 0x80) words[count - 1].ascii = false;
+      if (c == ' ') words[count - 1].blank = true;
     }
     n += bytes;
     p += bytes;
@@ -97,28 +106,101 @@ int markAndSplit(const char *line, char *text, char *mark, RpfWord *words, int *
   return count;
 }
 
+// The bytes of a line as bit masks, 64 bytes a word: its blanks, its bytes
+// of 128 and above. False when the line holds a backslash or a control
+// character (it needs marking).
+constexpr int kMaskWords = (kRpfInputSize + 63) / 64;
+struct LineMasks {
+  uint64_t blanks[kMaskWords];
+  uint64_t high[kMaskWords];
+};
+
+#ifdef __SSE2__
+// Sixteen bytes from i on into the masks; only the first `valid` count.
+// Returns the bits of the bytes that need marking (control characters are
+// the bytes at most 31).
+unsigned maskBlock(const unsigned char *bytes, size_t i, unsigned valid, LineMasks &masks) {
+  const __m128i blank = _mm_set1_epi8(' ');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i lastControl = _mm_set1_epi8(0x1F);
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+  __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, lastControl), v);
+  unsigned keep = valid >= 16 ? 0xFFFFu : (1u << valid) - 1;
+  unsigned special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, _mm_cmpeq_epi8(v, backslash)))) & keep;
+  uint64_t shift = i & 63;
+  if (shift == 0) masks.blanks[i >> 6] = masks.high[i >> 6] = 0;
+  masks.blanks[i >> 6] |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank))) & keep) << shift;
+  masks.high[i >> 6] |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(v)) & keep) << shift;
+  return special;
+}
+#endif
+
+bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
+  size_t i = 0;
+  bool special = false;
+#ifdef __SSE2__
+  for (; i + 16 <= length; i += 16) special |= maskBlock(text + i, i, 16, masks) != 0;
+  if (i < length) {
+    // The last bytes from a copy, so that nothing past the line is read.
+    unsigned char last[16] = {};
+    std::memcpy(last, text + i, length - i);
+    special |= maskBlock(last, i, static_cast<unsigned>(length - i), masks) != 0;
+  }
+#else
+  for (; i < length; ++i) {
+    unsigned char c = text[i];
+    uint64_t bit = uint64_t{1} << (i & 63);
+    if ((i & 63) == 0) masks.blanks[i >> 6] = masks.high[i >> 6] = 0;
+    special |= c < 0x20 || c == '\\';
+    if (c == ' ') masks.blanks[i >> 6] |= bit;
+    if (c >= 0x80) masks.high[i >> 6] |= bit;
+  }
+#endif
+  return !special;
+}
+
 // A line without backslashes and control characters is its own marked text:
 // its words are found in place, without a copy. Returns the number of words,
 // -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
+//
+// The words come from the masks 64 bytes at a time: a word starts at a
+// byte that is no blank after a blank (or the line's start), and ends at
+// the blank (or the line's end) after its last byte.
 int splitInPlace(const char *line, RpfWord *words) {
+  size_t length = std::strlen(line);
+  if (length > static_cast<size_t>(kMaxRpfLineChars)) return -1;
+  LineMasks masks;
   const unsigned char *text = reinterpret_cast<const unsigned char *>(line);
+  if (!maskLine(text, length, masks)) return kNeedsMarking;
   int count = 0;
-  int i = 0;
-  for (;;) {
-    while (text[i] == ' ') ++i;
-    if (text[i] == 0) break;
-    // Words start before the limit, so that they fit the array.
-    if (i >= kMaxRpfLineChars) return -1;
-    int start = i;
-    unsigned char bits = 0;
-    for (unsigned char c; (c = text[i]) != ' ' && c != 0; ++i) {
-      if (c == '\\' || c < 0x20) return i >= kMaxRpfLineChars ? -1 : kNeedsMarking;
-      bits |= c;
+  bool open = false;                    // words[count - 1] has no end yet
+  uint64_t carry = 0;                   // the last byte of the previous word of bits was ink
+  uint64_t anyHigh = 0;
+  for (size_t w = 0; w * 64 < length; ++w) {
+    size_t left = length - w * 64;
+    uint64_t inside = left >= 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1;
+    uint64_t ink = ~masks.blanks[w] & inside;
+    anyHigh |= masks.high[w] & inside;
+    uint64_t before = (ink << 1) | carry;
+    uint64_t edges = (ink & ~before) | (~ink & before);
+    carry = ink >> 63;
+    for (; edges != 0; edges &= edges - 1) {
+      int at = static_cast<int>(w * 64) + __builtin_ctzll(edges);
+      if (open) {
+        words[count - 1].length = at - words[count - 1].start;
+      } else {
+        words[count++] = {at, 0, -1, true, false};
+      }
+      open = !open;
     }
-    words[count++] = {start, i - start, -1, (bits & 0x80) == 0};
   }
-  if (i > kMaxRpfLineChars) return -1;
-  classifyWords(line, kNoMarks, words, count);
+  if (open) words[count - 1].length = static_cast<int>(length) - words[count - 1].start;
+  for (int k = 0; k < count; ++k) {
+    RpfWord &word = words[k];
+    if (anyHigh != 0) word.ascii = isAsciiText(line + word.start, word.length);
+    char first = line[word.start];
+    if (first == '.' || first == '#') word.command = classifyWord(line + word.start, kNoMarks + word.start, word.length);
+  }
   return count;
 }
 
@@ -144,6 +226,27 @@ void runLine(Job &job) {
 }
 
 }  // namespace
+
+// Sixteen bytes at a time where the machine has the instructions: the
+// blanked bytes are those at most 31 and 127.
+void copyInputBytes(char *to, const char *from, size_t n) {
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i lastControl = _mm_set1_epi8(0x1F);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  const __m128i blank = _mm_set1_epi8(' ');
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i));
+    __m128i control = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, lastControl), v), _mm_cmpeq_epi8(v, del));
+    v = _mm_or_si128(_mm_andnot_si128(control, v), _mm_and_si128(control, blank));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i), v);
+  }
+#endif
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(from[i]);
+    to[i] = (c >= 32 && c != 127) ? static_cast<char>(c) : ' ';
+  }
+}
 
 // One line of RPF. A line longer than rpfLine holds is refused (no longer
 // line comes from a file, whose lines stop at 900 characters). The echo of
@@ -229,6 +332,7 @@ bool nextWord(Job &job) {
   rpf.WordLength = word.length;
   rpf.WordCommand = word.command;
   rpf.WordAscii = word.ascii;
+  rpf.WordBlank = word.blank;
   return true;
 }
 

@@ -18,6 +18,7 @@
 // terminator.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -67,6 +68,7 @@ struct RpfWord {
   int length = 0;                       // bytes
   int8_t command = -1;                  // index in the command table; -1: text
   bool ascii = true;                    // every byte below 128
+  bool blank = false;                   // holds a marked blank
 };
 
 // A line of RPF prepared for the formatter once and fed any number of times
@@ -98,8 +100,15 @@ struct LineCell {
   uint32_t length = 1;
 };
 
-// One line of the LineGroup, shared by every column of a row.
+// One line of the LineGroup, shared by every column of a row. Most lines
+// hold plain ASCII words only: one byte a position and no written blank.
+// Such a line is kept as its bytes (plain[p] is position p, a blank where
+// nothing is written), and aligned and printed with byte moves and copies.
+// The first word that needs more (a many-byte or wide character, a marked
+// blank) turns the line into cells, its form until it is opened again.
 struct GroupLine {
+  char plain[kLinePositions + 1] = {};  // the line while !celled
+  bool celled = false;                  // cells and bytes hold the line
   LineCell cells[kLinePositions + 1] = {};  // cells[p] is print position p
   std::string bytes = " ";              // the store: appended to, never rewritten
   int LineUsed = 0;                     // blanked and due to be printed
@@ -125,6 +134,7 @@ struct RpfFormatter {
   int WordLength = 0;
   int WordCommand = -1;                 // the command it names; -1: text
   bool WordAscii = true;
+  bool WordBlank = false;               // it holds a marked blank
   char lastWord[kRpfInputSize] = {};    // Word once its line is done
   char lastWordMark[kRpfInputSize] = {};
   // Text lines of the script, prepared the first time each one runs; found
@@ -184,6 +194,9 @@ struct RpfCommand {
 extern const RpfCommand kRpfCommands[];
 extern const int kRpfCommandCount;
 
+// Copy n bytes of formatter input: control characters and 127 become
+// blanks, every other byte is kept.
+void copyInputBytes(char *to, const char *from, size_t n);
 // Format one line of RPF text (at most 1,999 bytes). May be given
 // job.sql.rpfLine itself: the formatter never writes into the line.
 void feedRpfLine(Job &job, const char *line);
@@ -226,6 +239,13 @@ void dumpFormatterState(Job &job);
 // --- Filling (Filling.cpp) --------------------------------------------------
 
 void placeWord(Job &job);
+// Position p of the line holds nothing written since the line was opened.
+bool isGap(const GroupLine &line, int p);
+// Position p of the line prints something other than a blank.
+bool hasInk(const GroupLine &line, int p);
+// Move count positions from `from` on right by `by`; the positions they
+// leave become gaps.
+void shiftPositions(GroupLine &line, int from, int count, int by);
 // Print cells of line i from position `from` to `to` as bytes, appended to out.
 void appendLineBytes(const GroupLine &line, int from, int to, std::string &out);
 // Last position in 1..end whose cell prints something other than a blank;

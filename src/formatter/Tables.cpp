@@ -21,7 +21,7 @@ bool fieldTaken(const RpfFormatter &rpf) {
   const GroupLine &line = rpf.LineGroup[0];
   if (!line.LineUsed) return false;
   for (int p = rpf.StrPos; p <= rpf.EndPos; ++p)
-    if (line.cells[p].at != 0) return true;
+    if (!isGap(line, p)) return true;
   return false;
 }
 

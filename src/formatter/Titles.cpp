@@ -76,9 +76,7 @@ void centreCurrentLine(RpfFormatter &rpf) {
   if (half <= 0 || rpf.NowPos == rpf.StrPos) return;
   GroupLine &line = rpf.LineGroup[rpf.CurLine];
   int length = rpf.NowPos - rpf.StrPos;
-  std::memmove(line.cells + rpf.StrPos + half, line.cells + rpf.StrPos,
-               static_cast<size_t>(length) * sizeof(LineCell));
-  std::fill(line.cells + rpf.StrPos, line.cells + rpf.StrPos + half, LineCell{});
+  shiftPositions(line, rpf.StrPos, length, half);
   rpf.NowPos += half;
 }
 
@@ -207,10 +205,7 @@ bool markLineUnderline(Job &job, int i, int end) {
   const GroupLine &line = job.rpf.LineGroup[i];
   if (line.UnderlineCount == 0) return false;
   char ink[kLinePositions + 1];
-  for (int p = 1; p <= end; ++p) {
-    const LineCell &cell = line.cells[p];
-    ink[p - 1] = (cell.length == 1 && line.bytes[cell.at] == ' ') ? ' ' : 'x';
-  }
+  for (int p = 1; p <= end; ++p) ink[p - 1] = hasInk(line, p) ? 'x' : ' ';
   ink[end] = '\0';
   clearUnderline(job);
   for (int k = 0; k < line.UnderlineCount; ++k)
