@@ -21,7 +21,7 @@ bool countedStop() {
   return stopAsked;
 }
 
-// Writes "columns N" at the start, each row, and "end"; like cairo, it
+// Writes "columns N" at the start, each row, and "end"; like the PDF writer, it
 // completes an unfinished document when destroyed, unless discarded.
 class RecordingRenderer : public PageRenderer {
  public:
