@@ -4,6 +4,7 @@
 // SQL collection, the run loop over the records, and labels and jumps.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct Job;
@@ -105,6 +106,13 @@ struct ScriptText {
   std::vector<short> variableIndices;
 };
 
+// Where the running line stands: its record and the macro whose run it is
+// part of (0 at the top level). A failure's cause line names this place.
+struct RunPlace {
+  int record = -1;                      // index of the script record; -1: no script line runs
+  int macro = 0;                        // slot of the running macro, 0 at the top level
+};
+
 // The current line and the statement tokeniser. The tokeniser hands out
 // the words of a cut copy one by one; for a script line the copy comes
 // ready cut from the line's record.
@@ -117,6 +125,9 @@ struct LineState {
   ScriptLine decoded = {};              // record of a line dispatched from lineBuffer
   int record = -1;                      // index of the script record whose handler runs;
                                         // -1 for a line from lineBuffer
+  RunPlace place;                       // the line whose run is in progress
+  std::string cause;                    // what went wrong, for the cause line of an abort
+  std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
 };
 
 struct Macro {

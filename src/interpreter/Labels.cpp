@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 int findMacro(Job &job, const char *name) {
   const MacroTable &m = job.macros;
@@ -30,7 +31,7 @@ void execGoto(Job &job, int macroSlot) {
   char *name = nextToken(job);
   foldUpper(name);
   int label = findLabel(job, name, macroSlot);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, name, macroSlot));
   jumpToLabel(job, label);
 }
 
@@ -43,7 +44,7 @@ void execIfNull(Job &job, int macroSlot) {
   char *labelName = nextToken(job);
   foldUpper(labelName);
   int label = findLabel(job, labelName, macroSlot);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, labelName, macroSlot));
   const Variable &v = job.vars.entries[index];
   if (v.isNull == 1) jumpToLabel(job, label);
   if (v.kind == VariableKind::Text && v.textValue != nullptr && v.textValue[0] == 0) jumpToLabel(job, label);
@@ -70,7 +71,7 @@ void execIf(Job &job, int macroSlot) {
   word = nextToken(job);
   foldUpper(word);
   int thenLabel = findLabel(job, word, macroSlot);
-  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line);
+  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, word, macroSlot));
   int elseLabel = -1;
   if (words == 4) {
     word = nextToken(job);
@@ -79,7 +80,7 @@ void execIf(Job &job, int macroSlot) {
     word = nextToken(job);
     foldUpper(word);
     elseLabel = findLabel(job, word, macroSlot);
-    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line);
+    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, word, macroSlot));
   }
 
   if (conditionHolds(job, line)) {

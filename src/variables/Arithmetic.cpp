@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 // The real divisor counts as zero up to this magnitude.
@@ -26,7 +27,8 @@ static void readOperand(Job &job, char *word, bool realTarget, const char *typeM
   int index = findVariable(job, word);
   if (index >= 0) {
     const Variable &operand = job.vars.entries[index];
-    if (operand.kind == VariableKind::Text) failWith(job, typeMessage, job.line.lineBuffer);
+    if (operand.kind == VariableKind::Text)
+      failWith(job, typeMessage, job.line.lineBuffer, formatMessage(Msg::CauseTextOperand, operand.name));
     real = 0;
     integer = 0;
     if (operand.isNull) return;
@@ -39,7 +41,7 @@ static void readOperand(Job &job, char *word, bool realTarget, const char *typeM
     return;
   }
   bool ok = realTarget ? scanReal(word, &real) : scanInt(word, &integer);
-  if (!ok) failWith(job, "Illegal Number\n", job.line.lineBuffer);
+  if (!ok) failWith(job, "Illegal Number\n", job.line.lineBuffer, notAnOperand(job, word));
 }
 
 // The question after a zero divisor. "y" or "Y" leaves the target null with
@@ -52,12 +54,21 @@ static void askZeroDivisor(Job &job, Variable &target) {
                  : "Enter 'y' to continue with NULL result; 'n' to abandon job \n",
              job.job.err);
   char answer[kAnswerSize];
-  if (readConsoleWord(job.job.console, answer, kAnswerSize) >= 0) {
-    job.vars.lastDivisorAnswer = answer[0];
-  }
+  bool answered = readConsoleWord(job.job.console, answer, kAnswerSize) >= 0;
+  if (answered) job.vars.lastDivisorAnswer = answer[0];
   checkStop(job);
   char letter = job.vars.lastDivisorAnswer;
-  if (letter != 'y' && letter != 'Y') abortJob(job);
+  if (letter != 'y' && letter != 'Y') {
+    if (answered) {
+      setCause(job, formatMessage(Msg::CauseDivisorAnswer, answer));
+    } else if (letter == 0) {
+      setCause(job, messageText(Msg::CauseNoAnswer));
+    } else {
+      const char previous[] = {letter, 0};
+      setCause(job, formatMessage(Msg::CauseNoAnswerAgain, previous));
+    }
+    abortJob(job);
+  }
   target.isNull = 1;
 }
 
@@ -72,7 +83,8 @@ void execCalc(Job &job, char operation) {
   if (word2 == nullptr) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
   int index = requireTargetVariable(job, targetName, job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
-  if (target.kind == VariableKind::Text) failWith(job, "Variable Type Wrong\n", job.line.lineBuffer);
+  if (target.kind == VariableKind::Text)
+    failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextTarget, target.name));
   target.isNull = 0;
 
   bool realTarget = target.kind == VariableKind::Real;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 // The Text value of .SET: a quoted text anywhere in the line, else the next
 // word, where $$DATE$$ and $$TIME$$ (any case, unquoted) ask the server.
@@ -44,13 +45,13 @@ void execSet(Job &job) {
     case VariableKind::Integer:
       value = nextToken(job);
       if (value == nullptr || !scanInt(value, &variable.intValue)) {
-        failWith(job, "Illegal Number\n", job.line.lineBuffer);
+        failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value ? value : "", false, variable.name));
       }
       break;
     case VariableKind::Real:
       value = nextToken(job);
       if (value == nullptr || !scanReal(value, &variable.realValue)) {
-        failWith(job, "Illegal Number\n", job.line.lineBuffer);
+        failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value ? value : "", true, variable.name));
       }
       break;
     case VariableKind::Text:
@@ -69,12 +70,14 @@ void execEqual(Job &job) {
   foldUpper(targetName);
   foldUpper(sourceName);
   int target = findVariable(job, targetName);
-  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer);
+  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, targetName));
   int source = findVariable(job, sourceName);
-  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer);
+  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, sourceName));
   Variable &to = job.vars.entries[target];
   const Variable &from = job.vars.entries[source];
-  if (to.kind != from.kind) failWith(job, "Variables have mismatched types\n", job.line.lineBuffer);
+  if (to.kind != from.kind)
+    failWith(job, "Variables have mismatched types\n", job.line.lineBuffer,
+             formatMessage(Msg::CauseKindsDiffer, to.name, from.name));
   to.isNull = from.isNull;
   switch (to.kind) {
     case VariableKind::Integer: to.intValue = from.intValue; break;

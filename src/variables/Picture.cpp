@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 constexpr int kMaxPrintItems = kMaxLineChars / 2 + 1;  // words a line can hold
 
@@ -198,7 +199,7 @@ void execPrint(Job &job) {
   short indices[kMaxPrintItems];
   for (int i = 0; i < itemCount; ++i) {
     int index = findVariable(job, items[i]);
-    if (index < 0) failWith(job, "Variable name Wrong\n", statement);
+    if (index < 0) failWith(job, "Variable name Wrong\n", statement, variableNotDeclared(job, items[i]));
     indices[i] = static_cast<short>(index);
     printItem(job, job.vars.entries[index]);
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
 
@@ -32,7 +33,7 @@ int findVariable(Job &job, const char *name) {
 int requireVariable(Job &job, char *word, const char *line) {
   foldUpper(word);
   int index = findVariable(job, word);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, word));
   return index;
 }
 
@@ -79,7 +80,7 @@ void execDeclare(Job &job) {
     kind = VariableKind::Text;
     // A negative length has no meaning: refused like a missing number.
     if (!scanInt(type + 1, &textLength) || textLength < 0) {
-      failWith(job, "Illegal Number\n", job.line.lineBuffer);
+      failWith(job, "Illegal Number\n", job.line.lineBuffer, messageText(Msg::CauseDeclareLength));
     }
     if (textLength >= kTextStoreSize - vars.textUsed) {
       failWith(job, "Text store full\n", job.line.lineBuffer);
