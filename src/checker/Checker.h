@@ -5,8 +5,9 @@
 // statement against the real schema inside a transaction that is always
 // rolled back.
 //
-// The checker decodes each script line once into a CheckLine (its kind,
-// words and owning macro), and every check walks those records. The job's
+// The checker takes each script line's record, as the pre-pass decoded it,
+// into a CheckLine (its kind as a run would take it, words with their
+// columns, owning macro), and every check walks those. The job's
 // own routines do the rest: loadScript and runPrepass fill the tables,
 // execDeclare fills the variable table, and the RPF formatter itself reads
 // the command lines, so the messages are the ones a run would give.
@@ -21,6 +22,7 @@
 #include "driver/Messages.h"
 
 struct Job;
+struct ScriptLine;
 
 enum class Severity { Error, Warning };
 
@@ -53,6 +55,7 @@ struct CheckWord {
 };
 
 struct CheckLine {
+  const ScriptLine *record = nullptr;   // the line's record, decoded by the pre-pass
   int number = 0;                       // 1-based line number
   std::string text;                     // the line as loaded
   std::vector<CheckWord> words;
@@ -136,8 +139,9 @@ int printDiagnostics(Checker &c, FILE *to);
 bool loadAndPrepass(Checker &c);
 // Decode every line into c.lines and c.macros.
 void decodeLines(Checker &c);
-// Split a line into words with their columns.
-std::vector<CheckWord> splitWords(const std::string &text);
+// The words of a record with their columns: count words cut one after
+// another from `words`, as they stand in text from offset `from` on.
+std::vector<CheckWord> placeWords(const std::string &text, size_t from, const char *words, int count);
 // The "&name" references of SQL text: name (folded) and its offset.
 struct SqlReference {
   std::string name;

@@ -1,5 +1,5 @@
-// Decoding: the script is loaded and pre-passed by the job's own routines,
-// then every line is decoded once into a CheckLine that the checks walk.
+// The lines: the script is loaded and pre-passed by the job's own routines,
+// then every record is taken into a CheckLine that the checks walk.
 #include <cstring>
 
 #include "checker/Checker.h"
@@ -29,16 +29,6 @@ bool listContinues(const std::string &text) {
   for (size_t i = text.size(); i-- > 1;) {
     if (text[i] == ' ') continue;
     return text[i] == ',';
-  }
-  return false;
-}
-
-bool isStatementWord(const std::string &word, int *index) {
-  for (int i = 0; i < kStatementCount; ++i) {
-    if (word == kStatements[i].word) {
-      *index = i;
-      return true;
-    }
   }
   return false;
 }
@@ -76,22 +66,22 @@ bool loadAndPrepass(Checker &c) {
   return true;
 }
 
-std::vector<CheckWord> splitWords(const std::string &text) {
-  std::vector<CheckWord> words;
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i >= text.size()) break;
-    size_t start = i;
-    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+std::vector<CheckWord> placeWords(const std::string &text, size_t from, const char *words, int count) {
+  std::vector<CheckWord> placed;
+  size_t at = from;
+  for (int i = 0; i < count; ++i) {
+    size_t length = std::strlen(words);
+    words += length + 1;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
     CheckWord w;
-    w.text = text.substr(start, i - start);
+    w.text = text.substr(at, length);
     w.upper = w.text;
     foldUpper(w.upper.data());
-    w.column = static_cast<int>(start) + 1;
-    words.push_back(std::move(w));
+    w.column = static_cast<int>(at) + 1;
+    placed.push_back(std::move(w));
+    at += length;
   }
-  return words;
+  return placed;
 }
 
 std::vector<SqlReference> sqlReferences(const std::string &text) {
@@ -108,15 +98,13 @@ std::vector<SqlReference> sqlReferences(const std::string &text) {
 }
 
 // The kind of a line inside a macro body or at the top level (not a label,
-// .DEFINE or ".." line), as the dispatcher classifies it.
+// .DEFINE or ".." line), as the dispatcher takes its record.
 static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
+  const ScriptLine &r = *l.record;
   const std::string &first = l.words[0].upper;
   CheckMacro *macro = l.owner > 0 ? &c.macros[l.owner] : nullptr;
-  int index = 0;
-  SqlWord start = SqlWord::None;
-  if (macro && bodyLineNo == 1)
-    start = sqlStartOf(l.text.c_str(), static_cast<int>(l.text.size()), first.c_str());
-  if (macro && macro->sql && macro->factored && first == "INTO" &&
+  SqlWord start = macro && bodyLineNo == 1 ? r.sqlWord : SqlWord::None;
+  if (macro && macro->sql && macro->factored && r.into &&
       factoredKindOf(macro->factoredText.c_str()) == SqlWord::Select) {
     macro->factored = false;            // a WITH ... SELECT: the run takes this INTO line
     macro->query = true;
@@ -127,10 +115,10 @@ static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
     macro->factored = start == SqlWord::Factored;
     macro->sqlLine = l.number - 1;
     l.kind = LineKind::Sql;
-  } else if (macro && macro->sql && macro->query && first == "INTO") {
+  } else if (macro && macro->sql && macro->query && r.into) {
     l.kind = LineKind::Into;
     macro->intoLine = l.number - 1;
-  } else if (first == ".REM") {
+  } else if (r.kind == ScriptLineKind::Remark) {
     l.kind = LineKind::Rem;
   } else if (macro && macro->sql) {
     l.kind = LineKind::Sql;
@@ -139,11 +127,12 @@ static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
     c.warning(l.number - 1, l.words[0].column,
               "macro " + std::string(c.job.macros.slots[l.owner].name) + " begins with " + first +
                   " but its first line opens no SQL statement: the macro is run as statements and text");
-  } else if (isStatementWord(first, &index)) {
+  } else if (r.kind == ScriptLineKind::Statement) {
     l.kind = LineKind::Statement;
-    l.statement = index;
-  } else if (first[0] == '.' && (l.macro = findMacro(c.job, first.c_str() + 1)) >= 0) {
+    l.statement = static_cast<int>(r.statement);
+  } else if (r.kind == ScriptLineKind::MacroCall) {
     l.kind = LineKind::MacroCall;
+    l.macro = r.macroSlot;
   } else {
     l.kind = LineKind::Text;
   }
@@ -156,40 +145,39 @@ void decodeLines(Checker &c) {
   bool inBody = false;
   int bodyLineNo = 0;                   // non-blank lines of the current body
   bool intoContinues = false;
-  job.script.cursor = 0;
-  while (readScriptLine(job, job.line.lineBuffer)) {
-    countWords(job.line.lineBuffer);
+  for (int i = 0; i < job.script.lineCount; ++i) {
+    const ScriptLine &r = job.script.lines[i];
     CheckLine l;
-    l.number = static_cast<int>(c.lines.size()) + 1;
-    l.text = job.line.lineBuffer;
-    l.words = splitWords(l.text);
-    l.owner = inBody ? slot : 0;
+    l.record = &r;
+    l.number = i + 1;
+    l.text.assign(r.text, static_cast<size_t>(r.length));
+    l.words = placeWords(l.text, 0, r.words, r.wordCount);
+    l.owner = r.owner;
     // The pre-pass takes label, .DEFINE and ".." lines wherever they stand;
     // any other line after an INTO line ending in a comma is read by the
     // INTO list, blank or not.
-    const std::string first = l.words.empty() ? "" : l.words[0].upper;
-    bool structure = first.compare(0, 2, ".&") == 0 || first == ".DEFINE" || first == "..";
+    bool structure = r.kind == ScriptLineKind::Label || r.kind == ScriptLineKind::Define ||
+                     r.kind == ScriptLineKind::EndDefine;
     if (intoContinues && structure)
       c.error(l.number - 1, 1, "the INTO list above ends in a comma, so the run reads this line as its continuation" +
                                    stops("Variable name Wrong"));
     if (intoContinues && !structure) {
       l.kind = LineKind::IntoMore;
       intoContinues = listContinues(l.text);
-    } else if (l.words.empty()) {
+    } else if (r.kind == ScriptLineKind::Blank) {
       l.kind = LineKind::Blank;
-    } else if (l.words[0].upper.compare(0, 2, ".&") == 0) {
+    } else if (r.kind == ScriptLineKind::Label) {
       l.kind = LineKind::Label;
       intoContinues = false;
       ++bodyLineNo;
-    } else if (l.words[0].upper == ".DEFINE") {
+    } else if (r.kind == ScriptLineKind::Define) {
       l.kind = LineKind::Define;
       intoContinues = false;
-      l.owner = 0;
       ++slot;
       c.macros[slot].defineLine = l.number - 1;
       inBody = true;
       bodyLineNo = 0;
-    } else if (l.words[0].upper == "..") {
+    } else if (r.kind == ScriptLineKind::EndDefine) {
       l.kind = LineKind::EndDefine;
       intoContinues = false;
       if (!inBody) c.error(l.number - 1, 1, "\"..\" without an open .DEFINE: it ends the latest macro again");

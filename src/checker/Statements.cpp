@@ -9,12 +9,11 @@
 
 namespace {
 
-// Put a line into the interpreter's line state as the dispatcher would,
-// its first word taken.
-void loadLine(Job &job, const std::string &text) {
+// Put a line into the interpreter's line state and decode it as the
+// dispatcher would.
+const ScriptLine &loadLine(Job &job, const std::string &text) {
   copyText(job.line.lineBuffer, sizeof job.line.lineBuffer, text.c_str());
-  job.line.wordCount = countWords(job.line.lineBuffer);
-  firstToken(job, job.line.lineBuffer);
+  return decodeLineBuffer(job, 0);
 }
 
 // The run's cause of a .DECLARE that stopped, with the message it stops with.
@@ -30,16 +29,17 @@ bool hasDigitPosition(const char *picture) { return std::strpbrk(picture, "90") 
 void declareAll(Checker &c) {
   Job &job = c.job;
   for (const char *builtin : {".DECLARE $$DATE$$ A8", ".DECLARE $$TIME$$ A8"}) {
-    loadLine(job, builtin);
-    guarded(job, [&job] { execDeclare(job); });
+    const ScriptLine &line = loadLine(job, builtin);
+    guarded(job, [&job, &line] { execDeclare(job, line); });
   }
   c.variableLine.assign(job.vars.count, -1);
   for (const CheckLine &l : c.lines) {
     if (l.kind != LineKind::Statement || std::strcmp(kStatements[l.statement].word, ".DECLARE") != 0) continue;
     int index = l.number - 1;
     int before = l.words.size() > 1 ? findVariable(job, l.words[1].upper.c_str()) : -1;
-    loadLine(job, l.text);
-    Guarded g = guarded(job, [&job] { execDeclare(job); });
+    copyText(job.line.lineBuffer, sizeof job.line.lineBuffer, l.text.c_str());  // for its messages
+    const ScriptLine &line = *l.record;
+    Guarded g = guarded(job, [&job, &line] { execDeclare(job, line); });
     if (g.ended) {
       c.error(index, l.words.size() > 2 ? l.words[2].column : 1, declareText(g));
       continue;
@@ -98,22 +98,28 @@ struct StatementCheck {
     error(i, labelMissing(c, name, l.owner));
   }
 
-  // A number word as the target's kind reads it.
-  bool number(const std::string &text, VariableKind kind) {
-    int integer = 0;
-    double real = 0;
-    return kind == VariableKind::Real ? scanReal(text.c_str(), &real) : scanInt(text.c_str(), &integer);
+  // Word i reads as a number of the target's kind, as the run reads it.
+  bool number(size_t i, VariableKind kind) const {
+    const Operand &operand = l.record->args[i - 1];
+    return kind == VariableKind::Real ? operand.isReal : operand.isInteger;
   }
 
   // The text between the first two double quotes; false (reported) if none.
   bool quoted(size_t *open, size_t *close) {
-    *open = l.text.find('"');
-    *close = *open == std::string::npos ? *open : l.text.find('"', *open + 1);
+    const ScriptLine &r = *l.record;
+    *open = r.quoteOpen < 0 ? std::string::npos : static_cast<size_t>(r.quoteOpen);
+    *close = r.quoteClose < 0 ? std::string::npos : static_cast<size_t>(r.quoteClose);
     if (*close != std::string::npos) return true;
     c.error(index, *open == std::string::npos ? columnOf(0) : static_cast<int>(*open) + 1,
             l.words[0].upper + (*open == std::string::npos ? " needs a text in double quotes"
                                                            : " has an opening double quote without a closing one"));
     return false;
+  }
+
+  // The words after the closing quote (the operands of .ASK and .IF).
+  std::vector<CheckWord> wordsAfterQuote(size_t close) const {
+    const ScriptLine &r = *l.record;
+    return placeWords(l.text, close + 1, r.argCount > 0 ? r.args[0].word : "", r.argCount);
   }
 
   void run();
@@ -130,11 +136,11 @@ void StatementCheck::set() {
   if (v < 0) return;
   VariableKind kind = c.job.vars.entries[v].kind;
   if (kind == VariableKind::Text) {
-    size_t open = l.text.find('"');
-    if (open != std::string::npos && l.text.find('"', open + 1) == std::string::npos)
-      c.error(index, static_cast<int>(open) + 1, ".SET has an opening double quote without a closing one" +
-                                                     stops(".SET Quotes do not match"));
-  } else if (!number(l.words[2].text, kind)) {
+    const ScriptLine &r = *l.record;
+    if (r.quoteOpen >= 0 && r.quoteClose < 0)
+      c.error(index, r.quoteOpen + 1, ".SET has an opening double quote without a closing one" +
+                                          stops(".SET Quotes do not match"));
+  } else if (!number(2, kind)) {
     error(2, notANumber(l.words[2].text, kind == VariableKind::Real, l.words[1].upper) + stops("Illegal Number"));
   }
 }
@@ -155,7 +161,7 @@ void StatementCheck::calc() {
       c.variableUsed[operand] = true;
       if (c.job.vars.entries[operand].kind == VariableKind::Text)
         error(i, formatMessage(Msg::CauseTextOperand, l.words[i].upper.c_str()));
-    } else if (!number(l.words[i].text, kind)) {
+    } else if (!number(i, kind)) {
       error(i, notAnOperand(c.job, l.words[i].upper) + stops("Illegal Number"));
     }
   }
@@ -165,13 +171,13 @@ void StatementCheck::calc() {
 void StatementCheck::ask() {
   size_t open, close;
   if (!quoted(&open, &close)) return;
-  std::vector<CheckWord> after = splitWords(l.text.substr(close + 1));
+  std::vector<CheckWord> after = wordsAfterQuote(close);
   if (after.size() != 1) {
     c.error(index, static_cast<int>(close) + 1, ".ASK needs exactly one variable name after the question" +
                                                     stops(".ASK Invalid"));
     return;
   }
-  variable(after[0].upper, after[0].column + static_cast<int>(close) + 1);
+  variable(after[0].upper, after[0].column);
 }
 
 // .IF "condition" THEN label [ELSE label]
@@ -180,9 +186,9 @@ void StatementCheck::conditional() {
   if (!quoted(&open, &close)) return;
   for (const SqlReference &r : sqlReferences(l.text.substr(open + 1, close - open - 1)))
     variable(r.name, static_cast<int>(open) + 2 + r.offset);
-  std::vector<CheckWord> after = splitWords(l.text.substr(close + 1));
+  std::vector<CheckWord> after = wordsAfterQuote(close);
   int shift = static_cast<int>(close) + 1;
-  auto at = [&](size_t i) { return after[i].column + shift; };
+  auto at = [&](size_t i) { return after[i].column; };
   if (after.size() != 2 && after.size() != 4) {
     c.error(index, shift, ".IF needs THEN and a label, and optionally ELSE and a label, after the condition" +
                               stops(".IF invalid"));
@@ -258,12 +264,24 @@ void StatementCheck::run() {
   }
 }
 
-// The names of an INTO line or its continuation, commas or blanks between.
+// The names of an INTO line or its continuation, commas or blanks between
+// (the run cuts the list apart when it reaches the line).
 std::vector<CheckWord> intoNames(const CheckLine &l) {
-  std::string text = l.text;
-  for (char &ch : text)
-    if (ch == ',') ch = ' ';
-  std::vector<CheckWord> names = splitWords(text);
+  std::vector<CheckWord> names;
+  const std::string &text = l.text;
+  auto between = [](char ch) { return ch == ' ' || ch == '\t' || ch == ','; };
+  for (size_t i = 0; i < text.size();) {
+    while (i < text.size() && between(text[i])) ++i;
+    if (i == text.size()) break;
+    size_t start = i;
+    while (i < text.size() && !between(text[i])) ++i;
+    CheckWord w;
+    w.text = text.substr(start, i - start);
+    w.upper = w.text;
+    foldUpper(w.upper.data());
+    w.column = static_cast<int>(start) + 1;
+    names.push_back(std::move(w));
+  }
   if (l.kind == LineKind::Into && !names.empty()) names.erase(names.begin());
   return names;
 }

@@ -9,29 +9,30 @@
 #include "driver/Messages.h"
 #include "driver/Signals.h"
 
-// The RPT statements, in the order they are tested.
+// The RPT statements, in the order of StatementKind.
 const Statement kStatements[] = {
-    {".DATABASE", [](Job &, int) {}},  // the connection comes from the command line
-    {".STOP", [](Job &job, int) { finishJob(job); }},
-    {".DECLARE", [](Job &job, int) { execDeclare(job); }},
-    {".SET", [](Job &job, int) { execSet(job); }},
-    {".EQUAL", [](Job &job, int) { execEqual(job); }},
-    {".TELL", [](Job &job, int) { execTell(job); }},
-    {".ASK", [](Job &job, int) { execAsk(job); }},
-    {".PRINT", [](Job &job, int) { execPrint(job); }},
-    {".EXECUTE", [](Job &job, int) { execExecute(job); }},
-    {".REPORT", [](Job &job, int) { execReport(job); }},
-    {".IF", [](Job &job, int slot) { execIf(job, slot); }},
-    {".IFNULL", [](Job &job, int slot) { execIfNull(job, slot); }},
-    {".ADD", [](Job &job, int) { execCalc(job, 'A'); }},
-    {".SUB", [](Job &job, int) { execCalc(job, 'S'); }},
-    {".MUL", [](Job &job, int) { execCalc(job, 'M'); }},
-    {".DIV", [](Job &job, int) { execCalc(job, 'D'); }},
-    {".COMMIT", [](Job &job, int) { execCommit(job); }},
-    {".ROLLBACK", [](Job &job, int) { execRollback(job); }},
-    {".GOTO", [](Job &job, int slot) { execGoto(job, slot); }},
+    {".DATABASE", [](Job &, const ScriptLine &) {}},  // the connection comes from the command line
+    {".STOP", [](Job &job, const ScriptLine &) { finishJob(job); }},
+    {".DECLARE", execDeclare},
+    {".SET", execSet},
+    {".EQUAL", execEqual},
+    {".TELL", execTell},
+    {".ASK", execAsk},
+    {".PRINT", execPrint},
+    {".EXECUTE", execExecute},
+    {".REPORT", execReport},
+    {".IF", execIf},
+    {".IFNULL", execIfNull},
+    {".ADD", [](Job &job, const ScriptLine &line) { execCalc(job, line, 'A'); }},
+    {".SUB", [](Job &job, const ScriptLine &line) { execCalc(job, line, 'S'); }},
+    {".MUL", [](Job &job, const ScriptLine &line) { execCalc(job, line, 'M'); }},
+    {".DIV", [](Job &job, const ScriptLine &line) { execCalc(job, line, 'D'); }},
+    {".COMMIT", [](Job &job, const ScriptLine &) { execCommit(job); }},
+    {".ROLLBACK", [](Job &job, const ScriptLine &) { execRollback(job); }},
+    {".GOTO", execGoto},
 };
 const int kStatementCount = sizeof kStatements / sizeof kStatements[0];
+static_assert(sizeof kStatements / sizeof kStatements[0] == kStatementKinds, "one row per StatementKind");
 
 namespace {
 
@@ -95,14 +96,7 @@ void appendSql(Job &job, const char *text) {
   q.sqlBuffer[q.sqlLength] = 0;
 }
 
-int dispatchStatement(Job &job, int macroSlot) {
-  LineState &l = job.line;
-  countWords(l.lineBuffer);
-  int length = static_cast<int>(std::strlen(l.lineBuffer));
-  decodeLine(job, l.decoded, l.lineBuffer, length, l.tokenBuffer, true);
-  l.decoded.offset = -1;                // not a line of ScriptText
-  return runLine(job, l.decoded, macroSlot);
-}
+int dispatchStatement(Job &job, int macroSlot) { return runLine(job, decodeLineBuffer(job, macroSlot), macroSlot); }
 
 // The dispatcher's steps, in their order; what the record cannot know
 // (a macro running, its line number, a statement being collected) is
@@ -111,7 +105,6 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   LineState &l = job.line;
   SqlState &q = job.sql;
   checkStop(job);
-  l.wordCount = line.wordCount;
   if (line.kind == ScriptLineKind::Blank) return 0;
   if (line.offset >= 0) l.place = {static_cast<int>(&line - job.script.lines.data()), macroSlot};
   ++q.macroLineNo;
@@ -143,9 +136,9 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     return 0;
   }
   if (line.kind == ScriptLineKind::Statement) {
-    loadTokens(job, line);
     l.record = line.offset >= 0 ? static_cast<int>(&line - job.script.lines.data()) : -1;
-    kStatements[line.statement].handler(job, macroSlot);
+    l.macroSlot = macroSlot;
+    kStatements[static_cast<int>(line.statement)].handler(job, line);
     return 0;
   }
   if (line.kind == ScriptLineKind::MacroCall) {

@@ -1,5 +1,5 @@
-// The RPT interpreter core: the script held in memory, line reading and the
-// statement tokeniser, the pre-pass that decodes every line once into a
+// The RPT interpreter core: the script held in memory, line reading, the
+// pre-pass that decodes every line once into a
 // record and records macros and labels, the statement dispatcher with its
 // SQL collection, the run loop over the records, and labels and jumps.
 #pragma once
@@ -28,12 +28,13 @@ constexpr int kMaxMacroDepth = 200;     // nested macro runs
 // Every line of the script is decoded once, by the pre-pass, into a
 // ScriptLine: what the line is and what can be known of it before anything
 // runs. The run loop walks these records by index; it never re-reads a line
-// or cuts its words again (handlers take the words from the tokeniser, which
-// the record fills ready cut). What depends on the run stays decided at run time,
-// from the record: a body's first line starts an SQL statement only while a
-// macro runs, a line is SQL text while a statement is collected, .DEFINE
-// bodies are passed over at the top level, and "&" references are
-// substituted when the statement is sent.
+// or cuts its words again, and the statement handlers read the arguments the
+// record holds (its operands), never the text. What depends on the run stays
+// decided at run time, from the record: a body's first line starts an SQL
+// statement only while a macro runs, a line is SQL text while a statement is
+// collected, .DEFINE bodies are passed over at the top level, variables are
+// looked up by name (the index found is then kept in the operand), and "&"
+// references are substituted when the statement is sent.
 //
 // A checker can build the records without running anything: loadScript,
 // then runPrepass, then read ScriptText::lines[0 .. lineCount - 1] beside
@@ -61,6 +62,30 @@ enum class SqlWord : unsigned char {
   Factored,   // WITH name AS (: a query or not by the verb after its WITH clauses
 };
 
+// The RPT statements: the rows of kStatements, in the same order.
+enum class StatementKind : signed char {
+  None = -1,                            // the line is no statement
+  Database, Stop, Declare, Set, Equal, Tell, Ask, Print, Execute, Report,
+  If, IfNull, Add, Sub, Mul, Div, Commit, Rollback, Goto,
+};
+constexpr int kStatementKinds = static_cast<int>(StatementKind::Goto) + 1;
+
+// One argument of a statement, decoded with its line: the words after the
+// statement's own (for .IF and .ASK the words after the closing quote).
+struct Operand {
+  const char *text;                     // the word as written, zero-terminated
+  const char *word;                     // the same folded to upper case
+  int reference;                        // what the word names, once known, else -1: a macro
+                                        // slot (.EXECUTE, .REPORT), a label index in the
+                                        // scope of the line's owner (.GOTO, .IF, .IFNULL),
+                                        // or a variable index, kept from the run that found it
+  int integer;                          // the word read as "%d" reads it, when isInteger
+                                        // (.DECLARE: the length after its A)
+  double real;                          // the word read as "%lg" reads it, when isReal
+  bool isInteger;
+  bool isReal;
+};
+
 // One decoded script line.
 struct ScriptLine {
   const char *text;                     // the line as written, not terminated (in ScriptText)
@@ -76,13 +101,14 @@ struct ScriptLine {
   ScriptLineKind kind;                  // what the line is
   SqlWord sqlWord;                      // the SQL keyword it begins with, if any
   bool into;                            // first word INTO: an INTO list while a SELECT is collected
-  signed char statement;                // kind Statement: row of kStatements
+  StatementKind statement;              // kind Statement: which one (its row of kStatements)
   short macroSlot;                      // kind MacroCall: slot of the macro (findMacro)
   short owner;                          // slot of the macro whose body holds the line (as
                                         // the pre-pass saw it), 0 at the top level
-  short variableCount;                  // .PRINT, .SET, .ADD...: variable names resolved on
-                                        // its first run (.PRINT: all, else the target), 0 before
-  int variables;                        // first of them in ScriptText::variableIndices
+  short argCount;                       // kind Statement: operands in args
+  short quoteOpen;                      // offset in text of the first double quote, -1 if none
+  short quoteClose;                     // of the next one after it, -1 if none
+  Operand *args;                        // kind Statement: its operands (nullptr when none)
 };
 
 // The whole input, filtered on loading, read line by line from cursor by
@@ -99,11 +125,13 @@ struct ScriptText {
   std::vector<ScriptLine> lines;
   int lineCount = 0;                    // records decoded
   char words[kScriptSize + 1];
+  // The operands' words, folded, stored like words (from folded + o on).
+  char folded[kScriptSize + 1];
+  // The operands of every statement record, in the order of the lines.
+  // A variable index kept in an operand stays valid: variables are never
+  // removed, and the first declaration of a name is the one found.
+  std::vector<Operand> operands;
   int nextLine = 0;                     // program counter: index of the next record to run
-  // Variable indices that records resolved on their first run (a record's
-  // run of them starts at its `variables`). An index stays valid: variables
-  // are never removed, and the first declaration of a name is the one found.
-  std::vector<short> variableIndices;
 };
 
 // Where the running line stands: its record and the macro whose run it is
@@ -113,18 +141,20 @@ struct RunPlace {
   int macro = 0;                        // slot of the running macro, 0 at the top level
 };
 
-// The current line and the statement tokeniser. The tokeniser hands out
-// the words of a cut copy one by one; for a script line the copy comes
-// ready cut from the line's record.
+constexpr int kMaxLineOperands = kMaxLineChars / 2 + 1;  // words a line can hold
+
+// The current line, and the record of a line dispatched from lineBuffer
+// (decoded there with its own words and operands).
 struct LineState {
   char lineBuffer[kMaxLineChars + 1] = {};  // current line, zero-terminated
-  int wordCount = 0;                    // words of lineBuffer (countWords)
-  char tokenBuffer[kTokenBufferSize] = {};  // the cut copy: words each zero-terminated
-  char *tokenNext = nullptr;            // the next word to hand out
-  char *tokenEnd = nullptr;             // just after the last word of the copy
+  char tokenBuffer[kTokenBufferSize] = {};  // the cut words of `decoded`
+  char foldedBuffer[kMaxLineChars + 1] = {};  // its operands' words, folded
+  Operand operands[kMaxLineOperands] = {};  // its operands
   ScriptLine decoded = {};              // record of a line dispatched from lineBuffer
   int record = -1;                      // index of the script record whose handler runs;
                                         // -1 for a line from lineBuffer
+  int macroSlot = 0;                    // the macro whose run reached the handler's line
+                                        // (0 at the top level): the scope of its labels
   RunPlace place;                       // the line whose run is in progress
   std::string cause;                    // what went wrong, for the cause line of an abort
   std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
@@ -194,42 +224,48 @@ int cutLength(const char *from, int size);
 bool scanInt(const char *text, int *value);
 bool scanReal(const char *text, double *value);
 
-// Statement tokeniser over LineState::tokenBuffer.
-// Copies text into tokenBuffer and returns its first word (nullptr if none).
-char *firstToken(Job &job, const char *text);
-// The next word of the same copy, or nullptr after the last one.
-char *nextToken(Job &job);
-
 // --- Statement records (Statements.cpp) ---------------------------------------
 
+// Where a line's words and a statement's operands are decoded to: room for
+// length + 1 bytes of cut words and as many of folded ones, and for
+// kMaxLineOperands operands.
+struct DecodeRoom {
+  char *words;
+  char *folded;
+  Operand *operands;
+};
 // Decode a line whose control characters countWords has already made
-// blanks: its words are cut into `words` (room for length + 1 bytes), the
-// first folded, and the line classified. A dot word that names no
-// statement is looked up as a macro only when resolveMacros is true (the
-// pre-pass resolves them once every macro is known).
-void decodeLine(Job &job, ScriptLine &line, const char *text, int length, char *words, bool resolveMacros);
-// Resolve the dot words of decoded Text lines that name a macro.
-void resolveMacroCalls(Job &job);
-// Put a record's words into the tokeniser with its first word taken, and
-// its word count into wordCount, as a handler expects them.
-void loadTokens(Job &job, const ScriptLine &line);
+// blanks: its words are cut, the first folded, the line classified, and a
+// statement's arguments decoded into operands. A dot word that names no
+// statement, and the macros and labels that operands name, are looked up
+// only when resolve is true (the pre-pass resolves them once every macro
+// and label is known; labels in the scope of the line's owner).
+void decodeLine(Job &job, ScriptLine &line, const char *text, int length, const DecodeRoom &room, bool resolve);
+// Resolve what decoded lines name: the dot words of Text lines that name a
+// macro, and the macros and labels of statement operands.
+void resolveReferences(Job &job, ScriptLine &line);
+// Decode lineBuffer into LineState::decoded as a line of macro slot's body.
+const ScriptLine &decodeLineBuffer(Job &job, int macroSlot);
+// The label an operand of a jump names, in the scope of the running macro
+// (the operand's own when that is the line's owner); -1 when undefined.
+int labelOf(Job &job, const ScriptLine &line, const Operand &operand);
 
 // --- Pre-pass --------------------------------------------------------------
 
 // Decode every line of ScriptText into its record and fill the MacroTable
 // and LabelTable; runs nothing. Leaves nextLine at 0.
 void runPrepass(Job &job);
-void defineMacro(Job &job);
-void defineLabel(Job &job, int owner);
+void defineMacro(Job &job, const ScriptLine &line);
+void defineLabel(Job &job, const ScriptLine &line, int owner);
 
 // --- Dispatcher and the run loop -----------------------------------------------
 
 // One row of the statement table: a first word and its handler.
 struct Statement {
   const char *word;                     // upper case, with its dot
-  void (*handler)(Job &, int macroSlot);
+  void (*handler)(Job &, const ScriptLine &);
 };
-// The RPT statements, in the order the dispatcher tests them.
+// The RPT statements, in the order of StatementKind.
 extern const Statement kStatements[];
 extern const int kStatementCount;
 // A first word (folded) that opens an SQL statement other than SELECT.
@@ -275,9 +311,9 @@ void runMacro(Job &job, int slot, int keepOpen);
 // A ".name" line: run the macro, then go on after the calling line.
 void callMacro(Job &job, int slot, int keepOpen = 0);
 // .EXECUTE name
-void execExecute(Job &job);
+void execExecute(Job &job, const ScriptLine &line);
 // .REPORT select body [head [foot]]
-void execReport(Job &job);
+void execReport(Job &job, const ScriptLine &line);
 // An INTO line (and its continuation lines) of the SELECT being collected.
 void parseInto(Job &job);
 
@@ -286,6 +322,6 @@ void parseInto(Job &job);
 int findMacro(Job &job, const char *name);
 int findLabel(Job &job, const char *name, int macroSlot);
 void jumpToLabel(Job &job, int label);
-void execGoto(Job &job, int macroSlot);
-void execIfNull(Job &job, int macroSlot);
-void execIf(Job &job, int macroSlot);
+void execGoto(Job &job, const ScriptLine &line);
+void execIfNull(Job &job, const ScriptLine &line);
+void execIf(Job &job, const ScriptLine &line);

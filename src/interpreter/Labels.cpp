@@ -25,26 +25,21 @@ int findLabel(Job &job, const char *name, int macroSlot) {
 void jumpToLabel(Job &job, int label) { job.script.nextLine = job.labels.entries[label].line; }
 
 // .GOTO label
-void execGoto(Job &job, int macroSlot) {
+void execGoto(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
-  if (l.wordCount < 2) failWith(job, ".GOTO Invalid\n", l.lineBuffer);
-  char *name = nextToken(job);
-  foldUpper(name);
-  int label = findLabel(job, name, macroSlot);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, name, macroSlot));
+  if (line.wordCount < 2) failWith(job, ".GOTO Invalid\n", l.lineBuffer);
+  int label = labelOf(job, line, line.args[0]);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[0].word, l.macroSlot));
   jumpToLabel(job, label);
 }
 
 // .IFNULL variable label
-void execIfNull(Job &job, int macroSlot) {
+void execIfNull(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
-  if (l.wordCount < 3) failWith(job, ".IFNULL Invalid\n", l.lineBuffer);
-  char *variableName = nextToken(job);
-  int index = requireVariable(job, variableName, l.lineBuffer);
-  char *labelName = nextToken(job);
-  foldUpper(labelName);
-  int label = findLabel(job, labelName, macroSlot);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, labelName, macroSlot));
+  if (line.wordCount < 3) failWith(job, ".IFNULL Invalid\n", l.lineBuffer);
+  int index = requireOperandVariable(job, line.args[0], l.lineBuffer);
+  int label = labelOf(job, line, line.args[1]);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[1].word, l.macroSlot));
   const Variable &v = job.vars.entries[index];
   if (v.isNull == 1) jumpToLabel(job, label);
   if (v.kind == VariableKind::Text && v.textValue != nullptr && v.textValue[0] == 0) jumpToLabel(job, label);
@@ -52,35 +47,24 @@ void execIfNull(Job &job, int macroSlot) {
 
 // .IF "condition" THEN label [ELSE label]
 // Every word is read and both labels looked up before the query runs.
-void execIf(Job &job, int macroSlot) {
+void execIf(Job &job, const ScriptLine &record) {
   char line[kMaxLineChars + 1];         // cut at the closing quote below; the record stays whole
   copyText(line, sizeof line, job.line.lineBuffer);
-  char *open = std::strchr(line, '"');
-  if (!open) failWith(job, ".IF invalid\n", line);
-  char *close = std::strchr(open + 1, '"');
-  if (!close) failWith(job, ".IF invalid\n", line);
-  *close = 0;                           // messages from here show the cut line
-  prepareCondition(job, open + 1);
+  if (record.quoteOpen < 0) failWith(job, ".IF invalid\n", line);
+  if (record.quoteClose < 0) failWith(job, ".IF invalid\n", line);
+  line[record.quoteClose] = 0;          // messages from here show the cut line
+  prepareCondition(job, line + record.quoteOpen + 1);
 
-  char *rest = close + 1;
-  int words = countWords(rest);
-  if (words != 2 && words != 4) failWith(job, ".IF invalid\n", line);
-  char *word = firstToken(job, rest);
-  foldUpper(word);
-  if (std::strcmp(word, "THEN") != 0) failWith(job, ".IF no THEN \n", line);
-  word = nextToken(job);
-  foldUpper(word);
-  int thenLabel = findLabel(job, word, macroSlot);
-  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, word, macroSlot));
+  const Operand *words = record.args;
+  if (record.argCount != 2 && record.argCount != 4) failWith(job, ".IF invalid\n", line);
+  if (std::strcmp(words[0].word, "THEN") != 0) failWith(job, ".IF no THEN \n", line);
+  int thenLabel = labelOf(job, record, words[1]);
+  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[1].word, job.line.macroSlot));
   int elseLabel = -1;
-  if (words == 4) {
-    word = nextToken(job);
-    foldUpper(word);
-    if (std::strcmp(word, "ELSE") != 0) failWith(job, ".IF bad ELSE \n", line);
-    word = nextToken(job);
-    foldUpper(word);
-    elseLabel = findLabel(job, word, macroSlot);
-    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, word, macroSlot));
+  if (record.argCount == 4) {
+    if (std::strcmp(words[2].word, "ELSE") != 0) failWith(job, ".IF bad ELSE \n", line);
+    elseLabel = labelOf(job, record, words[3]);
+    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[3].word, job.line.macroSlot));
   }
 
   if (conditionHolds(job, line)) {

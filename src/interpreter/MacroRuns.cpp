@@ -76,23 +76,19 @@ void callMacro(Job &job, int slot, int keepOpen) {
 }
 
 // .EXECUTE name
-void execExecute(Job &job) {
-  if (job.line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
-  char *name = nextToken(job);
-  foldUpper(name);
-  int slot = findMacro(job, name);
-  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer, macroNotDefined("", name));
+void execExecute(Job &job, const ScriptLine &line) {
+  if (line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
+  int slot = line.args[0].reference;
+  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer, macroNotDefined("", line.args[0].word));
   callMacro(job, slot);
 }
 
 namespace {
 
-// The next word of the .REPORT line names a macro; refused when undefined.
-int lookUpMacro(Job &job, const char *message, const char *role) {
-  char *name = nextToken(job);
-  foldUpper(name);
-  int slot = findMacro(job, name);
-  if (slot < 0) failWith(job, message, job.line.lineBuffer, macroNotDefined(role, name));
+// Operand i of the .REPORT line names a macro; refused when undefined.
+int lookUpMacro(Job &job, const ScriptLine &line, int i, const char *message, const char *role) {
+  int slot = line.args[i].reference;
+  if (slot < 0) failWith(job, message, job.line.lineBuffer, macroNotDefined(role, line.args[i].word));
   return slot;
 }
 
@@ -110,17 +106,17 @@ int lookUpMacro(Job &job, const char *message, const char *role) {
 //   other SQL this is no different; a SELECT macro among them fetches its
 //   first row into its INTO variables and closes its level, as .EXECUTE
 //   does, so queryDepth is back at the loop's level after every macro.
-void execReport(Job &job) {
-  if (job.line.wordCount < 3) failWith(job, ".REPORT Invalid\n", job.line.lineBuffer);
+void execReport(Job &job, const ScriptLine &record) {
+  if (record.wordCount < 3) failWith(job, ".REPORT Invalid\n", job.line.lineBuffer);
   char line[kMaxLineChars + 1];        // lineBuffer is reused by the macro runs
   std::snprintf(line, sizeof line, "%s", job.line.lineBuffer);
 
-  int select = lookUpMacro(job, "SELECT macro name Wrong\n", "SELECT ");
-  int body = lookUpMacro(job, "BODY macro name Wrong\n", "BODY ");
+  int select = lookUpMacro(job, record, 0, "SELECT macro name Wrong\n", "SELECT ");
+  int body = lookUpMacro(job, record, 1, "BODY macro name Wrong\n", "BODY ");
   int head = body;
   int foot = -1;
-  if (job.line.wordCount > 3) head = lookUpMacro(job, "HEAD macro name Wrong\n", "HEAD ");
-  if (job.line.wordCount > 4) foot = lookUpMacro(job, "FOOT macro name Wrong\n", "FOOT ");
+  if (record.wordCount > 3) head = lookUpMacro(job, record, 2, "HEAD macro name Wrong\n", "HEAD ");
+  if (record.wordCount > 4) foot = lookUpMacro(job, record, 3, "FOOT macro name Wrong\n", "FOOT ");
 
   QueryStack &queries = job.queries;
   int before = queries.queryDepth;

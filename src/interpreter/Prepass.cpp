@@ -25,11 +25,27 @@ static const ScriptLine &decodeScriptLine(Job &job, int offset) {
   countWords(l.lineBuffer);
   ScriptLine &line = s.lines[s.lineCount++];
   int length = static_cast<int>(std::strlen(l.lineBuffer));
-  decodeLine(job, line, l.lineBuffer, length, s.words + offset, false);
+  decodeLine(job, line, l.lineBuffer, length, {s.words + offset, s.folded + offset, l.operands}, false);
   line.text = s.text + offset;
   line.offset = offset;
   line.owner = static_cast<short>(job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
+  // The operands were decoded into the line state; they are kept in the
+  // script's store, which the records point into once it is complete.
+  s.operands.insert(s.operands.end(), l.operands, l.operands + line.argCount);
   return line;
+}
+
+// Point every record at its operands in the store, and resolve what the
+// records name now that every macro and label is known.
+static void finishRecords(Job &job) {
+  ScriptText &s = job.script;
+  size_t next = 0;
+  for (int i = 0; i < s.lineCount; ++i) {
+    ScriptLine &line = s.lines[i];
+    line.args = line.argCount > 0 ? s.operands.data() + next : nullptr;
+    next += static_cast<size_t>(line.argCount);
+    resolveReferences(job, line);
+  }
 }
 
 void runPrepass(Job &job) {
@@ -38,7 +54,7 @@ void runPrepass(Job &job) {
   int lastEnd = 0, lastEndLine = 0;
   bool bodyStarts = false;              // the last non-blank line was a .DEFINE
   s.cursor = 0;
-  s.variableIndices.clear();
+  s.operands.clear();
   s.lineCount = 0;
   // Every line ends in a newline (loading closes the last one).
   s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));
@@ -53,11 +69,10 @@ void runPrepass(Job &job) {
     if (line.kind == ScriptLineKind::Blank) continue;
     if (bodyStarts) job.macros.slots[job.macros.nextSlot - 1].kind = line.sqlWord;
     bodyStarts = line.kind == ScriptLineKind::Define;
-    loadTokens(job, line);
     if (line.kind == ScriptLineKind::Label) {
-      defineLabel(job, job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
+      defineLabel(job, line, job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0);
     } else if (line.kind == ScriptLineKind::Define) {
-      defineMacro(job);
+      defineMacro(job, line);
       job.sql.inDefineBody = 1;
     } else if (line.kind == ScriptLineKind::EndDefine) {
       job.sql.inDefineBody = 0;
@@ -71,19 +86,20 @@ void runPrepass(Job &job) {
     lastEnd = s.cursor;
     lastEndLine = s.lineCount;
   }
-  resolveMacroCalls(job);
+  finishRecords(job);
   job.line.place = {};
   s.nextLine = 0;
 }
 
 // .DEFINE name
-void defineMacro(Job &job) {
+void defineMacro(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
   MacroTable &m = job.macros;
-  if (l.wordCount < 2) failWith(job, ".DEFINE Invalid\n", l.lineBuffer);
+  if (line.wordCount < 2) failWith(job, ".DEFINE Invalid\n", l.lineBuffer);
   if (job.sql.inDefineBody == 1) failWith(job, "Nested Define Not Allowed\n", l.lineBuffer);
   if (m.nextSlot > kMaxMacroSlot) failWith(job, ">100 DEFINEs\n", l.lineBuffer);
-  char *name = nextToken(job);
+  char name[kMaxLineChars + 1];         // the second word, folded
+  copyText(name, sizeof name, line.words + line.firstLength + 1);
   foldUpper(name);
   const char *stored = poolName(m.namePool, m.poolUsed, name);
   if (stored == nullptr) failWith(job, "Macro names too long\n", l.lineBuffer);
@@ -97,13 +113,11 @@ void defineMacro(Job &job) {
 }
 
 // .&name: the first word is already folded.
-void defineLabel(Job &job, int owner) {
+void defineLabel(Job &job, const ScriptLine &line, int owner) {
   LineState &l = job.line;
   LabelTable &t = job.labels;
   if (t.count >= kMaxLabels) failWith(job, ">100 LABELs\n", l.lineBuffer);
-  const char *name = l.tokenBuffer;
-  while (*name == ' ' || *name == '\t') ++name;  // the first word starts here
-  const char *stored = poolName(t.namePool, t.poolUsed, name + 2);
+  const char *stored = poolName(t.namePool, t.poolUsed, line.words + 2);
   if (stored == nullptr) failWith(job, "Label names too long\n", l.lineBuffer);
   t.entries[t.count].name = stored;
   t.entries[t.count].offset = job.script.cursor;

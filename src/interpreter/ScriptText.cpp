@@ -1,5 +1,5 @@
 // The script in memory: loading with its byte filter, line reading, word
-// counting, case folding, number reading and the statement tokeniser.
+// counting, case folding and number reading.
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -127,32 +127,6 @@ bool scanReal(const char *text, double *value) {
   if (end == text) return false;
   *value = v;
   return true;
-}
-
-static bool isDelimiter(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// The copy is cut once, here: every word zero-terminated, one after another.
-char *firstToken(Job &job, const char *text) {
-  LineState &l = job.line;
-  size_t length = strnlen(text, kTokenBufferSize - 1);
-  char *out = l.tokenBuffer;
-  for (size_t i = 0; i < length;) {
-    while (i < length && isDelimiter(text[i])) ++i;
-    if (i == length) break;
-    while (i < length && !isDelimiter(text[i])) *out++ = text[i++];
-    *out++ = 0;
-  }
-  l.tokenNext = l.tokenBuffer;
-  l.tokenEnd = out;
-  return nextToken(job);
-}
-
-char *nextToken(Job &job) {
-  LineState &l = job.line;
-  char *word = l.tokenNext;
-  if (word == nullptr || word >= l.tokenEnd) return nullptr;
-  l.tokenNext = word + std::strlen(word) + 1;
-  return word;
 }
 
 // Outside the run loop the next record is read as a line of text: the

@@ -21,10 +21,9 @@ constexpr int kAnswerSize = 100;
 
 // One operand by the target's kind: a variable (Text refused, null counts
 // as zero) or else a number written in the statement.
-static void readOperand(Job &job, char *word, bool realTarget, const char *typeMessage,
+static void readOperand(Job &job, Operand &word, bool realTarget, const char *typeMessage,
                         double &real, int &integer) {
-  foldUpper(word);
-  int index = findVariable(job, word);
+  int index = operandVariable(job, word);
   if (index >= 0) {
     const Variable &operand = job.vars.entries[index];
     if (operand.kind == VariableKind::Text)
@@ -40,8 +39,13 @@ static void readOperand(Job &job, char *word, bool realTarget, const char *typeM
     }
     return;
   }
-  bool ok = realTarget ? scanReal(word, &real) : scanInt(word, &integer);
-  if (!ok) failWith(job, "Illegal Number\n", job.line.lineBuffer, notAnOperand(job, word));
+  if (!(realTarget ? word.isReal : word.isInteger))
+    failWith(job, "Illegal Number\n", job.line.lineBuffer, notAnOperand(job, word.word));
+  if (realTarget) {
+    real = word.real;
+  } else {
+    integer = word.integer;
+  }
 }
 
 // The question after a zero divisor. "y" or "Y" leaves the target null with
@@ -75,13 +79,9 @@ static void askZeroDivisor(Job &job, Variable &target) {
 static int wrapInt(uint32_t value) { return static_cast<int>(value); }  // modulo 2^32 since C++20
 
 // .ADD / .SUB / .MUL / .DIV target operand1 operand2
-void execCalc(Job &job, char operation) {
-  if (job.line.wordCount < 4) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
-  char *targetName = nextToken(job);
-  char *word1 = nextToken(job);
-  char *word2 = nextToken(job);
-  if (word2 == nullptr) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
-  int index = requireTargetVariable(job, targetName, job.line.lineBuffer);
+void execCalc(Job &job, const ScriptLine &line, char operation) {
+  if (line.wordCount < 4) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
+  int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
   if (target.kind == VariableKind::Text)
     failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextTarget, target.name));
@@ -90,8 +90,8 @@ void execCalc(Job &job, char operation) {
   bool realTarget = target.kind == VariableKind::Real;
   double real1 = 0, real2 = 0;
   int int1 = 0, int2 = 0;
-  readOperand(job, word1, realTarget, "2nd Variable Type Wrong\n", real1, int1);
-  readOperand(job, word2, realTarget, "3rd Variable Type Wrong\n", real2, int2);
+  readOperand(job, line.args[1], realTarget, "2nd Variable Type Wrong\n", real1, int1);
+  readOperand(job, line.args[2], realTarget, "3rd Variable Type Wrong\n", real2, int2);
 
   if (realTarget) {
     switch (operation) {

@@ -7,25 +7,19 @@
 
 // The Text value of .SET: a quoted text anywhere in the line, else the next
 // word, where $$DATE$$ and $$TIME$$ (any case, unquoted) ask the server.
-static void setText(Job &job, Variable &variable) {
-  const char *line = job.line.lineBuffer;
-  const char *open = std::strchr(line, '"');
-  if (open != nullptr) {
-    const char *close = std::strchr(open + 1, '"');
-    if (close == nullptr) failWith(job, ".SET Quotes do not match \n", line);
-    storeTextSpan(variable, open + 1, static_cast<int>(close - open - 1));
+static void setText(Job &job, const ScriptLine &line, Variable &variable) {
+  if (line.quoteOpen >= 0) {
+    if (line.quoteClose < 0) failWith(job, ".SET Quotes do not match \n", job.line.lineBuffer);
+    storeTextSpan(variable, line.text + line.quoteOpen + 1, line.quoteClose - line.quoteOpen - 1);
     return;
   }
-  const char *word = nextToken(job);
-  if (word == nullptr) word = "";
-  char folded[kMaxLineChars + 1];
-  std::snprintf(folded, sizeof folded, "%s", word);
-  foldUpper(folded);
+  const Operand &value = line.args[1];
+  const char *word = value.text;
   char serverText[kServerTextSize];
-  if (std::strcmp(folded, "$$DATE$$") == 0) {
+  if (std::strcmp(value.word, "$$DATE$$") == 0) {
     fetchServerDate(job, serverText);
     word = serverText;
-  } else if (std::strcmp(folded, "$$TIME$$") == 0) {
+  } else if (std::strcmp(value.word, "$$TIME$$") == 0) {
     fetchServerTime(job, serverText);
     word = serverText;
   }
@@ -33,46 +27,35 @@ static void setText(Job &job, Variable &variable) {
 }
 
 // .SET name value
-void execSet(Job &job) {
-  if (job.line.wordCount < 3) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
-  char *name = nextToken(job);
-  if (name == nullptr) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
-  int index = requireTargetVariable(job, name, job.line.lineBuffer);
+void execSet(Job &job, const ScriptLine &line) {
+  if (line.wordCount < 3) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
+  int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &variable = job.vars.entries[index];
   variable.isNull = 0;
-  const char *value = nullptr;
+  const Operand &value = line.args[1];
   switch (variable.kind) {
     case VariableKind::Integer:
-      value = nextToken(job);
-      if (value == nullptr || !scanInt(value, &variable.intValue)) {
-        failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value ? value : "", false, variable.name));
-      }
+      if (!value.isInteger) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, false, variable.name));
+      variable.intValue = value.integer;
       break;
     case VariableKind::Real:
-      value = nextToken(job);
-      if (value == nullptr || !scanReal(value, &variable.realValue)) {
-        failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value ? value : "", true, variable.name));
-      }
+      if (!value.isReal) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, true, variable.name));
+      variable.realValue = value.real;
       break;
     case VariableKind::Text:
-      setText(job, variable);
+      setText(job, line, variable);
       break;
   }
 }
 
 // .EQUAL target source
 // Same kinds only; the value is copied even from a null source.
-void execEqual(Job &job) {
-  if (job.line.wordCount < 3) failWith(job, ".EQUAL Invalid\n", job.line.lineBuffer);
-  char *targetName = nextToken(job);
-  char *sourceName = nextToken(job);
-  if (sourceName == nullptr) failWith(job, ".EQUAL Invalid\n", job.line.lineBuffer);
-  foldUpper(targetName);
-  foldUpper(sourceName);
-  int target = findVariable(job, targetName);
-  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, targetName));
-  int source = findVariable(job, sourceName);
-  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, sourceName));
+void execEqual(Job &job, const ScriptLine &line) {
+  if (line.wordCount < 3) failWith(job, ".EQUAL Invalid\n", job.line.lineBuffer);
+  int target = operandVariable(job, line.args[0]);
+  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[0].word));
+  int source = operandVariable(job, line.args[1]);
+  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[1].word));
   Variable &to = job.vars.entries[target];
   const Variable &from = job.vars.entries[source];
   if (to.kind != from.kind)

@@ -104,13 +104,10 @@ int readConsoleWord(FILE *in, char *buffer, int size) {
 constexpr int kShownAnswer = 80;         // an answer named in a cause, cut here
 
 // .TELL "message"
-void execTell(Job &job) {
-  char *line = job.line.lineBuffer;
-  char *open = std::strchr(line, '"');
-  if (open == nullptr) failWith(job, ".TELL Invalid - no quotes\n", line);
-  char *close = std::strchr(open + 1, '"');
-  if (close == nullptr) failWith(job, ".TELL Invalid - unmatched quotes\n", line);
-  std::fprintf(job.job.err, "%.*s\n", static_cast<int>(close - open - 1), open + 1);
+void execTell(Job &job, const ScriptLine &line) {
+  if (line.quoteOpen < 0) failWith(job, ".TELL Invalid - no quotes\n", job.line.lineBuffer);
+  if (line.quoteClose < 0) failWith(job, ".TELL Invalid - unmatched quotes\n", job.line.lineBuffer);
+  std::fprintf(job.job.err, "%.*s\n", line.quoteClose - line.quoteOpen - 1, line.text + line.quoteOpen + 1);
 }
 
 // A number that could not be read: a stop, the end of the input, or text
@@ -132,21 +129,16 @@ void execTell(Job &job) {
 // .ASK "question" name
 // The answer is the next item of the console; a text answer is one word,
 // cut to the variable's length, and a lone "." answers the empty text.
-void execAsk(Job &job) {
+void execAsk(Job &job, const ScriptLine &record) {
   char *line = job.line.lineBuffer;
-  char *open = std::strchr(line, '"');
-  if (open == nullptr) failWith(job, ".ASK Invalid - no quotes\n", line);
-  char *close = std::strchr(open + 1, '"');
-  if (close == nullptr) failWith(job, ".ASK Invalid - unmatched quotesd\n", line);
-  *close = 0;  // from here on the line shown in messages ends before the quote
-  char *rest = close + 1;
-  if (countWords(rest) != 1) failWith(job, ".ASK Invalid\n", line);
-  char *name = firstToken(job, rest);
-  if (name == nullptr) failWith(job, ".ASK Invalid\n", line);
-  int index = requireVariable(job, name, line);
+  if (record.quoteOpen < 0) failWith(job, ".ASK Invalid - no quotes\n", line);
+  if (record.quoteClose < 0) failWith(job, ".ASK Invalid - unmatched quotesd\n", line);
+  line[record.quoteClose] = 0;  // from here on the line shown in messages ends before the quote
+  if (record.argCount != 1) failWith(job, ".ASK Invalid\n", line);
+  int index = requireOperandVariable(job, record.args[0], line);
   Variable &variable = job.vars.entries[index];
 
-  std::fprintf(job.job.err, "%s\n", open + 1);
+  std::fprintf(job.job.err, "%.*s\n", record.quoteClose - record.quoteOpen - 1, record.text + record.quoteOpen + 1);
   variable.isNull = 0;
   FILE *console = job.job.console;
   switch (variable.kind) {

@@ -1,5 +1,4 @@
 // The print statement and the picture editing of numbers.
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -7,8 +6,6 @@
 
 #include "driver/Job.h"
 #include "driver/Messages.h"
-
-constexpr int kMaxPrintItems = kMaxLineChars / 2 + 1;  // words a line can hold
 
 // Length of the part before the first point, and of the part after it
 // (-1 when there is no point).
@@ -159,54 +156,21 @@ static void printItem(Job &job, const Variable &variable) {
   emitRptText(job, line, static_cast<int>(std::strlen(line)));
 }
 
-// The items of a .PRINT whose names its record resolved on an earlier run.
-// They are copied out first: the formatter may run other records, which
-// can add to the store of resolved indices.
-static void printResolved(Job &job, const ScriptLine &record) {
-  short indices[kMaxPrintItems];
-  const short *stored = job.script.variableIndices.data() + record.variables;
-  int count = record.variableCount;
-  std::copy(stored, stored + count, indices);
-  for (int i = 0; i < count; ++i) printItem(job, job.vars.entries[indices[i]]);
-}
-
 // .PRINT name ...
-// All names are copied out of the tokeniser before the first item is
-// emitted: the formatter and anything it triggers may reuse the buffers.
-void execPrint(Job &job) {
-  if (job.line.wordCount < 2) failWith(job, ".PRINT Invalid\n", job.line.lineBuffer);
-  int record = job.line.record;
-  if (record >= 0 && job.script.lines[record].variableCount > 0) {
-    printResolved(job, job.script.lines[record]);
-    return;
-  }
-  char statement[kMaxLineChars + 1];
-  copyText(statement, sizeof statement, job.line.lineBuffer);
-  char names[kTokenBufferSize];
-  const char *items[kMaxPrintItems];
-  int itemCount = 0, used = 0;
-  for (char *word = nextToken(job); word != nullptr && itemCount < kMaxPrintItems;
-       word = nextToken(job)) {
-    int length = static_cast<int>(std::strlen(word));
-    if (length >= kTokenBufferSize - used) break;
-    foldUpper(word);
-    std::memcpy(names + used, word, length + 1);
-    items[itemCount++] = names + used;
-    used += length + 1;
-  }
-  if (itemCount == 0) failWith(job, ".PRINT Invalid\n", statement);
-
-  short indices[kMaxPrintItems];
-  for (int i = 0; i < itemCount; ++i) {
-    int index = findVariable(job, items[i]);
-    if (index < 0) failWith(job, "Variable name Wrong\n", statement, variableNotDeclared(job, items[i]));
-    indices[i] = static_cast<short>(index);
+// Each name is looked up on the line's first run and its variable kept in
+// the operand. A name not declared ends the job after the items before it
+// were printed; the line is then shown from the record, as the formatter
+// and anything it triggers may have reused the line buffer.
+void execPrint(Job &job, const ScriptLine &line) {
+  if (line.wordCount < 2) failWith(job, ".PRINT Invalid\n", job.line.lineBuffer);
+  for (int i = 0; i < line.argCount; ++i) {
+    int index = operandVariable(job, line.args[i]);
+    if (index < 0) {
+      char statement[kMaxLineChars + 1];
+      std::memcpy(statement, line.text, static_cast<size_t>(line.length));
+      statement[line.length] = 0;
+      failWith(job, "Variable name Wrong\n", statement, variableNotDeclared(job, line.args[i].word));
+    }
     printItem(job, job.vars.entries[index]);
   }
-  if (record < 0) return;
-  // Every name resolved: later runs of the record take the indices.
-  ScriptText &s = job.script;
-  s.lines[record].variables = static_cast<int>(s.variableIndices.size());
-  s.variableIndices.insert(s.variableIndices.end(), indices, indices + itemCount);
-  s.lines[record].variableCount = static_cast<short>(itemCount);
 }

@@ -37,16 +37,16 @@ int requireVariable(Job &job, char *word, const char *line) {
   return index;
 }
 
-int requireTargetVariable(Job &job, char *word, const char *line) {
-  ScriptText &s = job.script;
-  int record = job.line.record;
-  if (record >= 0 && s.lines[record].variableCount > 0) return s.variableIndices[s.lines[record].variables];
-  int index = requireVariable(job, word, line);
-  if (record >= 0) {
-    s.lines[record].variables = static_cast<int>(s.variableIndices.size());
-    s.variableIndices.push_back(static_cast<short>(index));
-    s.lines[record].variableCount = 1;
-  }
+int operandVariable(Job &job, Operand &operand) {
+  if (operand.reference >= 0) return operand.reference;
+  int index = findVariable(job, operand.word);
+  if (index >= 0) operand.reference = index;  // a name not yet declared is looked up again
+  return index;
+}
+
+int requireOperandVariable(Job &job, Operand &operand, const char *line) {
+  int index = operandVariable(job, operand);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, operand.word));
   return index;
 }
 
@@ -64,24 +64,23 @@ static char *carve(char *store, int size, int &used, const char *text) {
 // The kind comes from the type word: A<n> is Text of n characters, a word
 // with a point is Real, anything else Integer. Every check runs before the
 // entry is touched, so a refused declaration leaves the table as it was.
-void execDeclare(Job &job) {
+void execDeclare(Job &job, const ScriptLine &line) {
   VariableTable &vars = job.vars;
-  if (job.line.wordCount < 3) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 3) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
   if (vars.count >= kMaxVariables) failWith(job, ">300 DECLAREs\n", job.line.lineBuffer);
-  char *name = nextToken(job);
-  char *type = nextToken(job);
-  if (type == nullptr) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
-  foldUpper(name);
-  foldUpper(type);
+  const char *name = line.args[0].word;
+  const Operand &typeOperand = line.args[1];
+  const char *type = typeOperand.word;
 
   VariableKind kind = VariableKind::Integer;
   int textLength = 0;
   if (type[0] == 'A') {
     kind = VariableKind::Text;
     // A negative length has no meaning: refused like a missing number.
-    if (!scanInt(type + 1, &textLength) || textLength < 0) {
+    if (!typeOperand.isInteger || typeOperand.integer < 0) {
       failWith(job, "Illegal Number\n", job.line.lineBuffer, messageText(Msg::CauseDeclareLength));
     }
+    textLength = typeOperand.integer;
     if (textLength >= kTextStoreSize - vars.textUsed) {
       failWith(job, "Text store full\n", job.line.lineBuffer);
     }

@@ -6,6 +6,8 @@
 
 struct Job;
 struct Variable;
+struct Operand;
+struct ScriptLine;
 
 constexpr int kMaxVariables = 300;
 constexpr int kNameStoreSize = 10000;
@@ -63,18 +65,19 @@ int findVariable(Job &job, const char *name);
 // The variable a statement word names: the word is folded to upper case; an
 // unknown name fails with "Variable name Wrong\n" and the line.
 int requireVariable(Job &job, char *word, const char *line);
-// The same for the variable a statement assigns to (its first word after
-// the statement's own): a script record resolves it on its first run and
-// keeps the index (the word is then left as it is, not folded).
-int requireTargetVariable(Job &job, char *word, const char *line);
+// The variable a statement's operand names, or -1: found by its folded
+// word, then kept in the operand for the next runs of the line.
+int operandVariable(Job &job, Operand &operand);
+// The same, an unknown name failing with "Variable name Wrong\n" and the line.
+int requireOperandVariable(Job &job, Operand &operand, const char *line);
 
-void execDeclare(Job &job);
-void execSet(Job &job);
-void execEqual(Job &job);
-void execCalc(Job &job, char operation);  // 'A', 'S', 'M' or 'D'
-void execTell(Job &job);
-void execAsk(Job &job);
-void execPrint(Job &job);
+void execDeclare(Job &job, const ScriptLine &line);
+void execSet(Job &job, const ScriptLine &line);
+void execEqual(Job &job, const ScriptLine &line);
+void execCalc(Job &job, const ScriptLine &line, char operation);  // 'A', 'S', 'M' or 'D'
+void execTell(Job &job, const ScriptLine &line);
+void execAsk(Job &job, const ScriptLine &line);
+void execPrint(Job &job, const ScriptLine &line);
 
 // Collapse blank runs to one blank, drop leading and trailing blanks.
 void squeezeBlanks(char *text);

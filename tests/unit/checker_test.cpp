@@ -17,13 +17,22 @@ TEST(CheckerHint, NearestWordWithinTwoEdits) {
 }
 
 TEST(CheckerWords, ColumnsCountFromOne) {
-  std::vector<CheckWord> words = splitWords("  .set\tx  5");
+  const std::string line = "  .set\tx  5";
+  const char cut[] = ".SET\0x\0" "5";        // the words as a record holds them
+  std::vector<CheckWord> words = placeWords(line, 0, cut, 3);
   ASSERT_EQ(words.size(), 3u);
   EXPECT_EQ(words[0].upper, ".SET");
+  EXPECT_EQ(words[0].text, ".set");            // as written, from the line
   EXPECT_EQ(words[0].column, 3);
   EXPECT_EQ(words[1].text, "x");
   EXPECT_EQ(words[1].column, 8);
   EXPECT_EQ(words[2].column, 11);
+  // Placed from an offset on (the words after a quote), columns stay the line's.
+  std::vector<CheckWord> after = placeWords(line, 7, cut + 5, 2);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0].upper, "X");
+  EXPECT_EQ(after[0].column, 8);
+  EXPECT_EQ(after[1].column, 11);
 }
 
 TEST(CheckerReferences, NamesAsTheRunSubstitutesThem) {

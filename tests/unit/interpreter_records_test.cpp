@@ -79,7 +79,8 @@ TEST(Records, EveryLineDecodedOnceWithItsKind) {
     EXPECT_EQ(words(s.lines[i]), expected[i].words) << i;
   }
   EXPECT_EQ(s.lines[2].macroSlot, 1);
-  EXPECT_STREQ(kStatements[s.lines[8].statement].word, ".SET");
+  EXPECT_EQ(s.lines[8].statement, StatementKind::Set);
+  EXPECT_STREQ(kStatements[static_cast<int>(StatementKind::Set)].word, ".SET");
   EXPECT_EQ(s.lines[4].sqlWord, SqlWord::Select);
   EXPECT_EQ(s.lines[10].sqlWord, SqlWord::Other);
   EXPECT_EQ(s.lines[9].sqlWord, SqlWord::None);
@@ -115,8 +116,8 @@ TEST(Records, BodyEndsAsRecordIndices) {
 }
 
 // A backward jump repeats lines; a jump to a label that is the last line of
-// a body ends the macro's run; words folded by a handler are folded in the
-// tokeniser's copy only, so the next run of the line sees them as written.
+// a body ends the macro's run; a handler never folds the record's words in
+// place, so the next run of the line sees them as written.
 TEST(Records, JumpsAndRepeatedLinesRunFromTheRecords) {
   TestJob t;
   t.job->job.runMode = RunMode::RptOnly;
@@ -159,6 +160,90 @@ TEST(Records, IntoContinuationTakesTheNextRecords) {
   t.job->sql.sqlIsQuery = 1;
   EXPECT_EQ(runTop(t), 1);
   EXPECT_EQ(t.err().substr(0, 14), "INTO Invalid\n\n");
+}
+
+// A statement's arguments are decoded with its line: folded words, the
+// numbers they read as, the quoted text, and the macros and labels they
+// name resolved in the scope of the line's owner.
+TEST(Records, StatementOperandsDecodedOnce) {
+  TestJob t;
+  ASSERT_EQ(prepass(t,
+                    ".declare t a12\n"                      // 0
+                    ".SET n -12abc\n"                       // 1
+                    ".SET T  \"x y\" z\n"                   // 2
+                    ".ADD N N 1.5e1\n"                      // 3
+                    ".IF \"a = \"b\" then top else In\n"     // 4  the words after the second quote
+                    ".ASK \"q\"name\n"                      // 5
+                    ".REPORT s nothing\n"                   // 6
+                    ".&TOP\n"                               // 7
+                    ".DEFINE S\n"                           // 8
+                    ".&in\n"                                // 9
+                    ".GOTO IN\n"                            // 10
+                    ".GOTO TOP\n"                           // 11
+                    "..\n"),
+            -1);
+  const std::vector<ScriptLine> &r = t.job->script.lines;
+  ASSERT_EQ(r[0].argCount, 2);
+  EXPECT_STREQ(r[0].args[0].word, "T");
+  EXPECT_STREQ(r[0].args[0].text, "t");
+  EXPECT_EQ(r[0].args[1].integer, 12);                  // the length after the A
+  EXPECT_TRUE(r[1].args[1].isInteger);
+  EXPECT_EQ(r[1].args[1].integer, -12);
+  EXPECT_TRUE(r[1].args[1].isReal);
+  EXPECT_STREQ(r[1].args[1].text, "-12abc");            // .SET keeps its value as written
+  EXPECT_EQ(r[2].quoteOpen, 8);
+  EXPECT_EQ(r[2].quoteClose, 12);
+  EXPECT_EQ(r[3].args[2].real, 15.0);
+  EXPECT_EQ(r[3].args[2].integer, 1);                   // "%d" stops at the point
+  ASSERT_EQ(r[4].argCount, 5);                          // b" THEN TOP ELSE IN
+  EXPECT_STREQ(r[4].args[0].word, "B\"");
+  ASSERT_EQ(r[5].argCount, 1);
+  EXPECT_STREQ(r[5].args[0].word, "NAME");
+  EXPECT_EQ(r[6].args[0].reference, 1);                 // macro S
+  EXPECT_EQ(r[6].args[1].reference, -1);                // no such macro
+  int in = findLabel(*t.job, "IN", 1);
+  ASSERT_GE(in, 0);
+  EXPECT_EQ(r[10].args[0].reference, in);
+  EXPECT_EQ(r[11].args[0].reference, -1);               // TOP is the top level's, not the macro's
+  EXPECT_EQ(r[10].owner, 1);
+}
+
+// A word that names no variable is read as a number on every run until a
+// variable of that name is declared; a variable once found is kept.
+TEST(Records, OperandLookupsFollowDeclarationsMadeLater) {
+  TestJob t;
+  t.job->job.runMode = RunMode::RptOnly;
+  ASSERT_EQ(prepass(t,
+                    ".DEFINE M\n"
+                    ".ADD N N 5\n"
+                    ".PRINT N\n"
+                    "..\n"
+                    ".DECLARE N 9999\n"
+                    ".SET N 0\n"
+                    ".M\n"
+                    ".DECLARE 5 9999\n"
+                    ".SET 5 100\n"
+                    ".M\n"
+                    ".DECLARE N 99\n"                         // a second N: the first stays the one found
+                    ".M\n"),
+            -1);
+  EXPECT_EQ(runTop(t), -1);
+  EXPECT_EQ(t.out(), "5\n105\n205\n");
+}
+
+// A .PRINT name not declared ends the job after the items before it, with
+// the line as written; the same line run before printed from its operands.
+TEST(Records, PrintFailsAtTheFirstUnknownName) {
+  TestJob t;
+  t.job->job.runMode = RunMode::RptOnly;
+  ASSERT_EQ(prepass(t,
+                    ".DECLARE A A3\n"
+                    ".SET A abc\n"
+                    ".print a   b\n"),
+            -1);
+  EXPECT_EQ(runTop(t), 1);
+  EXPECT_EQ(t.out(), "abc\n");
+  EXPECT_EQ(t.err().substr(0, 33), "Variable name Wrong\n.print a   b\n");
 }
 
 }  // namespace

@@ -56,15 +56,18 @@ TEST(ScanNumbers, LeadingNumberOfAWord) {
   EXPECT_FALSE(scanReal("x2", &d));
 }
 
-TEST(Tokeniser, KeepsItsPositionOverTheCopy) {
+TEST(Decoding, CutsTheOperandsOfALineBufferStatement) {
   TestJob t;
-  char *w = firstToken(*t.job, "  .SET\tX  \"a b\" ");
-  EXPECT_STREQ(w, ".SET");
-  EXPECT_STREQ(nextToken(*t.job), "X");
-  EXPECT_STREQ(nextToken(*t.job), "\"a");
-  EXPECT_STREQ(nextToken(*t.job), "b\"");
-  EXPECT_EQ(nextToken(*t.job), nullptr);
-  EXPECT_EQ(nextToken(*t.job), nullptr);
+  std::strcpy(t.job->line.lineBuffer, "  .set\tX  \"a b\" ");
+  const ScriptLine &line = decodeLineBuffer(*t.job, 0);
+  EXPECT_EQ(line.statement, StatementKind::Set);
+  EXPECT_STREQ(line.words, ".SET");
+  ASSERT_EQ(line.argCount, 3);
+  EXPECT_STREQ(line.args[0].word, "X");
+  EXPECT_STREQ(line.args[1].text, "\"a");
+  EXPECT_STREQ(line.args[2].text, "b\"");
+  EXPECT_EQ(line.quoteOpen, 10);
+  EXPECT_EQ(line.quoteClose, 14);
 }
 
 TEST(Prepass, RecordsMacrosAndLabelsWithTheirOffsets) {
