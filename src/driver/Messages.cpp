@@ -114,6 +114,12 @@ const MessageEntry kMessages[] = {
   {Msg::CauseServerRefused, kCauseText, "the server refused this statement", Msg::None},
   {Msg::CauseNotFinite, kCauseText, "the Real variable %s holds no finite number, and SQL has none to write",
    Msg::None},
+  // Where a server found its error in the statement, and its own further
+  // words, spelled as psql spells them.
+  {Msg::CausePlaceLine, kCauseText, "LINE %d: ", Msg::None},
+  {Msg::CauseCut, kCauseText, "...", Msg::None},
+  {Msg::CauseDetail, kCauseText, "DETAIL:  ", Msg::None},
+  {Msg::CauseHint, kCauseText, "HINT:  ", Msg::None},
   {Msg::CauseIntoCount, kCauseText, "the INTO list names %d variable%s but the SELECT gives %d column%s", Msg::None},
   {Msg::CauseFetchType, kCauseText, "a date or other value the variable %s cannot take", Msg::None},
   {Msg::CauseUnexpectedEof, kCauseText, "the INTO list ends in a comma on the script's last line", Msg::None},
