@@ -185,8 +185,8 @@ printf "COMMIT;\n.quit\n" >&8
 wait $holder
 exec 8>&-
 rm -f lock.out
-expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nCOMMIT\nKelvordantix: job.rpt Job Aborted ...' \
-  "$(tail -n 4 err.txt)"
+expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nCOMMIT\njob.rpt:5: the server refused this statement\nKelvordantix: job.rpt Job Aborted ...' \
+  "$(tail -n 5 err.txt)"
 expect "rows" 0 "$(count "")"
 report_kept
 
@@ -207,8 +207,8 @@ printf "ROLLBACK;\n.quit\n" >&8
 wait $holder
 exec 8>&-
 rm -f lock.out
-expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nINSERT INTO t VALUES (1, NULL) \nKelvordantix: job.rpt Job Aborted ...' \
-  "$(tail -n 4 err.txt)"
+expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nINSERT INTO t VALUES (1, NULL) \njob.rpt:2: in macro INS: the server refused this statement\nKelvordantix: job.rpt Job Aborted ...' \
+  "$(tail -n 5 err.txt)"
 report_kept
 
 # The pages at the end of the file are overwritten: the report starts and

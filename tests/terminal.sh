@@ -66,7 +66,7 @@ on_terminal "'$binary' - out.txt @t.db 1 < ask.rpt"
 setsid -w "$binary" - out.txt @t.db 1 < ask.rpt > stdout.txt 2> stderr.txt
 STATUS=$?
 printf '%s\n' "Kelvordantix: - Job Started ..." "answer?" "Illegal Number" '.ASK "answer?' \
-       "no answer: the end of the input" "Kelvordantix: - Job Aborted ..." |
+       "-:3: no answer: the end of the input" "Kelvordantix: - Job Aborted ..." |
   diff -u - stderr.txt || fail "no terminal: messages differ"
 [ "$STATUS" = 1 ] || fail "no terminal: exit status $STATUS"
 exit $failed

@@ -23,6 +23,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
   FILE *saved = job.job.err;
   job.job.err = open_memstream(&text, &size);
   Guarded g;
+  job.line.cause.clear();
   if (job.job.err == nullptr) {         // no memory for the capture: run it as it is
     job.job.err = saved;
     try {
@@ -30,6 +31,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
     } catch (const JobEnd &) {
       g.ended = true;
     }
+    g.cause = job.line.cause;
     return g;
   }
   try {
@@ -39,6 +41,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
   }
   std::fclose(job.job.err);
   job.job.err = saved;
+  g.cause = job.line.cause;
   g.printed.assign(text ? text : "", size);
   std::free(text);
   return g;
@@ -113,33 +116,4 @@ int checkScript(Job &job, int argc, char **argv) {
   job.job.input = nullptr;
   job.job.report.close();
   return printDiagnostics(c, job.job.err);
-}
-
-// Levenshtein distance, enough for the short words of statements.
-static int editDistance(const std::string &a, const std::string &b) {
-  std::vector<int> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
-  for (size_t i = 1; i <= a.size(); ++i) {
-    int diagonal = row[0];
-    row[0] = static_cast<int>(i);
-    for (size_t j = 1; j <= b.size(); ++j) {
-      int above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-std::string nearestWord(const std::string &word, const std::vector<std::string> &known) {
-  std::string best;
-  int bestDistance = 3;                 // at most 2 edits
-  for (const std::string &candidate : known) {
-    int d = editDistance(word, candidate);
-    if (d < bestDistance && d < static_cast<int>(candidate.size()) - 1) {
-      best = candidate;
-      bestDistance = d;
-    }
-  }
-  return best;
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "database/OracleSql.h"
+#include "driver/Messages.h"
 
 struct Job;
 struct ScriptLine;
@@ -121,6 +122,7 @@ bool readCheckArguments(int argc, char **argv, CheckArguments *arguments);
 struct Guarded {
   bool ended = false;                   // it ended the job (abortJob)
   std::string printed;                  // what it wrote to the message stream
+  std::string cause;                    // what went wrong, as a run's cause line says it
   // The first line printed, without trailing blanks: the message itself.
   std::string firstLine() const;
 };
@@ -165,5 +167,3 @@ void checkSchema(Checker &c, const char *connectString);
 // connection) will not run, each with its equivalent (Migration.cpp).
 void checkOracleConstructs(Checker &c);
 
-// The known word nearest to word (edit distance at most 2), or "".
-std::string nearestWord(const std::string &word, const std::vector<std::string> &known);

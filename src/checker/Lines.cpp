@@ -16,24 +16,11 @@ int newlinesBefore(const Job &job, int offset) {
   return count;
 }
 
-// A limit message of loading or the pre-pass, said for the script's writer.
+// A limit message of loading or the pre-pass, said for the script's writer
+// in the run's words.
 std::string limitText(const std::string &message) {
-  struct {
-    const char *message;
-    const char *text;
-  } const kTexts[] = {
-      {"file too big", "the script is longer than 99,999 bytes"},
-      {"line too big", "the line is longer than 900 characters"},
-      {".DEFINE Invalid", ".DEFINE without a macro name"},
-      {"Nested Define Not Allowed", ".DEFINE inside the body of another (is a \"..\" missing?)"},
-      {">100 DEFINEs", "more than 99 macros"},
-      {">100 LABELs", "more than 100 labels"},
-      {"Macro names too long", "the macro names take more than 3,000 bytes"},
-      {"Label names too long", "the label names take more than 3,000 bytes"},
-  };
-  for (const auto &t : kTexts)
-    if (message == t.message) return t.text + stops(message);
-  return message;
+  std::string cause = defaultCause((message + "\n").c_str(), "");
+  return cause == message ? message : cause + stops(message);
 }
 
 // An INTO list goes on when its last character other than a blank, looked

@@ -21,24 +21,11 @@ bool isRpfCommand(const std::string &name) {
   return false;
 }
 
-// Everything a dot word in statement position may be.
-std::vector<std::string> knownDotWords(const Checker &c) {
-  std::vector<std::string> known = {".REM", ".DEFINE"};
-  for (int i = 0; i < kStatementCount; ++i) known.push_back(kStatements[i].word);
-  for (int slot = 1; slot < c.job.macros.nextSlot; ++slot)
-    known.push_back(std::string(".") + c.job.macros.slots[slot].name);
-  for (int i = 0; i < kRpfCommandCount; ++i) known.push_back(std::string(".") + kRpfCommands[i].name);
-  return known;
-}
-
 void checkDotWord(Checker &c, const CheckLine &l) {
   const CheckWord &first = l.words[0];
   if (first.upper.size() < 2 || first.upper[0] != '.' || first.upper[1] < 'A' || first.upper[1] > 'Z') return;
   if (isRpfCommand(first.upper.substr(1))) return;
-  std::string hint = nearestWord(first.upper, knownDotWords(c));
-  c.error(l.number - 1, first.column,
-          first.text + " is not a statement, a macro or an RPF command: the line is output as text" +
-              (hint.empty() ? "" : "; did you mean " + hint + "?"));
+  c.error(l.number - 1, first.column, dotWordText(first.upper, nearestWord(first.upper, knownDotWords(c.job))));
 }
 
 // A line the formatter has something to say about: a word with a command

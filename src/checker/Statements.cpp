@@ -16,11 +16,11 @@ const ScriptLine &loadLine(Job &job, const std::string &text) {
   return decodeLineBuffer(job, 0);
 }
 
-std::string declareText(const std::string &message) {
-  if (message == ".DECLARE Invalid") return ".DECLARE needs a name and a type" + stops(message);
-  if (message == ">300 DECLAREs") return "more than 300 variables" + stops(message);
-  if (message == "Illegal Number") return "the length after A is not a number" + stops(message);
-  return message;
+// The run's cause of a .DECLARE that stopped, with the message it stops with.
+std::string declareText(const Guarded &g) {
+  std::string message = g.firstLine();
+  const std::string &cause = g.cause;
+  return cause.empty() || cause == message ? message : cause + stops(message);
 }
 
 bool hasDigitPosition(const char *picture) { return std::strpbrk(picture, "90") != nullptr; }
@@ -41,7 +41,7 @@ void declareAll(Checker &c) {
     const ScriptLine &line = *l.record;
     Guarded g = guarded(job, [&job, &line] { execDeclare(job, line); });
     if (g.ended) {
-      c.error(index, l.words.size() > 2 ? l.words[2].column : 1, declareText(g.firstLine()));
+      c.error(index, l.words.size() > 2 ? l.words[2].column : 1, declareText(g));
       continue;
     }
     c.variableLine.push_back(index);
@@ -56,17 +56,7 @@ void declareAll(Checker &c) {
 
 // A label not found in the scope of the jump, and where it is instead.
 std::string labelMissing(const Checker &c, const std::string &name, int owner) {
-  auto scopeName = [&c](int slot) {
-    return slot ? std::string("macro ") + c.job.macros.slots[slot].name : std::string("the top level");
-  };
-  std::string text = "label " + name + " is not defined in " + scopeName(owner);
-  const LabelTable &t = c.job.labels;
-  for (int i = 0; i < t.count; ++i) {
-    if (name != t.entries[i].name) continue;
-    text += " but in " + scopeName(t.entries[i].owner) + ": a jump stays in its own macro";
-    break;
-  }
-  return text + stops("Label name Wrong");
+  return labelNotDefined(c.job, name, owner) + stops("Label name Wrong");
 }
 
 // The checks of one statement line.
@@ -80,9 +70,9 @@ struct StatementCheck {
   void error(size_t wordIndex, const std::string &text) { c.error(index, columnOf(wordIndex), text); }
 
   // A statement needs at least n words.
-  bool needs(size_t n, const char *what) {
+  bool needs(size_t n, Msg cause) {
     if (l.words.size() >= n) return true;
-    error(0, l.words[0].upper + " needs " + what + stops(l.words[0].upper + " Invalid"));
+    error(0, formatMessage(cause, l.words[0].upper.c_str()) + stops(l.words[0].upper + " Invalid"));
     return false;
   }
 
@@ -95,7 +85,7 @@ struct StatementCheck {
       c.macros[slot].called = true;
       return;
     }
-    error(i, std::string(role) + "macro " + l.words[i].upper + " is not defined");
+    error(i, macroNotDefined(role, l.words[i].upper));
   }
 
   void label(size_t i) {
@@ -141,7 +131,7 @@ struct StatementCheck {
 };
 
 void StatementCheck::set() {
-  if (!needs(3, "a variable and a value")) return;
+  if (!needs(3, Msg::CauseNeedsVariableValue)) return;
   int v = variable(1);
   if (v < 0) return;
   VariableKind kind = c.job.vars.entries[v].kind;
@@ -151,19 +141,18 @@ void StatementCheck::set() {
       c.error(index, r.quoteOpen + 1, ".SET has an opening double quote without a closing one" +
                                           stops(".SET Quotes do not match"));
   } else if (!number(2, kind)) {
-    error(2, l.words[1].upper + (kind == VariableKind::Real ? " is a Real" : " is an Integer") + " variable: " +
-                 l.words[2].text + " does not read as a number" + stops("Illegal Number"));
+    error(2, notANumber(l.words[2].text, kind == VariableKind::Real, l.words[1].upper) + stops("Illegal Number"));
   }
 }
 
 // .ADD target operand operand (and .SUB, .MUL, .DIV)
 void StatementCheck::calc() {
-  if (!needs(4, "a target and two operands")) return;
+  if (!needs(4, Msg::CauseNeedsTwoOperands)) return;
   int target = variable(1);
   if (target < 0) return;
   VariableKind kind = c.job.vars.entries[target].kind;
   if (kind == VariableKind::Text) {
-    error(1, l.words[1].upper + " is a Text variable: arithmetic needs a number" + stops("Variable Type Wrong"));
+    error(1, formatMessage(Msg::CauseTextTarget, l.words[1].upper.c_str()) + stops("Variable Type Wrong"));
     return;
   }
   for (size_t i = 2; i <= 3; ++i) {
@@ -171,13 +160,9 @@ void StatementCheck::calc() {
     if (operand >= 0) {
       c.variableUsed[operand] = true;
       if (c.job.vars.entries[operand].kind == VariableKind::Text)
-        error(i, l.words[i].upper + " is a Text variable: arithmetic needs a number");
+        error(i, formatMessage(Msg::CauseTextOperand, l.words[i].upper.c_str()));
     } else if (!number(i, kind)) {
-      std::vector<std::string> names;
-      for (int k = 0; k < c.job.vars.count; ++k) names.push_back(c.job.vars.entries[k].name);
-      std::string hint = nearestWord(l.words[i].upper, names);
-      error(i, l.words[i].text + " is neither a declared variable nor a number" +
-                   (hint.empty() ? "" : "; did you mean " + hint + "?") + stops("Illegal Number"));
+      error(i, notAnOperand(c.job, l.words[i].upper) + stops("Illegal Number"));
     }
   }
 }
@@ -229,7 +214,7 @@ void StatementCheck::conditional() {
 
 // .REPORT select body [head [foot]]
 void StatementCheck::report() {
-  if (!needs(3, "a SELECT macro and a body macro")) return;
+  if (!needs(3, Msg::CauseNeedsSelectBody)) return;
   static const char *const kRoles[] = {"SELECT ", "BODY ", "HEAD ", "FOOT "};
   for (size_t i = 1; i < l.words.size() && i <= 4; ++i) macro(i, kRoles[i - 1]);
   int select = findMacro(c.job, l.words[1].upper.c_str());
@@ -243,10 +228,10 @@ void StatementCheck::run() {
   if (word == ".SET") {
     set();
   } else if (word == ".EQUAL") {
-    if (!needs(3, "two variables")) return;
+    if (!needs(3, Msg::CauseNeedsTwoVariables)) return;
     int to = variable(1), from = variable(2);
     if (to >= 0 && from >= 0 && c.job.vars.entries[to].kind != c.job.vars.entries[from].kind)
-      error(2, l.words[1].upper + " and " + l.words[2].upper + " differ in kind" +
+      error(2, formatMessage(Msg::CauseKindsDiffer, l.words[1].upper.c_str(), l.words[2].upper.c_str()) +
                    stops("Variables have mismatched types"));
   } else if (word == ".TELL") {
     size_t open, close;
@@ -254,7 +239,7 @@ void StatementCheck::run() {
   } else if (word == ".ASK") {
     ask();
   } else if (word == ".PRINT") {
-    if (!needs(2, "a variable name")) return;
+    if (!needs(2, Msg::CauseNeedsVariable)) return;
     for (size_t i = 1; i < l.words.size(); ++i) {
       int v = variable(i);
       const Variable *printed = v >= 0 ? &c.job.vars.entries[v] : nullptr;
@@ -263,19 +248,19 @@ void StatementCheck::run() {
                      " has no digit position (9 or 0): .PRINT shows no digits");
     }
   } else if (word == ".EXECUTE") {
-    if (needs(2, "a macro name")) macro(1, "");
+    if (needs(2, Msg::CauseNeedsMacro)) macro(1, "");
   } else if (word == ".REPORT") {
     report();
   } else if (word == ".IF") {
     conditional();
   } else if (word == ".IFNULL") {
-    if (!needs(3, "a variable and a label")) return;
+    if (!needs(3, Msg::CauseNeedsVariableLabel)) return;
     variable(1);
     label(2);
   } else if (word == ".ADD" || word == ".SUB" || word == ".MUL" || word == ".DIV") {
     calc();
   } else if (word == ".GOTO") {
-    if (needs(2, "a label name")) label(1);
+    if (needs(2, Msg::CauseNeedsLabel)) label(1);
   }
 }
 
@@ -346,15 +331,7 @@ int useVariable(Checker &c, int lineIndex, const std::string &name, int column) 
     c.variableUsed[v] = true;
     return v;
   }
-  if (name.empty()) {
-    c.error(lineIndex, column, "\"&\" without a variable name after it" + stops("Variable name Wrong"));
-    return -1;
-  }
-  std::vector<std::string> names;
-  for (int k = 0; k < c.job.vars.count; ++k) names.push_back(c.job.vars.entries[k].name);
-  std::string hint = nearestWord(name, names);
-  c.error(lineIndex, column,
-          "variable " + name + " is not declared" + (hint.empty() ? "" : "; did you mean " + hint + "?"));
+  c.error(lineIndex, column, variableNotDeclared(c.job, name) + (name.empty() ? stops("Variable name Wrong") : ""));
   return -1;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "database/ClassLibrary.h"
+#include "interpreter/Interpreter.h"
 
 struct Job;
 
@@ -30,6 +31,8 @@ struct QueryStack {
   int intoStart[kQueryLevels] = {};     // first intoList position per level
   int intoList[kIntoListSize] = {};     // variable indexes, level after level
   int cumInto = 0;                      // intoList entries in use
+  RunPlace statementAt[kQueryLevels];   // per level: the line of its statement, named by a
+                                        // failure while its rows are fetched
 };
 
 // The layer is called by the interpreter, never calling back: it takes the

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -122,6 +123,9 @@ void fetchRow(Job &job, int level) {
   const int *into = queries.intoList + queries.intoStart[level];
 
   if (set.GetFieldCount() != count) {
+    int columns = set.GetFieldCount();
+    job.line.place = queries.statementAt[level];
+    setCause(job, formatMessage(Msg::CauseIntoCount, count, count == 1 ? "" : "s", columns, columns == 1 ? "" : "s"));
     std::fprintf(job.job.err, "no. of INTO fields wrong\n");
     std::fprintf(job.job.err, "%s\n", set.GetSQL());
     abortJob(job);
@@ -146,7 +150,11 @@ void fetchRow(Job &job, int level) {
         case VariableKind::Real: ok = scanReal(text, &variable.realValue); break;
         case VariableKind::Integer: ok = scanInt(text, &variable.intValue); break;
       }
-      if (!ok) failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
+      if (!ok) {
+        job.line.place = queries.statementAt[level];
+        setCause(job, notANumber(text, variable.kind == VariableKind::Real, variable.name));
+        failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
+      }
     } else if (type == kServerTypeNumber) {
       switch (variable.kind) {
         case VariableKind::Text: {
@@ -165,6 +173,8 @@ void fetchRow(Job &job, int level) {
       char date[kDateTextSize];
       storeText(variable, reeditDate(text, date) ? date : text);
     } else {
+      job.line.place = queries.statementAt[level];
+      setCause(job, formatMessage(Msg::CauseFetchType, variable.name));
       failFetch(job, "Invalid Database Type\n", nullptr, variable.name, set.GetSQL());
     }
   }

@@ -7,6 +7,7 @@
 
 #include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 // An SQL statement other than a query, substituted: sent to the server.
 void executeStatement(Job &job) {
@@ -19,6 +20,7 @@ void executeStatement(Job &job) {
 void reportServerError(Job &job) {
   ODatabase &database = job.db.database;
   printServerError(job, job.sql.sqlBuffer);
+  setCause(job, messageText(Msg::CauseServerRefused));
   closeAllQueries(job);
   if (database.IsOpen()) {
     job.db.session.Rollback(0);

@@ -23,7 +23,7 @@
 #include <cstring>
 #include <vector>
 
-#include "database/CauseText.h"
+#include "driver/Messages.h"
 #include "database/ClassLibrary.h"
 #include "database/DriverLink.h"
 #include "database/DateText.h"
@@ -91,8 +91,8 @@ struct PgLink : DriverLink<PgCursor> {
       char text[kErrorTextSize];
       std::snprintf(text, sizeof text, "[%s] %s", state, message);
       setError(1, text);
-      addCause(kCauseDetail, PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL));
-      addCause(kCauseHint, PQresultErrorField(result, PG_DIAG_MESSAGE_HINT));
+      addCause(messageText(Msg::CauseDetail), PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL));
+      addCause(messageText(Msg::CauseHint), PQresultErrorField(result, PG_DIAG_MESSAGE_HINT));
       const char *position = PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION);
       if (position) errorPosition = std::atol(position);
     } else {

@@ -14,6 +14,7 @@ void numberQueryLevel(Job &job) {
 // The collected, substituted statement opens the newest level's result set.
 void openQueryLevel(Job &job) {
   ODynaset &set = job.db.levelSets[job.queries.queryDepth];
+  job.queries.statementAt[job.queries.queryDepth] = job.line.place;
   if (set.Open(job.db.database, job.sql.sqlBuffer, 0) != 0) reportServerError(job);
 }
 

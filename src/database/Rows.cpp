@@ -21,6 +21,7 @@ bool fetchFirstRow(Job &job, int level) {
 bool fetchNextRow(Job &job, int level) {
   ODynaset &set = job.db.levelSets[level];
   if (set.MoveNext(1) != 0) {
+    job.line.place = job.queries.statementAt[level];
     std::snprintf(job.sql.sqlBuffer, sizeof job.sql.sqlBuffer, "%s", set.GetSQL());
     reportServerError(job);
   }

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "database/CauseText.h"
+#include "driver/Messages.h"
 #include "driver/Job.h"
 #include "formatter/Utf8Text.h"
 
@@ -220,13 +220,11 @@ void appendErrorPlace(std::string &out, const char *statement, size_t byteOffset
     }
   }
 
-  char head[32];
-  std::snprintf(head, sizeof head, kCauseLineOfPlace, lineNumber);
-  std::string line = head;
-  if (cutBefore) line += kCauseCut;
+  std::string line = formatMessage(Msg::CausePlaceLine, lineNumber);
+  if (cutBefore) line += messageText(Msg::CauseCut);
   int indent = static_cast<int>(line.size());
   for (size_t at = bytes[first]; at < bytes[last]; ++at) line += statement[at] == '\t' ? ' ' : statement[at];
-  if (cutAfter) line += kCauseCut;
+  if (cutAfter) line += messageText(Msg::CauseCut);
   if (!out.empty()) out += '\n';
   out += line;
   out += '\n';

@@ -3,11 +3,12 @@
 // statement is traced and sent.
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
-#include "database/CauseText.h"
 #include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -56,15 +57,38 @@ void mapToBackend(Job &job) {
   job.sql.sqlLength = static_cast<int>(mapped.size());
 }
 
-// "Variable name Wrong" with the statement built so far; a reference inside
-// quoted text is most likely an "&" meant as itself, and the cause says how
-// to write one.
-[[noreturn]] void refuseName(Job &job, const char *builtSoFar, const char *work, const SqlAmpersand &amp) {
-  std::fputs("Variable name Wrong\n", job.job.err);
-  std::fprintf(job.job.err, "%s\n", builtSoFar);
-  if (amp.quoted && amp.nameLength > 0)
-    std::fprintf(job.job.err, kCauseQuotedAmpersand, static_cast<int>(amp.nameLength + 1), work + amp.offset);
-  abortJob(job);
+// The line of the running statement that holds the reference "&name"
+// (folded): a macro's statement is collected from several lines.
+void placeReference(Job &job, const char *name) {
+  RunPlace &place = job.line.place;
+  const ScriptText &s = job.script;
+  if (place.record < 0 || place.macro <= 0) return;
+  const Macro &macro = job.macros.slots[place.macro];
+  int end = macro.endLine > 0 ? macro.endLine : s.lineCount;
+  size_t length = std::strlen(name);
+  for (int i = place.record; i < end && i < s.lineCount; ++i) {
+    const ScriptLine &line = s.lines[i];
+    for (int at = 0; at + static_cast<int>(length) < line.length; ++at) {
+      if (line.text[at] == '&' && strncasecmp(line.text + at + 1, name, length) == 0) {
+        place.record = i;
+        return;
+      }
+    }
+  }
+}
+
+// "Variable name Wrong" with the statement built so far, and the cause at
+// the line of the reference; a reference inside quoted text is most likely
+// an "&" meant as itself, and the cause says how to write one.
+[[noreturn]] void refuseName(Job &job, const char *builtSoFar, const char *work, const SqlAmpersand &amp,
+                             const char *name) {
+  placeReference(job, name);
+  if (amp.quoted && amp.nameLength > 0) {
+    setCause(job, formatMessage(Msg::CauseQuotedAmpersand, static_cast<int>(amp.nameLength + 1), work + amp.offset));
+  } else {
+    setCause(job, variableNotDeclared(job, name));
+  }
+  failWith(job, "Variable name Wrong\n", builtSoFar);
 }
 
 }  // namespace
@@ -98,7 +122,7 @@ void substituteVariables(Job &job) {
     int index = findVariable(job, name);
     if (index < 0) {
       buffer[writer.length] = 0;
-      refuseName(job, buffer, work, amp);
+      refuseName(job, buffer, work, amp, name);
     }
 
     const Variable &variable = job.vars.entries[index];
@@ -107,7 +131,11 @@ void substituteVariables(Job &job) {
     } else if (variable.kind == VariableKind::Text) {
       writer.putQuoted(variable.textValue ? variable.textValue : "", literal);
     } else {
-      if (!hasSqlValue(variable)) refuseNonFinite(job, variable);
+      if (!hasSqlValue(variable)) {
+        placeReference(job, name);
+        setCause(job, formatMessage(Msg::CauseNotFinite, variable.name));
+        refuseNonFinite(job, variable);
+      }
       char number[kNumberTextSize];
       numberText(variable, number);
       writer.put(number, static_cast<int>(std::strlen(number)));

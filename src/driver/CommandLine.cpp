@@ -331,6 +331,7 @@ static void runScript(Job &job) {
   runPrepass(job);
   runBuiltins(job);
   runLines(job, 0, 0, kNoEndLine);
+  job.line.place = {};                  // what fails from here is no line's
   finishJob(job);
 }
 

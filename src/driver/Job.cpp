@@ -1,9 +1,11 @@
 // Ending a job: finishJob (normal end, exit status 0) and abortJob (any
 // error, exit status 1). Both end the job by throwing JobEnd to runJob.
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 static const char *shownName(const Job &job) { return job.job.jobName ? job.job.jobName : "(null)"; }
@@ -33,7 +35,9 @@ void abortJob(Job &job, JobFailure why) {
   if (const char *reason = stopReason()) {
     std::fputs(reason, job.job.err);
     why = JobFailure::Stopped;
+    job.line.cause.clear();             // a stop is no fault of the line
   }
+  writeCauseLine(job);
   std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
   abortAnnounced();
   // The previous report, if any, stays as it was.
@@ -42,10 +46,25 @@ void abortJob(Job &job, JobFailure why) {
   throw JobEnd{failureStatus(job.job.options, why)};
 }
 
+// The first word of the running line, folded, for a cause that names it.
+static std::string statementWord(const Job &job) {
+  const char *line = job.line.lineBuffer;
+  while (*line == ' ') ++line;
+  std::string word(line, std::strcspn(line, " "));
+  for (char &ch : word) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return word;
+}
+
 void failWith(Job &job, const char *message, const char *line) {
   std::fputs(message, job.job.err);
   std::fprintf(job.job.err, "%s\n", line);
+  if (job.line.cause.empty()) job.line.cause = defaultCause(message, statementWord(job).c_str());
   abortJob(job);
+}
+
+void failWith(Job &job, const char *message, const char *line, const std::string &cause) {
+  job.line.cause = cause;
+  failWith(job, message, line);
 }
 
 // PDF and HTML are written when the pages are complete, and a stop while

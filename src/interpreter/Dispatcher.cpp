@@ -6,6 +6,7 @@
 
 #include "database/SqlText.h"
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 // The RPT statements, in the order of StatementKind.
@@ -105,6 +106,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   SqlState &q = job.sql;
   checkStop(job);
   if (line.kind == ScriptLineKind::Blank) return 0;
+  if (line.offset >= 0) l.place = {static_cast<int>(&line - job.script.lines.data()), macroSlot};
   ++q.macroLineNo;
   if (line.text != l.lineBuffer) {
     std::memcpy(l.lineBuffer, line.text, line.length);
@@ -143,7 +145,10 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     callMacro(job, line.macroSlot);
     return 0;
   }
-  // A text line: output as written. The formatter prepares each line of
+  // A text line: output as written, with a warning when its first word
+  // looks like a mistyped statement or command.
+  if (line.wordCount > 0 && line.words[0] == '.') warnDotWord(job, line.words, line.firstLength);
+  // The formatter prepares each line of
   // the script once, keyed by the offset after the line, as the line
   // reader would have left the cursor.
   if (job.job.runMode != RunMode::RptOnly) {

@@ -4,6 +4,7 @@
 // SQL collection, the run loop over the records, and labels and jumps.
 #pragma once
 
+#include <string>
 #include <vector>
 
 struct Job;
@@ -133,6 +134,13 @@ struct ScriptText {
   int nextLine = 0;                     // program counter: index of the next record to run
 };
 
+// Where the running line stands: its record and the macro whose run it is
+// part of (0 at the top level). A failure's cause line names this place.
+struct RunPlace {
+  int record = -1;                      // index of the script record; -1: no script line runs
+  int macro = 0;                        // slot of the running macro, 0 at the top level
+};
+
 constexpr int kMaxLineOperands = kMaxLineChars / 2 + 1;  // words a line can hold
 
 // The current line, and the record of a line dispatched from lineBuffer
@@ -147,6 +155,9 @@ struct LineState {
                                         // -1 for a line from lineBuffer
   int macroSlot = 0;                    // the macro whose run reached the handler's line
                                         // (0 at the top level): the scope of its labels
+  RunPlace place;                       // the line whose run is in progress
+  std::string cause;                    // what went wrong, for the cause line of an abort
+  std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
 };
 
 struct Macro {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 int findMacro(Job &job, const char *name) {
   const MacroTable &m = job.macros;
@@ -28,7 +29,7 @@ void execGoto(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
   if (line.wordCount < 2) failWith(job, ".GOTO Invalid\n", l.lineBuffer);
   int label = labelOf(job, line, line.args[0]);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[0].word, l.macroSlot));
   jumpToLabel(job, label);
 }
 
@@ -38,7 +39,7 @@ void execIfNull(Job &job, const ScriptLine &line) {
   if (line.wordCount < 3) failWith(job, ".IFNULL Invalid\n", l.lineBuffer);
   int index = requireOperandVariable(job, line.args[0], l.lineBuffer);
   int label = labelOf(job, line, line.args[1]);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer);
+  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[1].word, l.macroSlot));
   const Variable &v = job.vars.entries[index];
   if (v.isNull == 1) jumpToLabel(job, label);
   if (v.kind == VariableKind::Text && v.textValue != nullptr && v.textValue[0] == 0) jumpToLabel(job, label);
@@ -58,12 +59,12 @@ void execIf(Job &job, const ScriptLine &record) {
   if (record.argCount != 2 && record.argCount != 4) failWith(job, ".IF invalid\n", line);
   if (std::strcmp(words[0].word, "THEN") != 0) failWith(job, ".IF no THEN \n", line);
   int thenLabel = labelOf(job, record, words[1]);
-  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line);
+  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[1].word, job.line.macroSlot));
   int elseLabel = -1;
   if (record.argCount == 4) {
     if (std::strcmp(words[2].word, "ELSE") != 0) failWith(job, ".IF bad ELSE \n", line);
     elseLabel = labelOf(job, record, words[3]);
-    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line);
+    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[3].word, job.line.macroSlot));
   }
 
   if (conditionHolds(job, line)) {

@@ -6,9 +6,18 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 // Refused when a macro calls itself (directly or through others) without end.
 static const char kNestingMessage[] = "Macro nesting too deep\n";
+
+// The record of an SQL macro's statement: its first line that is not blank.
+static int statementLine(Job &job, const Macro &macro) {
+  const ScriptText &s = job.script;
+  int i = macro.firstLine;
+  while (i < s.lineCount && s.lines[i].kind == ScriptLineKind::Blank) ++i;
+  return i;
+}
 
 // runMacro: the body of macro `slot` through the run loop.
 // macroRunning is set for the run and put back afterwards, so the top level
@@ -37,6 +46,7 @@ void runMacro(Job &job, int slot, int keepOpen) {
 
   if (!sql.sqlCollecting) return;       // a command macro
   sql.sqlCollecting = 0;
+  job.line.place = {statementLine(job, macro), slot};  // what follows is the statement's
   settleFactored(job);                  // a WITH ... SELECT without INTO
   sql.sqlFactored = 0;
   substituteVariables(job);
@@ -59,24 +69,26 @@ void runMacro(Job &job, int slot, int keepOpen) {
 // then go on after the calling line.
 void callMacro(Job &job, int slot, int keepOpen) {
   int kept = job.script.nextLine;
+  RunPlace caller = job.line.place;
   runMacro(job, slot, keepOpen);
   job.script.nextLine = kept;
+  job.line.place = caller;
 }
 
 // .EXECUTE name
 void execExecute(Job &job, const ScriptLine &line) {
   if (line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
   int slot = line.args[0].reference;
-  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer);
+  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer, macroNotDefined("", line.args[0].word));
   callMacro(job, slot);
 }
 
 namespace {
 
 // Operand i of the .REPORT line names a macro; refused when undefined.
-int lookUpMacro(Job &job, const ScriptLine &line, int i, const char *message) {
+int lookUpMacro(Job &job, const ScriptLine &line, int i, const char *message, const char *role) {
   int slot = line.args[i].reference;
-  if (slot < 0) failWith(job, message, job.line.lineBuffer);
+  if (slot < 0) failWith(job, message, job.line.lineBuffer, macroNotDefined(role, line.args[i].word));
   return slot;
 }
 
@@ -99,12 +111,12 @@ void execReport(Job &job, const ScriptLine &record) {
   char line[kMaxLineChars + 1];        // lineBuffer is reused by the macro runs
   std::snprintf(line, sizeof line, "%s", job.line.lineBuffer);
 
-  int select = lookUpMacro(job, record, 0, "SELECT macro name Wrong\n");
-  int body = lookUpMacro(job, record, 1, "BODY macro name Wrong\n");
+  int select = lookUpMacro(job, record, 0, "SELECT macro name Wrong\n", "SELECT ");
+  int body = lookUpMacro(job, record, 1, "BODY macro name Wrong\n", "BODY ");
   int head = body;
   int foot = -1;
-  if (record.wordCount > 3) head = lookUpMacro(job, record, 2, "HEAD macro name Wrong\n");
-  if (record.wordCount > 4) foot = lookUpMacro(job, record, 3, "FOOT macro name Wrong\n");
+  if (record.wordCount > 3) head = lookUpMacro(job, record, 2, "HEAD macro name Wrong\n", "HEAD ");
+  if (record.wordCount > 4) foot = lookUpMacro(job, record, 3, "FOOT macro name Wrong\n", "FOOT ");
 
   QueryStack &queries = job.queries;
   int before = queries.queryDepth;
@@ -168,6 +180,7 @@ void parseInto(Job &job) {
 
     if (!listContinues(line)) return;
     if (!takeScriptLine(job, line)) {
+      setCause(job, messageText(Msg::CauseUnexpectedEof));
       std::fprintf(job.job.err, "Unexpected EOF\n");
       abortJob(job);
     }

@@ -58,7 +58,13 @@ void runPrepass(Job &job) {
   s.lineCount = 0;
   // Every line ends in a newline (loading closes the last one).
   s.lines.resize(static_cast<size_t>(std::count(s.text, s.text + s.scriptLength, '\n')));
-  for (int offset = 0; readScriptLine(job, l.lineBuffer); offset = s.cursor) {
+  // A refused line is named at its place: the line being read, in the body
+  // that holds it.
+  auto placeNext = [&job, &s] {
+    int owner = job.sql.inDefineBody == 1 ? job.macros.nextSlot - 1 : 0;
+    job.line.place = {s.lineCount, owner};
+  };
+  for (int offset = 0; placeNext(), readScriptLine(job, l.lineBuffer); offset = s.cursor) {
     const ScriptLine &line = decodeScriptLine(job, offset);
     if (line.kind == ScriptLineKind::Blank) continue;
     if (bodyStarts) job.macros.slots[job.macros.nextSlot - 1].kind = line.sqlWord;
@@ -81,6 +87,7 @@ void runPrepass(Job &job) {
     lastEndLine = s.lineCount;
   }
   finishRecords(job);
+  job.line.place = {};
   s.nextLine = 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "formatter/Utf8Text.h"
 
 // Add one byte of the input file to the script, through the byte filter.
@@ -59,6 +60,7 @@ int readScriptLine(Job &job, char *buffer) {
     buffer[kMaxLineChars] = 0;
     s.cursor += kMaxLineChars + 1;
     std::fputs("line too big\n", job.job.err);
+    setCause(job, messageText(Msg::CauseLineTooBig));
     abortJob(job);
   }
   std::memcpy(buffer, start, length);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 // The real divisor counts as zero up to this magnitude.
@@ -25,7 +26,8 @@ static void readOperand(Job &job, Operand &word, bool realTarget, const char *ty
   int index = operandVariable(job, word);
   if (index >= 0) {
     const Variable &operand = job.vars.entries[index];
-    if (operand.kind == VariableKind::Text) failWith(job, typeMessage, job.line.lineBuffer);
+    if (operand.kind == VariableKind::Text)
+      failWith(job, typeMessage, job.line.lineBuffer, formatMessage(Msg::CauseTextOperand, operand.name));
     real = 0;
     integer = 0;
     if (operand.isNull) return;
@@ -37,7 +39,8 @@ static void readOperand(Job &job, Operand &word, bool realTarget, const char *ty
     }
     return;
   }
-  if (!(realTarget ? word.isReal : word.isInteger)) failWith(job, "Illegal Number\n", job.line.lineBuffer);
+  if (!(realTarget ? word.isReal : word.isInteger))
+    failWith(job, "Illegal Number\n", job.line.lineBuffer, notAnOperand(job, word.word));
   if (realTarget) {
     real = word.real;
   } else {
@@ -55,12 +58,21 @@ static void askZeroDivisor(Job &job, Variable &target) {
                  : "Enter 'y' to continue with NULL result; 'n' to abandon job \n",
              job.job.err);
   char answer[kAnswerSize];
-  if (readConsoleWord(job.job.console, answer, kAnswerSize) >= 0) {
-    job.vars.lastDivisorAnswer = answer[0];
-  }
+  bool answered = readConsoleWord(job.job.console, answer, kAnswerSize) >= 0;
+  if (answered) job.vars.lastDivisorAnswer = answer[0];
   checkStop(job);
   char letter = job.vars.lastDivisorAnswer;
-  if (letter != 'y' && letter != 'Y') abortJob(job);
+  if (letter != 'y' && letter != 'Y') {
+    if (answered) {
+      setCause(job, formatMessage(Msg::CauseDivisorAnswer, answer));
+    } else if (letter == 0) {
+      setCause(job, messageText(Msg::CauseNoAnswer));
+    } else {
+      const char previous[] = {letter, 0};
+      setCause(job, formatMessage(Msg::CauseNoAnswerAgain, previous));
+    }
+    abortJob(job);
+  }
   target.isNull = 1;
 }
 
@@ -71,7 +83,8 @@ void execCalc(Job &job, const ScriptLine &line, char operation) {
   if (line.wordCount < 4) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
   int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
-  if (target.kind == VariableKind::Text) failWith(job, "Variable Type Wrong\n", job.line.lineBuffer);
+  if (target.kind == VariableKind::Text)
+    failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextTarget, target.name));
   target.isNull = 0;
 
   bool realTarget = target.kind == VariableKind::Real;

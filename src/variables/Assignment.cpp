@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 // The Text value of .SET: a quoted text anywhere in the line, else the next
 // word, where $$DATE$$ and $$TIME$$ (any case, unquoted) ask the server.
@@ -34,11 +35,11 @@ void execSet(Job &job, const ScriptLine &line) {
   const Operand &value = line.args[1];
   switch (variable.kind) {
     case VariableKind::Integer:
-      if (!value.isInteger) failWith(job, "Illegal Number\n", job.line.lineBuffer);
+      if (!value.isInteger) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, false, variable.name));
       variable.intValue = value.integer;
       break;
     case VariableKind::Real:
-      if (!value.isReal) failWith(job, "Illegal Number\n", job.line.lineBuffer);
+      if (!value.isReal) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, true, variable.name));
       variable.realValue = value.real;
       break;
     case VariableKind::Text:
@@ -52,12 +53,14 @@ void execSet(Job &job, const ScriptLine &line) {
 void execEqual(Job &job, const ScriptLine &line) {
   if (line.wordCount < 3) failWith(job, ".EQUAL Invalid\n", job.line.lineBuffer);
   int target = operandVariable(job, line.args[0]);
-  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer);
+  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[0].word));
   int source = operandVariable(job, line.args[1]);
-  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer);
+  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[1].word));
   Variable &to = job.vars.entries[target];
   const Variable &from = job.vars.entries[source];
-  if (to.kind != from.kind) failWith(job, "Variables have mismatched types\n", job.line.lineBuffer);
+  if (to.kind != from.kind)
+    failWith(job, "Variables have mismatched types\n", job.line.lineBuffer,
+             formatMessage(Msg::CauseKindsDiffer, to.name, from.name));
   to.isNull = from.isNull;
   switch (to.kind) {
     case VariableKind::Integer: to.intValue = from.intValue; break;

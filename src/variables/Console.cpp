@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 namespace {
@@ -100,6 +101,8 @@ int readConsoleWord(FILE *in, char *buffer, int size) {
   return length;
 }
 
+constexpr int kShownAnswer = 80;         // an answer named in a cause, cut here
+
 // .TELL "message"
 void execTell(Job &job, const ScriptLine &line) {
   if (line.quoteOpen < 0) failWith(job, ".TELL Invalid - no quotes\n", job.line.lineBuffer);
@@ -107,15 +110,20 @@ void execTell(Job &job, const ScriptLine &line) {
   std::fprintf(job.job.err, "%.*s\n", line.quoteClose - line.quoteOpen - 1, line.text + line.quoteOpen + 1);
 }
 
-// A number that could not be read: a stop, the end of the input (said on
-// a line of its own), or text that is not a number.
-[[noreturn]] static void failAnswer(Job &job, const char *line) {
+// A number that could not be read: a stop, the end of the input, or text
+// that is not a number (the cause names it: the job ends, so the word is
+// taken from the console).
+[[noreturn]] static void failAnswer(Job &job, const char *line, const Variable &variable) {
   checkStop(job);
-  bool ended = std::feof(job.job.console) || std::ferror(job.job.console);
-  std::fputs("Illegal Number\n", job.job.err);
-  std::fprintf(job.job.err, "%s\n", line);
-  if (ended) std::fputs("no answer: the end of the input\n", job.job.err);
-  abortJob(job);
+  FILE *console = job.job.console;
+  bool ended = std::feof(console) || std::ferror(console);
+  char word[kShownAnswer];
+  if (ended || readConsoleWord(console, word, sizeof word) < 0) {
+    setCause(job, messageText(Msg::CauseNoAnswer));
+  } else {
+    setCause(job, notANumber(word, variable.kind == VariableKind::Real, variable.name));
+  }
+  failWith(job, "Illegal Number\n", line);
 }
 
 // .ASK "question" name
@@ -135,10 +143,10 @@ void execAsk(Job &job, const ScriptLine &record) {
   FILE *console = job.job.console;
   switch (variable.kind) {
     case VariableKind::Integer:
-      if (!readConsoleInt(console, variable.intValue)) failAnswer(job, line);
+      if (!readConsoleInt(console, variable.intValue)) failAnswer(job, line, variable);
       break;
     case VariableKind::Real:
-      if (!readConsoleReal(console, variable.realValue)) failAnswer(job, line);
+      if (!readConsoleReal(console, variable.realValue)) failAnswer(job, line, variable);
       break;
     case VariableKind::Text: {
       // Read past the declared length, then cut at a character boundary

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 
 // Length of the part before the first point, and of the part after it
 // (-1 when there is no point).
@@ -168,7 +169,7 @@ void execPrint(Job &job, const ScriptLine &line) {
       char statement[kMaxLineChars + 1];
       std::memcpy(statement, line.text, static_cast<size_t>(line.length));
       statement[line.length] = 0;
-      failWith(job, "Variable name Wrong\n", statement);
+      failWith(job, "Variable name Wrong\n", statement, variableNotDeclared(job, line.args[i].word));
     }
     printItem(job, job.vars.entries[index]);
   }

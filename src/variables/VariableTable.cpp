@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/Job.h"
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
 
@@ -32,7 +33,7 @@ int findVariable(Job &job, const char *name) {
 int requireVariable(Job &job, char *word, const char *line) {
   foldUpper(word);
   int index = findVariable(job, word);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, word));
   return index;
 }
 
@@ -45,7 +46,7 @@ int operandVariable(Job &job, Operand &operand) {
 
 int requireOperandVariable(Job &job, Operand &operand, const char *line) {
   int index = operandVariable(job, operand);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line);
+  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, operand.word));
   return index;
 }
 
@@ -77,7 +78,7 @@ void execDeclare(Job &job, const ScriptLine &line) {
     kind = VariableKind::Text;
     // A negative length has no meaning: refused like a missing number.
     if (!typeOperand.isInteger || typeOperand.integer < 0) {
-      failWith(job, "Illegal Number\n", job.line.lineBuffer);
+      failWith(job, "Illegal Number\n", job.line.lineBuffer, messageText(Msg::CauseDeclareLength));
     }
     textLength = typeOperand.integer;
     if (textLength >= kTextStoreSize - vars.textUsed) {
