@@ -90,17 +90,19 @@ wait_for_line() {  # file pattern
 # SQLSTATE and text as they are, so its messages are compared whole;
 # Connector/ODBC adds its own marks to the text, so there the text need
 # only appear in the message line.
-check_server_error() {  # work question number state text statement
-  local err=$1/stderr.txt
+check_server_error() {  # work question number state text statement [cause line]
+  local err=$1/stderr.txt end=6
   if [ "$driver" = mariadb ]; then
     printf '%s\n' 'Kelvordantix: job.rpt Job Started ...' "$2" "Kelvordantix: MARIADB Error Number $3" \
-        "[$4] $5" "$6" 'Kelvordantix: job.rpt Job Aborted ...' | diff -u - "$err"
+        "[$4] $5" "$6" ${7:+"$7"} 'Kelvordantix: job.rpt Job Aborted ...' | diff -u - "$err"
     return
   fi
+  [ -n "${7:-}" ] && end=7
   sed -n 3p "$err" | grep -qx "Kelvordantix: MARIADB Error Number $3" &&
     sed -n 4p "$err" | grep -qF -- "$5" &&
     sed -n 5p "$err" | grep -qxF -- "$6" &&
-    sed -n 6p "$err" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' ||
+    { [ -z "${7:-}" ] || sed -n 6p "$err" | grep -qxF -- "$7"; } &&
+    sed -n ${end}p "$err" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' ||
     { echo "unexpected messages:"; cat "$err"; return 1; }
 }
 
@@ -219,7 +221,7 @@ node_killed_mid_report() {
   echo go >&7
   end_job 1 || { cat "$dead/stderr.txt"; return 1; }
   check_server_error "$dead" "half way" 2013 HY000 'Lost connection to server during query' \
-      'INSERT INTO copies VALUES ( 1001 ) ' || return 1
+      'INSERT INTO copies VALUES ( 1001 ) ' 'job.rpt:16: in macro COPY: the server refused this statement' || return 1
   wait_for_size 1 2 || return 1
   cluster_expect "copies after the crash" 0 "$(node_value 1 "SELECT count(*) FROM copies")" || return 1
 

@@ -143,7 +143,8 @@ EOF
   # The statement as sent: its lines joined, each followed by a blank.
   printf '%s\n' 'Kelvordantix: job.rpt Job Started ...' 'Kelvordantix: POSTGRESQL Error Number 1' \
       '[25006] cannot execute INSERT in a read-only transaction' \
-      "INSERT INTO journal VALUES ('written on the standby') " 'Kelvordantix: job.rpt Job Aborted ...' |
+      "INSERT INTO journal VALUES ('written on the standby') " 'job.rpt:2: in macro NOTE: the server refused this statement' \
+      'Kelvordantix: job.rpt Job Aborted ...' |
     diff -u - "$1/stderr.txt"
 }
 

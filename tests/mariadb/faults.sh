@@ -60,7 +60,8 @@ EOF
   fault_no_sessions || return 1
   printf '%s\n' 'Kelvordantix: job.rpt Job Started ...' 'Kelvordantix: MARIADB Error Number 1366' \
       "[22007] Incorrect integer value: 'not a number' for column \`kcase\`.\`t\`.\`n\` at row 1" \
-      "INSERT INTO t VALUES ('not a number') " 'Kelvordantix: job.rpt Job Aborted ...' > "$work/expected.err"
+      "INSERT INTO t VALUES ('not a number') " 'job.rpt:6: in macro BAD: the server refused this statement' \
+      'Kelvordantix: job.rpt Job Aborted ...' > "$work/expected.err"
   diff -u "$work/expected.err" "$work/stderr.txt"
 }
 
@@ -393,7 +394,8 @@ EOF
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
     grep -qx 'Kelvordantix: MARIADB Error Number 20[0-9][0-9]' "$work/stderr.txt" &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
-    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' ||
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the server refused this statement' &&
+    tail -n 3 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' ||
     { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
   fault_expect "rows after the restart" 1 "$(fault_value "SELECT group_concat(n ORDER BY n) FROM dst")"
 }

@@ -52,6 +52,7 @@ EOF
       echo "LINE 1: INSERT INTO t VALUES ('not a number') "
       echo '                              ^'
     fi
+    echo 'job.rpt:6: in macro BAD: the server refused this statement'
     echo 'Kelvordantix: job.rpt Job Aborted ...'
   } > "$work/expected.err"
   diff -u "$work/expected.err" "$work/stderr.txt"
@@ -347,7 +348,8 @@ EOF
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
     sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
-    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the server refused this statement' &&
+    tail -n 3 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
     [ "$lines" -ge 7 ] || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
   fault_expect "rows after the restart" 1 "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM dst")"
 }
