@@ -105,13 +105,23 @@ unsigned glyphOf(PdfDocument &doc, int font, char32_t c) {
   return glyph;
 }
 
-TEST(PdfDocument, CodesKeepAsciiNeverNeedEscapesAndFillNewSets) {
-  hb_face_t *face = reportFace();
-  if (face == nullptr) GTEST_SKIP() << "DejaVu Sans Mono is not installed";
+// A begun document with the report's font added; skipped where the font
+// is not installed.
+class PdfWithFont : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    face = reportFace();
+    if (face == nullptr) GTEST_SKIP() << "DejaVu Sans Mono is not installed";
+    doc.begin();
+    font = doc.addFont(face);
+  }
+  hb_face_t *face = nullptr;
   std::string file;
-  PdfDocument doc(toString, &file);
-  doc.begin();
-  int font = doc.addFont(face);
+  PdfDocument doc{toString, &file};
+  int font = -1;
+};
+
+TEST_F(PdfWithFont, CodesKeepAsciiNeverNeedEscapesAndFillNewSets) {
   PdfCode a = doc.encode(font, glyphOf(doc, font, 'A'), 'A');
   EXPECT_EQ(a.code, 'A');
   PdfCode paren = doc.encode(font, glyphOf(doc, font, '('), '(');
@@ -143,13 +153,7 @@ int objectAt(const std::string &file, size_t offset) {
   return offset < file.size() ? std::atoi(file.c_str() + offset) : -1;
 }
 
-TEST(PdfDocument, CrossReferenceFindsEveryObject) {
-  hb_face_t *face = reportFace();
-  if (face == nullptr) GTEST_SKIP() << "DejaVu Sans Mono is not installed";
-  std::string file;
-  PdfDocument doc(toString, &file);
-  doc.begin();
-  int font = doc.addFont(face);
+TEST_F(PdfWithFont, CrossReferenceFindsEveryObject) {
   PdfBytes content;
   for (int page = 0; page < 3; ++page) {
     PdfCode code = doc.encode(font, glyphOf(doc, font, 'a' + page), 'a' + page);
@@ -224,13 +228,7 @@ std::map<int, std::string> mapEntries(const std::string &map) {
   return entries;
 }
 
-TEST(PdfDocument, EachCodeSetMapsItsCodesToTheirGlyphsAndCharacters) {
-  hb_face_t *face = reportFace();
-  if (face == nullptr) GTEST_SKIP() << "DejaVu Sans Mono is not installed";
-  std::string file;
-  PdfDocument doc(toString, &file);
-  doc.begin();
-  int font = doc.addFont(face);
+TEST_F(PdfWithFont, EachCodeSetMapsItsCodesToTheirGlyphsAndCharacters) {
   struct Set {
     std::map<int, std::string> glyphs, chars;
   };
