@@ -152,7 +152,7 @@ void StatementCheck::calc() {
   if (target < 0) return;
   VariableKind kind = c.job.vars.entries[target].kind;
   if (kind == VariableKind::Text) {
-    error(1, formatMessage(Msg::CauseTextTarget, l.words[1].upper.c_str()) + stops("Variable Type Wrong"));
+    error(1, formatMessage(Msg::CauseTextInArithmetic, l.words[1].upper.c_str()) + stops("Variable Type Wrong"));
     return;
   }
   for (size_t i = 2; i <= 3; ++i) {
@@ -160,7 +160,7 @@ void StatementCheck::calc() {
     if (operand >= 0) {
       c.variableUsed[operand] = true;
       if (c.job.vars.entries[operand].kind == VariableKind::Text)
-        error(i, formatMessage(Msg::CauseTextOperand, l.words[i].upper.c_str()));
+        error(i, formatMessage(Msg::CauseTextInArithmetic, l.words[i].upper.c_str()));
     } else if (!number(i, kind)) {
       error(i, notAnOperand(c.job, l.words[i].upper) + stops("Illegal Number"));
     }

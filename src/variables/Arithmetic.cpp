@@ -27,7 +27,7 @@ static void readOperand(Job &job, Operand &word, bool realTarget, const char *ty
   if (index >= 0) {
     const Variable &operand = job.vars.entries[index];
     if (operand.kind == VariableKind::Text)
-      failWith(job, typeMessage, job.line.lineBuffer, formatMessage(Msg::CauseTextOperand, operand.name));
+      failWith(job, typeMessage, job.line.lineBuffer, formatMessage(Msg::CauseTextInArithmetic, operand.name));
     real = 0;
     integer = 0;
     if (operand.isNull) return;
@@ -84,7 +84,7 @@ void execCalc(Job &job, const ScriptLine &line, char operation) {
   int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
   if (target.kind == VariableKind::Text)
-    failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextTarget, target.name));
+    failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextInArithmetic, target.name));
   target.isNull = 0;
 
   bool realTarget = target.kind == VariableKind::Real;
