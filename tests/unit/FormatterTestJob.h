@@ -7,6 +7,9 @@
 
 #include "TestJob.h"
 
+// A 20-wide table at the page, entered.
+constexpr const char *kNarrow = ".DT 0 1 20 . .T 0";
+
 // Feed the lines in order; -1 if the job goes on, else its exit status.
 inline int feedLines(TestJob &t, std::initializer_list<const char *> lines) {
   try {

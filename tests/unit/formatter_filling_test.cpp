@@ -9,9 +9,6 @@
 
 namespace {
 
-// A 20-wide table at the page, entered.
-constexpr const char *kNarrow = ".DT 0 1 20 . .T 0";
-
 TEST(FormatterIntake, EmptyAndBlankLinesWriteNothing) {
   TestJob t;
   EXPECT_EQ(format(t, {"", "   \t  ", "\x01\x02"}), "");

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char *kNarrow = ".DT 0 1 20 . .T 0";
-
 TEST(FormatterLineForms, WordsThatNeedCellsJoinAPlainLine) {
   // Widening after an accented word came in behind plain ones.
   TestJob t;
