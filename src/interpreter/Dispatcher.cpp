@@ -70,6 +70,18 @@ bool startsSql(Job &job, const ScriptLine &line) {
   return true;
 }
 
+// True the first time a script record is run (always for a line from
+// elsewhere): what its dot word warrants never changes after that.
+bool firstLook(Job &job, const ScriptLine &line) {
+  if (line.offset < 0) return true;
+  std::vector<bool> &looked = job.line.dotWordLooked;
+  size_t record = static_cast<size_t>(&line - job.script.lines.data());
+  if (looked.size() <= record) looked.resize(job.script.lines.size());
+  if (looked[record]) return false;
+  looked[record] = true;
+  return true;
+}
+
 void writeTrace(Job &job, const char *text) {
   std::fputs(text, job.job.trace);
   std::putc('\n', job.job.trace);
@@ -147,7 +159,8 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   }
   // A text line: output as written, with a warning when its first word
   // looks like a mistyped statement or command.
-  if (line.wordCount > 0 && line.words[0] == '.') warnDotWord(job, line.words, line.firstLength);
+  if (line.wordCount > 0 && line.words[0] == '.' && firstLook(job, line))
+    warnDotWord(job, line.words, line.firstLength);
   // The formatter prepares each line of
   // the script once, keyed by the offset after the line, as the line
   // reader would have left the cursor.

@@ -158,6 +158,8 @@ struct LineState {
   RunPlace place;                       // the line whose run is in progress
   std::string cause;                    // what went wrong, for the cause line of an abort
   std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
+  std::vector<bool> dotWordLooked;      // by record: its first dot word looked at (a
+                                        // report body runs its lines for every row)
 };
 
 struct Macro {
