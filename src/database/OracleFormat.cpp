@@ -530,7 +530,7 @@ void plainToChar(sqlite3_context *context, sqlite3_value *value) {
 // TO_CHAR(value[, format[, nls]]): a date (ISO text) with a date format, a
 // number with a number format, or without a format the value's text.
 void toCharFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  if (anyNull(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
+  if (anyNullOrEmpty(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
   sqlite3_value *value = argv[0];
   if (argc == 1) return plainToChar(context, value);
   const char *format = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
@@ -562,7 +562,7 @@ void toCharFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
 // TO_DATE(text[, format[, nls]]): without a format ISO text, or Oracle's
 // default DD-MON-RR.
 void toDateFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  if (anyNull(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
+  if (anyNullOrEmpty(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
   ArgumentText text;
   argumentText(argv[0], &text);
   DateParts date;
@@ -585,7 +585,7 @@ void toDateFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
 
 // TO_NUMBER(text[, format[, nls]]).
 void toNumberFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
-  if (anyNull(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
+  if (anyNullOrEmpty(argc < 3 ? argc : 2, argv)) return sqlite3_result_null(context);
   int type = sqlite3_value_type(argv[0]);
   if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return sqlite3_result_value(context, argv[0]);
   OracleNumber number;

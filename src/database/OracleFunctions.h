@@ -129,3 +129,6 @@ DateParts localNow();
 
 // Whether any argument is null (most functions are then null).
 bool anyNull(int argc, sqlite3_value **argv);
+// As anyNull, and an empty text counts as NULL: Oracle stores '' as NULL,
+// so its conversions never meet an empty text or model.
+bool anyNullOrEmpty(int argc, sqlite3_value **argv);

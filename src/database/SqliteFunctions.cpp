@@ -17,6 +17,15 @@ bool anyNull(int argc, sqlite3_value **argv) {
   return false;
 }
 
+bool anyNullOrEmpty(int argc, sqlite3_value **argv) {
+  for (int i = 0; i < argc; ++i) {
+    int type = sqlite3_value_type(argv[i]);
+    if (type == SQLITE_NULL || ((type == SQLITE_TEXT || type == SQLITE_BLOB) && sqlite3_value_bytes(argv[i]) == 0))
+      return true;
+  }
+  return false;
+}
+
 void argumentText(sqlite3_value *value, ArgumentText *out) {
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:

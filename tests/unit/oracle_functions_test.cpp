@@ -175,6 +175,21 @@ TEST_F(OracleFunctions, ToNumber) {
   });
 }
 
+// Oracle stores '' as NULL, so its conversions of an empty text or with an
+// empty model are NULL; read as a date, '' must not become the first of the
+// current month.
+TEST_F(OracleFunctions, ConversionsOfEmptyTextAreNull) {
+  check({
+      {"to_date('', 'YYYY')", "<null>"},
+      {"to_date('')", "<null>"},
+      {"to_date('2020', '')", "<null>"},
+      {"to_number('')", "<null>"},
+      {"to_number('12', '')", "<null>"},
+      {"to_char(5, '')", "<null>"},
+      {"to_char('', 'YYYY')", "<null>"},
+  });
+}
+
 // NVL2 chooses by nullness; GREATEST and LEAST are null when any argument
 // is, and compare as the first argument's type (text byte by byte).
 TEST_F(OracleFunctions, NullFunctionsAndExtremes) {
