@@ -217,12 +217,16 @@ void keepLastWord(RpfFormatter &rpf) {
 // Dispatch every word of the current line, in order.
 void runLine(Job &job) {
   checkStop(job);
-  if (job.rpf.wordTotal == 0) return;
-  job.rpf.wordNext = 0;
-  nextWord(job);
-  do dispatchRpfCommand(job);
-  while (nextWord(job));
-  keepLastWord(job.rpf);
+  RpfFormatter &rpf = job.rpf;
+  if (rpf.wordTotal == 0) return;
+  rpf.wordNext = 0;
+  // Runs of plain words go straight onto the line; a command, a word that
+  // breaks the line or needs cells takes the general way.
+  while (placePlainWords(job, rpf.wordNext) < rpf.wordTotal) {
+    nextWord(job);
+    dispatchRpfCommand(job);
+  }
+  keepLastWord(rpf);
 }
 
 }  // namespace
