@@ -160,25 +160,46 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
 }
 
 // splitInPlace for a line shorter than one block of masks (a value printed
-// into a table, a command line of the script), byte by byte.
+// into a table, a command line of the script): the line is moved into one
+// block, and its words come from the block's masks. A word ends at the
+// first blank after it or at the line's end (the bit after its last byte).
 int splitShort(const unsigned char *text, int length, RpfWord *words) {
+  if (length == 0) return 0;
+  const char *line = reinterpret_cast<const char *>(text);
   int count = 0;
+#ifdef __SSE2__
+  alignas(16) char block[16] = {};
+  copyWordBytes(block, line, static_cast<size_t>(length));
+  LineMasks masks;
+  if (maskBlock(reinterpret_cast<const unsigned char *>(block), 0, static_cast<unsigned>(length), masks) != 0)
+    return kNeedsMarking;
+  const uint32_t within = (uint32_t{1} << length) - 1;
+  const uint32_t ink = static_cast<uint32_t>(~masks.blanks[0]) & within;
+  const uint32_t high = static_cast<uint32_t>(masks.high[0]);
+  for (uint32_t edges = ink ^ (ink << 1); edges != 0;) {
+    int start = __builtin_ctz(edges);
+    edges &= edges - 1;
+    int end = __builtin_ctz(edges);
+    edges &= edges - 1;
+    uint32_t bytes = ((uint32_t{1} << end) - 1) & ~((uint32_t{1} << start) - 1);
+    words[count++] = {start, end - start, -1, (high & bytes) == 0, false};
+  }
+#else
   bool open = false;
   for (int i = 0; i < length; ++i) {
     unsigned char c = text[i];
-    if (c <= ' ') {
-      if (c != ' ') return kNeedsMarking;
+    if (c < ' ' || c == '\\') return kNeedsMarking;
+    if (c == ' ') {
       if (open) words[count - 1].length = i - words[count - 1].start;
       open = false;
       continue;
     }
-    if (c == '\\') return kNeedsMarking;
     if (!open) words[count++] = {i, 0, -1, true, false};
     open = true;
     if (c >= 0x80) words[count - 1].ascii = false;
   }
   if (open) words[count - 1].length = length - words[count - 1].start;
-  const char *line = reinterpret_cast<const char *>(text);
+#endif
   for (int k = 0; k < count; ++k) {
     char first = line[words[k].start];
     if (first == '.' || first == '#') words[k].command = classifyWord(line + words[k].start, kNoMarks + words[k].start, words[k].length);
@@ -235,10 +256,18 @@ int splitInPlace(const char *line, RpfWord *words) {
 // The line a word points into belongs to the caller and may change once
 // the line is done, but the state dump still shows the last word: keep a
 // copy of it.
+// A line without marks has the marks of kNoMarks, which stay.
 void keepLastWord(RpfFormatter &rpf) {
-  std::memcpy(rpf.lastWord, rpf.Word, static_cast<size_t>(rpf.WordLength));
-  std::memcpy(rpf.lastWordMark, rpf.WordMark, static_cast<size_t>(rpf.WordLength));
+  if (rpf.WordLength <= 0) {
+    rpf.Word = rpf.lastWord;
+    rpf.WordMark = kNoMarks;
+    return;
+  }
+  const size_t length = static_cast<size_t>(rpf.WordLength);
+  copyWordBytes(rpf.lastWord, rpf.Word, length);
   rpf.Word = rpf.lastWord;
+  if (rpf.lineMark == kNoMarks) return;
+  copyWordBytes(rpf.lastWordMark, rpf.WordMark, length);
   rpf.WordMark = rpf.lastWordMark;
 }
 
