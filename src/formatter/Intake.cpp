@@ -159,6 +159,54 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
   return !special;
 }
 
+// splitInPlace for a line shorter than one block of masks (a value printed
+// into a table, a command line of the script): the line is moved into one
+// block, and its words come from the block's masks. A word ends at the
+// first blank after it or at the line's end (the bit after its last byte).
+int splitShort(const unsigned char *text, int length, RpfWord *words) {
+  if (length == 0) return 0;
+  const char *line = reinterpret_cast<const char *>(text);
+  int count = 0;
+#ifdef __SSE2__
+  alignas(16) char block[16] = {};
+  copyWordBytes(block, line, static_cast<size_t>(length));
+  LineMasks masks;
+  if (maskBlock(reinterpret_cast<const unsigned char *>(block), 0, static_cast<unsigned>(length), masks) != 0)
+    return kNeedsMarking;
+  const uint32_t within = (uint32_t{1} << length) - 1;
+  const uint32_t ink = static_cast<uint32_t>(~masks.blanks[0]) & within;
+  const uint32_t high = static_cast<uint32_t>(masks.high[0]);
+  for (uint32_t edges = ink ^ (ink << 1); edges != 0;) {
+    int start = __builtin_ctz(edges);
+    edges &= edges - 1;
+    int end = __builtin_ctz(edges);
+    edges &= edges - 1;
+    uint32_t bytes = ((uint32_t{1} << end) - 1) & ~((uint32_t{1} << start) - 1);
+    words[count++] = {start, end - start, -1, (high & bytes) == 0, false};
+  }
+#else
+  bool open = false;
+  for (int i = 0; i < length; ++i) {
+    unsigned char c = text[i];
+    if (c < ' ' || c == '\\') return kNeedsMarking;
+    if (c == ' ') {
+      if (open) words[count - 1].length = i - words[count - 1].start;
+      open = false;
+      continue;
+    }
+    if (!open) words[count++] = {i, 0, -1, true, false};
+    open = true;
+    if (c >= 0x80) words[count - 1].ascii = false;
+  }
+  if (open) words[count - 1].length = length - words[count - 1].start;
+#endif
+  for (int k = 0; k < count; ++k) {
+    char first = line[words[k].start];
+    if (first == '.' || first == '#') words[k].command = classifyWord(line + words[k].start, kNoMarks + words[k].start, words[k].length);
+  }
+  return count;
+}
+
 // A line without backslashes and control characters is its own marked text:
 // its words are found in place, without a copy. Returns the number of words,
 // -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
@@ -169,8 +217,9 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
 int splitInPlace(const char *line, RpfWord *words) {
   size_t length = std::strlen(line);
   if (length > static_cast<size_t>(kMaxRpfLineChars)) return -1;
-  LineMasks masks;
   const unsigned char *text = reinterpret_cast<const unsigned char *>(line);
+  if (length < 16) return splitShort(text, static_cast<int>(length), words);
+  LineMasks masks;
   if (!maskLine(text, length, masks)) return kNeedsMarking;
   int count = 0;
   bool open = false;                    // words[count - 1] has no end yet
@@ -207,22 +256,37 @@ int splitInPlace(const char *line, RpfWord *words) {
 // The line a word points into belongs to the caller and may change once
 // the line is done, but the state dump still shows the last word: keep a
 // copy of it.
+// A line without marks has the marks of kNoMarks, which stay.
 void keepLastWord(RpfFormatter &rpf) {
-  std::memcpy(rpf.lastWord, rpf.Word, static_cast<size_t>(rpf.WordLength));
-  std::memcpy(rpf.lastWordMark, rpf.WordMark, static_cast<size_t>(rpf.WordLength));
+  if (rpf.WordLength <= 0) {
+    rpf.Word = rpf.lastWord;
+    rpf.WordMark = kNoMarks;
+    return;
+  }
+  const size_t length = static_cast<size_t>(rpf.WordLength);
+  copyWordBytes(rpf.lastWord, rpf.Word, length);
   rpf.Word = rpf.lastWord;
+  if (rpf.lineMark == kNoMarks) return;
+  copyWordBytes(rpf.lastWordMark, rpf.WordMark, length);
   rpf.WordMark = rpf.lastWordMark;
 }
 
 // Dispatch every word of the current line, in order.
 void runLine(Job &job) {
   checkStop(job);
-  if (job.rpf.wordTotal == 0) return;
-  job.rpf.wordNext = 0;
-  nextWord(job);
-  do dispatchRpfCommand(job);
-  while (nextWord(job));
-  keepLastWord(job.rpf);
+  RpfFormatter &rpf = job.rpf;
+  if (rpf.wordTotal == 0) return;
+  rpf.wordNext = 0;
+  // Runs of plain words go straight onto the line; a command, a word that
+  // breaks the line or needs cells takes the general way.
+  while (rpf.wordNext < rpf.wordTotal) {
+    const int next = rpf.wordNext;
+    const RpfWord &word = rpf.words[next];
+    if (word.command < 0 && word.ascii && !word.blank && placePlainWords(job, next) != next) continue;
+    nextWord(job);
+    dispatchRpfCommand(job);
+  }
+  keepLastWord(rpf);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,35 @@ struct RpfFormatter {
 
 // --- Intake (Intake.cpp) ----------------------------------------------------
 
+// n bytes (at least 1) with fixed-size moves, which the compiler keeps
+// inline: two overlapping moves cover any length up to twice their size.
+inline void copyWordBytes(char *to, const char *from, size_t n) {
+  if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+      return;
+    }
+    uint64_t head;
+    uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head;
+    uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else {
+    to[0] = from[0];
+    to[n >> 1] = from[n >> 1];
+    to[n - 1] = from[n - 1];
+  }
+}
+
+
 // One row of the command table: a name (upper case, without its prefix) and
 // its handler; nullptr for a known name that is refused.
 struct RpfCommand {
@@ -239,6 +269,10 @@ void dumpFormatterState(Job &job);
 // --- Filling (Filling.cpp) --------------------------------------------------
 
 void placeWord(Job &job);
+// Place the plain text words of the current line from index next on, as
+// placeWord would, while no line breaks; returns the index of the first
+// word not placed.
+int placePlainWords(Job &job, int next);
 // Position p of the line holds nothing written since the line was opened.
 bool isGap(const GroupLine &line, int p);
 // Position p of the line prints something other than a blank.
