@@ -102,6 +102,9 @@ class DbDriver {
   // after the statement (where in the statement, its detail and hint,
   // further diagnostics); empty when it said nothing more.
   virtual const char *errorCause() { return ""; }
+  // The last error was the end of the connection (the server gone or the
+  // link broken), not the server refusing the statement.
+  virtual bool connectionLost() { return false; }
   // Make the call in progress (or the next) fail soon; called from another
   // thread while the connection is open. A driver that cannot does nothing.
   virtual void interrupt() {}
@@ -206,6 +209,8 @@ class ODatabase {
   // The lines the server added to its error (DbDriver::errorCause), masked
   // the same way; empty when not connected.
   const char *GetServerErrorCause() const;
+  // The last error ended the connection (DbDriver::connectionLost).
+  bool ConnectionLost() const { return driver_ && driver_->connectionLost(); }
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
   // The connection's SQL as the rewrites of Oracle's SQL see it; backend

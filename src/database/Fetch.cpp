@@ -28,8 +28,8 @@ char *putTwoDigitsAtLeast(char *out, int value) {
   return std::to_chars(out, out + 16, magnitude).ptr;
 }
 
-[[noreturn]] void failFetch(Job &job, const char *message, const char *first, const char *second, const char *sql) {
-  std::fprintf(job.job.err, "%s", message);
+[[noreturn]] void failFetch(Job &job, Msg message, const char *first, const char *second, const char *sql) {
+  writeMessage(job, message);
   if (first) std::fprintf(job.job.err, "%s\n", first);
   std::fprintf(job.job.err, "%s\n", second);
   std::fprintf(job.job.err, "%s\n", sql);
@@ -52,7 +52,7 @@ void startIntoList(Job &job) {
 // One INTO variable of the level being collected (line: the INTO line).
 void addIntoVariable(Job &job, int index, const char *line) {
   QueryStack &queries = job.queries;
-  if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
+  if (queries.cumInto >= kIntoListSize) failWith(job, Msg::TooManyInto, line);
   queries.intoList[queries.cumInto++] = index;
   ++queries.intoCount[queries.queryDepth];
 }
@@ -126,7 +126,7 @@ void fetchRow(Job &job, int level) {
     int columns = set.GetFieldCount();
     job.line.place = queries.statementAt[level];
     setCause(job, formatMessage(Msg::CauseIntoCount, count, count == 1 ? "" : "s", columns, columns == 1 ? "" : "s"));
-    std::fprintf(job.job.err, "no. of INTO fields wrong\n");
+    writeMessage(job, Msg::IntoFieldsWrong);
     std::fprintf(job.job.err, "%s\n", set.GetSQL());
     abortJob(job);
   }
@@ -153,7 +153,7 @@ void fetchRow(Job &job, int level) {
       if (!ok) {
         job.line.place = queries.statementAt[level];
         setCause(job, notANumber(text, variable.kind == VariableKind::Real, variable.name));
-        failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
+        failFetch(job, Msg::IllegalNumber, text, variable.name, set.GetSQL());
       }
     } else if (type == kServerTypeNumber) {
       switch (variable.kind) {
@@ -175,7 +175,7 @@ void fetchRow(Job &job, int level) {
     } else {
       job.line.place = queries.statementAt[level];
       setCause(job, formatMessage(Msg::CauseFetchType, variable.name));
-      failFetch(job, "Invalid Database Type\n", nullptr, variable.name, set.GetSQL());
+      failFetch(job, Msg::InvalidDatabaseType, nullptr, variable.name, set.GetSQL());
     }
   }
 }

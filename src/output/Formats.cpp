@@ -57,13 +57,13 @@ static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &inf
     break;
   }
   if (module == nullptr) {
-    failure = "the PDF module kelvordantix-pdf.so is not installed beside " + dir;
+    failure = formatMessage(Msg::PdfModuleMissing, dir.c_str());
     why = failure.c_str();
     return nullptr;
   }
   auto make = reinterpret_cast<Make>(dlsym(module, "kelvordantixMakePdfPages"));
   if (make == nullptr) {
-    why = "the PDF module kelvordantix-pdf.so has no entry";
+    why = messageText(Msg::PdfModuleNoEntry);
     return nullptr;
   }
   return std::unique_ptr<PageSink>(make(out, &info, &why));
@@ -75,8 +75,7 @@ void openPageSink(Job &job) {
   if (format == PageFormat::Text) return;  // the report stream's own pages
   // RptOnly writes the script's lines unformatted: there are no pages.
   if (s.runFlags == kFlagRptOnly) {
-    std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
-                 formatName(format));
+    writeMessage(job, Msg::NeedsPages, formatName(format));
     abortJob(job, JobFailure::Usage);
   }
   DocumentInfo info;
@@ -87,7 +86,7 @@ void openPageSink(Job &job) {
   FILE *out = s.report.file();
   std::unique_ptr<PageSink> pages = format == PageFormat::Pdf ? loadPdfPages(out, info, why) : makeHtmlPages(out, info, why);
   if (!pages) {
-    std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
+    writeMessage(job, Msg::OutputNotPossible, formatName(format), why);
     abortJob(job, JobFailure::Output);
   }
   s.report.usePages(std::move(pages));
