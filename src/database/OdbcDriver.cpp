@@ -703,7 +703,15 @@ class OdbcDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *errorCause() override { return link_->errorCause.c_str(); }
-  bool connectionLost() override { return link_->lost; }
+  // A connection exception, or a connection the driver knows is dead (a
+  // server shut down mid-statement gives psqlODBC's 57P01, not an 08 state).
+  bool connectionLost() override {
+    if (link_->lost) return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return link_->dbc != SQL_NULL_HDBC &&
+           SQL_SUCCEEDED(SQLGetConnectAttr(link_->dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+  }
   // SQLCancel of the statement in a call, from the stopping thread.
   void interrupt() override { link_->cancelBusy(); }
   const char *productName() override { return link_->product; }
