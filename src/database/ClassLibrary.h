@@ -144,15 +144,16 @@ void maskSecret(std::string &text, const std::string &secret);
 // The passwords a connect string holds, as maskPasswords finds them.
 std::vector<std::string> findPasswords(const char *text);
 
-// The driver a connect string's database name selects, or nullptr when that
-// driver is not built in (or the name is empty):
+// The driver a connect string's database name selects, or nullptr when the
+// name is empty or the driver's module is missing or does not load (the
+// reason in *why):
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
 //   "postgresql://..." or "postgres://..." (a libpq URI), or "pg:" and a
 //   libpq keyword/value string or nothing: PostgreSQL through libpq
 //   "mariadb://..." or "mysql://..." (a URI), or "my:" and option-file
 //   style key=value words or nothing: MariaDB or MySQL through Connector/C
 //   "odbc:NAME", or any other NAME: ODBC data source
-std::unique_ptr<DbDriver> selectDriver(const char *database);
+std::unique_ptr<DbDriver> selectDriver(const char *database, std::string *why = nullptr);
 // Whether a text is a database name by its form alone (a driver's prefix,
 // or a file name SQLite takes), so that it needs no "user/password@".
 bool namesDatabaseByForm(const char *text);
@@ -163,9 +164,12 @@ bool driverTakesPassword(const char *database);
 const char *driverDatabaseName(const char *database);
 
 std::unique_ptr<DbDriver> makeSqliteDriver();
-std::unique_ptr<DbDriver> makeOdbcDriver();   // built with KELVORDANTIX_HAVE_ODBC
-std::unique_ptr<DbDriver> makePgDriver();     // built with KELVORDANTIX_HAVE_LIBPQ
-std::unique_ptr<DbDriver> makeMyDriver();     // built with KELVORDANTIX_HAVE_MARIADB
+// The server drivers, each loaded from its module (kelvordantix-odbc.so,
+// kelvordantix-pg.so, kelvordantix-mariadb.so; driver/Modules.h); nullptr
+// with the reason in *why when the module is missing or does not load.
+std::unique_ptr<DbDriver> makeOdbcDriver(std::string *why);
+std::unique_ptr<DbDriver> makePgDriver(std::string *why);
+std::unique_ptr<DbDriver> makeMyDriver(std::string *why);
 
 void OStartup(int mode);
 

@@ -797,7 +797,8 @@ const char *kDateProbes[] = {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makeMyDriver() { return std::make_unique<MyDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakeMyDriver() { return new MyDriver(); }
 
 bool parseMyConnect(const char *text, MyConnectSettings *settings, std::string *reason) {
   *settings = MyConnectSettings{};

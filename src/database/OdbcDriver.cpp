@@ -810,4 +810,5 @@ class OdbcDriver final : public DbDriver {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makeOdbcDriver() { return std::make_unique<OdbcDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakeOdbcDriver() { return new OdbcDriver(); }

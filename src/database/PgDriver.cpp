@@ -830,7 +830,8 @@ const KnownDualForm *findDualForm(const char *sql) {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makePgDriver() { return std::make_unique<PgDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakePgDriver() { return new PgDriver(); }
 
 short pgServerTypeOfOid(unsigned oid) {
   switch (oid) {

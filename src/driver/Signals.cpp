@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "database/ClassLibrary.h"
 #include "driver/Job.h"
@@ -36,7 +35,13 @@ constexpr int kPathSize = 4096;
 // The watchdog's state is process-wide, as signals are.
 struct Watchdog {
   bool signalsCaught = false;           // catchStopSignals was called
-  std::thread thread;
+  // A plain POSIX thread: started for every job, it allocates nothing (a
+  // std::thread's state is freed by the new thread, which makes that
+  // thread set up a malloc arena of its own at every start).
+  pthread_t thread{};
+  bool running = false;
+  int timeoutSeconds = 0;               // the running thread's --timeout
+  long long limitMs = 0;                // and its deadline in milliseconds, 0 for none
   int wakeFd = -1;                      // eventfd: written when the job has ended
   int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
   int stopFd = -1;                      // eventfd: written once a stop is requested
@@ -179,6 +184,11 @@ void watch(int timeoutSeconds, long long limitMs) {
   }
 }
 
+void *runWatch(void *) {
+  watch(watchdog.timeoutSeconds, watchdog.limitMs);
+  return nullptr;
+}
+
 }  // namespace
 
 void catchStopSignals() {
@@ -201,19 +211,28 @@ void startWatchdog(Job &job, int timeoutSeconds) {
     sigset_t set = stopSignalSet();
     watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
   }
-  watchdog.thread = std::thread(watch, timeoutSeconds, limitMs);
+  watchdog.timeoutSeconds = timeoutSeconds;
+  watchdog.limitMs = limitMs;
+  watchdog.running = pthread_create(&watchdog.thread, nullptr, runWatch, nullptr) == 0;
+  if (!watchdog.running) {              // no watchdog: signals stay blocked, as without catchStopSignals
+    close(watchdog.wakeFd);
+    if (watchdog.signalFd >= 0) close(watchdog.signalFd);
+    if (watchdog.stopFd >= 0) close(watchdog.stopFd);
+    watchdog.wakeFd = watchdog.signalFd = watchdog.stopFd = -1;
+  }
 }
 
 void limitJobsMilliseconds(int milliseconds) { watchdog.harnessLimitMs = milliseconds; }
 
 void stopWatchdog() {
-  if (watchdog.thread.joinable()) {
+  if (watchdog.running) {
     watchdog.leaving.store(true);
     uint64_t one = 1;
     if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
       // An eventfd write fails only on overflow; the thread is awake then.
     }
-    watchdog.thread.join();
+    pthread_join(watchdog.thread, nullptr);
+    watchdog.running = false;
     close(watchdog.wakeFd);
     if (watchdog.signalFd >= 0) close(watchdog.signalFd);
     if (watchdog.stopFd >= 0) close(watchdog.stopFd);
