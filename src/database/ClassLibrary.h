@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "database/DateText.h"
 #include "database/OracleSql.h"
 
 // Server types of a column, as GetFieldServerType reports them.
@@ -57,6 +58,10 @@ class DbCursor {
   virtual const char *text(int column) = 0;
   virtual double real(int column) = 0;
   virtual long integer(int column) = 0;
+  // A date column's value as its parts, for a fetch that edits the date
+  // itself; false when the cursor has none to give (text() then has the
+  // value as text).
+  virtual bool dateParts(int /*column*/, DateParts * /*date*/) { return false; }
 };
 
 // One connection of a driver. Columns are counted from 0 and the layer
@@ -258,6 +263,10 @@ class ODynaset {
   // set stands on its first row afterwards.
   long GetRecordCount();
   const char *GetSQL() const;
+  // The cursor of the row the set stands on, for the row path of a fetch
+  // (its columns read directly); nullptr when the set is closed or at its
+  // end.
+  DbCursor *RowCursor() const { return eof_ ? nullptr : cursor_.get(); }
 
  private:
   friend class OValue;

@@ -110,15 +110,27 @@ bool reeditDate(const char *text, char *out) {
   return true;
 }
 
+// A date as a report shows it, dd/mm/yyyy, from its parts: what reeditDate
+// makes of the "mm/dd/yyyy hh:mi:ss" text of the same parts.
+static void editDateParts(const DateParts &date, char *out) {
+  char *end = putTwoDigitsAtLeast(out, date.day);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, date.month);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, date.year);
+  *end = 0;
+}
+
 // fetchRow: the current row of `level` into its INTO variables. A null
 // column sets isNull and keeps the previous value. A date text that is not
 // three numbers separated by "/" (a DATE column of SQLite may hold any
-// text) is stored as the server gave it rather than ending the job.
+// text) is stored as the server gave it rather than ending the job. The
+// columns are read from the set's cursor directly: a set that stands on no
+// row reads as nulls.
 void fetchRow(Job &job, int level) {
   noteRowFetched(job);
   QueryStack &queries = job.queries;
   ODynaset &set = job.db.levelSets[level];
-  OValue &value = job.db.fieldValue;
   int count = queries.intoCount[level];
   const int *into = queries.intoList + queries.intoStart[level];
 
@@ -131,18 +143,18 @@ void fetchRow(Job &job, int level) {
     abortJob(job);
   }
 
+  DbCursor *cursor = set.RowCursor();
   for (int i = 0; i < count; ++i) {
     Variable &variable = job.vars.entries[into[i]];
-    set.GetFieldValue(i, &value);
-    if (value.IsNull()) {
+    if (cursor == nullptr || cursor->isNull(i)) {
       variable.isNull = 1;
       continue;
     }
     variable.isNull = 0;
-    short type = set.GetFieldServerType(i);
+    short type = cursor->serverType(i);
 
     if (type == kServerTypeChar || type == kServerTypeFixedChar) {
-      const char *text = static_cast<const char *>(value);
+      const char *text = cursor->text(i);
       if (!text) text = "";
       bool ok = true;
       switch (variable.kind) {
@@ -159,18 +171,24 @@ void fetchRow(Job &job, int level) {
       switch (variable.kind) {
         case VariableKind::Text: {
           char number[kValueTextSize];
-          formatGeneral(number, sizeof number, static_cast<double>(value), 20, 14);
+          formatGeneral(number, sizeof number, cursor->real(i), 20, 14);
           squeezeBlanks(number);
           storeText(variable, number);
           break;
         }
-        case VariableKind::Real: variable.realValue = static_cast<double>(value); break;
-        case VariableKind::Integer: variable.intValue = clampToInt(static_cast<long>(value)); break;
+        case VariableKind::Real: variable.realValue = cursor->real(i); break;
+        case VariableKind::Integer: variable.intValue = clampToInt(cursor->integer(i)); break;
       }
     } else if (type == kServerTypeDate && variable.kind == VariableKind::Text) {
-      const char *text = static_cast<const char *>(value);
-      if (!text) text = "";
       char date[kDateTextSize];
+      DateParts parts;
+      if (cursor->dateParts(i, &parts)) {
+        editDateParts(parts, date);
+        storeText(variable, date);
+        continue;
+      }
+      const char *text = cursor->text(i);
+      if (!text) text = "";
       storeText(variable, reeditDate(text, date) ? date : text);
     } else {
       job.line.place = queries.statementAt[level];
