@@ -239,6 +239,10 @@ void dumpFormatterState(Job &job);
 // --- Filling (Filling.cpp) --------------------------------------------------
 
 void placeWord(Job &job);
+// Place the plain text words of the current line from index next on, as
+// placeWord would, while no line breaks; returns the index of the first
+// word not placed.
+int placePlainWords(Job &job, int next);
 // Position p of the line holds nothing written since the line was opened.
 bool isGap(const GroupLine &line, int p);
 // Position p of the line prints something other than a blank.
