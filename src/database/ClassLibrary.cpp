@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/Messages.h"
 #include "driver/Modules.h"
 
 namespace {
@@ -173,7 +174,7 @@ int ODatabase::Open(const char *database, const char *user, const char *password
   std::unique_ptr<DbDriver> driver = selectDriver(database, &why);
   if (!driver) {
     // No name, or a driver whose module is missing or does not load.
-    keepConnectError(-1, why.empty() ? "no database named in the connect string" : why.c_str(), database, password);
+    keepConnectError(-1, why.empty() ? messageText(Msg::ConnectNoDatabaseNamed) : why.c_str(), database, password);
     return 1;
   }
   return Open(std::move(driver), driverDatabaseName(database), user, password, options);

@@ -721,6 +721,7 @@ class PgDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *errorCause() override { return link_->errorCause.c_str(); }
+  bool connectionLost() override { return link_->conn != nullptr && PQstatus(link_->conn) == CONNECTION_BAD; }
   const char *productName() override { return "POSTGRESQL"; }
   bool hasOrafce() override { return link_->orafce; }
   bool dualHasSysdate() override { return link_->dualSysdate; }

@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include "driver/Messages.h"
+
 // The directory of the running program ("." when /proc is not mounted).
 static std::string programDirectory() {
   char self[4096];
@@ -29,10 +31,10 @@ void *moduleEntry(const char *what, const char *file, const char *entry, std::st
     break;
   }
   if (module == nullptr) {
-    *why = std::string("the ") + what + " module " + file + " is not installed beside " + dir;
+    *why = formatMessage(Msg::ModuleMissing, what, file, dir.c_str());
     return nullptr;
   }
   void *function = dlsym(module, entry);
-  if (function == nullptr) *why = std::string("the ") + what + " module " + file + " has no entry";
+  if (function == nullptr) *why = formatMessage(Msg::ModuleNoEntry, what, file);
   return function;
 }

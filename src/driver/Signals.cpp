@@ -85,7 +85,7 @@ const char *signalName(int number) {
 // The first request wins: the watchdog and a harness's stop may meet.
 void requestStop(const char *reason) {
   if (watchdog.claimed.exchange(true)) return;
-  std::snprintf(watchdog.reason, sizeof watchdog.reason, "Job Stopped: %s\n", reason);
+  printMessage(watchdog.reason, sizeof watchdog.reason, Msg::JobStopped, reason);
   watchdog.stopped.store(true);
   // Wakes a wait on the console (the eventfd stays readable).
   uint64_t one = 1;
@@ -114,7 +114,8 @@ void writeAll(const char *text) {
   }
   const char *name = watchdog.job && watchdog.job->job.jobName ? watchdog.job->job.jobName : "(null)";
   char line[kPathSize];
-  std::snprintf(line, sizeof line, "%sKelvordantix: %s Job Aborted ...\n", watchdog.reason, name);
+  int shown = std::snprintf(line, sizeof line, "%s", watchdog.reason);
+  printMessage(line + shown, sizeof line - static_cast<size_t>(shown), Msg::JobAborted, name);
   if (!watchdog.announced.load()) writeAll(line);
   // Under a fuzz harness a job that does not come back is a finding: abort
   // so that the harness keeps the input.
@@ -166,9 +167,9 @@ void watch(int timeoutSeconds, long long limitMs) {
     if (!watchdog.stopped.load()) {
       char reason[kReasonSize / 2];
       if (number > 0) {
-        std::snprintf(reason, sizeof reason, "signal %s", signalName(number));
+        printMessage(reason, sizeof reason, Msg::StopSignal, signalName(number));
       } else if (limitMs > 0 && Clock::now() >= deadline) {
-        std::snprintf(reason, sizeof reason, "--timeout=%d reached", timeoutSeconds);
+        printMessage(reason, sizeof reason, Msg::StopTimeout, timeoutSeconds);
       } else {
         continue;
       }

@@ -21,7 +21,7 @@ namespace {
 // The next line of the line group, or the end of the job at the 100th.
 void advanceCurLine(Job &job) {
   if (job.rpf.CurLine + 1 >= kGroupLines) {
-    std::fputs("RPF 100 line limit exceeeded\n", job.job.err);
+    writeMessage(job, Msg::RpfLineLimit);
     abortJob(job);
   }
   ++job.rpf.CurLine;
@@ -75,6 +75,15 @@ int findCellGaps(const GroupLine &line, int first, int last, int *gapAt, int &ga
   return words;
 }
 
+// Set bits of a word without the library call that __builtin_popcountll
+// becomes on machines of the base instruction set.
+int countBits(uint64_t v) {
+  v -= (v >> 1) & 0x5555555555555555u;
+  v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+  v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((v * 0x0101010101010101u) >> 56);
+}
+
 // The same for a plain line, from masks of its blanks, 64 positions a word.
 int findPlainGaps(const GroupLine &line, int first, int last, int *gapAt, int &gaps) {
   constexpr int kWords = (kLinePositions + 1 + 63) / 64;
@@ -99,7 +108,7 @@ int findPlainGaps(const GroupLine &line, int first, int last, int *gapAt, int &g
     uint64_t ink = ~blanks[w] & inside;
     uint64_t gapBefore = (gap << 1) | carry;
     if (w == first >> 6) gapBefore |= uint64_t{1} << (first & 63);
-    words += __builtin_popcountll(ink & gapBefore);
+    words += countBits(ink & gapBefore);
     carry = gap >> 63;
     for (; gap != 0; gap &= gap - 1) gapAt[gaps++] = w * 64 + __builtin_ctzll(gap);
   }
@@ -137,6 +146,34 @@ void turnIntoCells(GroupLine &line) {
   line.celled = true;
 }
 
+// n bytes (at least 1) with fixed-size moves, which the compiler keeps
+// inline: two overlapping moves cover any length up to twice their size.
+inline void copyWordBytes(char *to, const char *from, size_t n) {
+  if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+      return;
+    }
+    uint64_t head;
+    uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head;
+    uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else {
+    to[0] = from[0];
+    to[n >> 1] = from[n >> 1];
+    to[n - 1] = from[n - 1];
+  }
+}
+
 // The current word at position `at`: its bytes straight into a plain line
 // when they allow it; else its bytes go to the line's store, each character
 // to the positions it covers from `at` on.
@@ -144,7 +181,7 @@ void writeWord(GroupLine &line, const RpfFormatter &rpf, int length, int at) {
   const char *word = rpf.Word;
   if (!line.celled) {
     if (rpf.WordAscii && !rpf.WordBlank) {
-      std::memcpy(line.plain + at, word, static_cast<size_t>(length));
+      copyWordBytes(line.plain + at, word, static_cast<size_t>(length));
       return;
     }
     turnIntoCells(line);
@@ -176,7 +213,7 @@ void placeWord(Job &job) {
   int bytes = rpf.WordLength;
   int width = rpf.WordAscii ? bytes : displayColumns(rpf.Word, bytes);
   if (width > rpf.Width) {
-    std::fprintf(job.job.err, "Table=%d Col=%d Width=%d exceeded: %d %.*s\n", rpf.CurTno - 1,
+    writeMessage(job, Msg::RpfWidthExceeded, rpf.CurTno - 1,
                  rpf.CurCol, rpf.Width, width, bytes, rpf.Word);
     bytes = rpf.WordAscii ? rpf.Width : fitColumns(rpf.Word, bytes, rpf.Width, &width);
     if (rpf.WordAscii) width = bytes;
@@ -192,6 +229,44 @@ void placeWord(Job &job) {
   }
   writeWord(rpf.LineGroup[rpf.CurLine], rpf, bytes, rpf.NowPos);
   rpf.NowPos += width + 1;
+}
+
+// The words of the line from `next` on, while each is plain text that fits
+// on the current line of a field whose line holds plain bytes: the whole
+// of placeWord for such a word is a copy and a step of NowPos. Returns the
+// first word left for the general way; the last word set here becomes the
+// current Word.
+int placePlainWords(Job &job, int next) {
+  RpfFormatter &rpf = job.rpf;
+  const RpfWord *words = rpf.words;
+  const int total = rpf.wordTotal;
+  int i = next;
+  const int width = rpf.Width;
+  auto plain = [width](const RpfWord &word) { return word.command < 0 && word.ascii && !word.blank && word.length <= width; };
+  if (i >= total || !plain(words[i])) return i;
+  GroupLine &line = rpf.LineGroup[rpf.CurLine];
+  openLine(job, rpf.CurLine);
+  if (line.celled) return i;
+  const char *text = rpf.lineText;
+  const int end = rpf.EndPos + 1;
+  int now = rpf.NowPos;
+  for (; i < total; ++i) {
+    const RpfWord &word = words[i];
+    if (!plain(word) || word.length > end - now) break;
+    copyWordBytes(line.plain + now, text + word.start, static_cast<size_t>(word.length));
+    now += word.length + 1;
+  }
+  if (i == next) return i;
+  rpf.NowPos = now;
+  const RpfWord &last = words[i - 1];
+  rpf.wordNext = i;
+  rpf.Word = text + last.start;
+  rpf.WordMark = rpf.lineMark + last.start;
+  rpf.WordLength = last.length;
+  rpf.WordCommand = -1;
+  rpf.WordAscii = true;
+  rpf.WordBlank = false;
+  return i;
 }
 
 // Room is made for one byte a cell (most cells hold one), and more when a
@@ -318,8 +393,8 @@ void execN(Job &job) { newLine(job); }
 
 // .CS k (1 to 66)
 void execCS(Job &job) {
-  int count = takeNumber(job, "Illegal Column skips\n");
-  if (count < 1 || count > kMaxSkip) rpfFail(job, "Invalid Col Skip Number\n");
+  int count = takeNumber(job, Msg::RpfIllegalColumnSkips);
+  if (count < 1 || count > kMaxSkip) rpfFail(job, Msg::RpfInvalidColSkip);
   for (int i = 0; i < count; ++i) skipLineInField(job);
 }
 
@@ -356,10 +431,10 @@ void execP(Job &job) {
 // limit at the next word.
 void execI(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int indent = takeNumber(job, "Illegal indent\n");
-  if (indent < 1 || indent > rpf.Width - 1) rpfFail(job, "Invalid indent\n");
+  int indent = takeNumber(job, Msg::RpfIllegalIndent);
+  if (indent < 1 || indent > rpf.Width - 1) rpfFail(job, Msg::RpfInvalidIndent);
   if (rpf.NowPos != rpf.StrPos) newLine(job);
-  if (rpf.StrPos + indent > rpf.EndPos) rpfFail(job, "Invalid indent\n");
+  if (rpf.StrPos + indent > rpf.EndPos) rpfFail(job, Msg::RpfInvalidIndent);
   rpf.StrPos += indent;
   rpf.NowPos += indent;
 }

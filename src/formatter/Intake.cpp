@@ -159,6 +159,33 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
   return !special;
 }
 
+// splitInPlace for a line shorter than one block of masks (a value printed
+// into a table, a command line of the script), byte by byte.
+int splitShort(const unsigned char *text, int length, RpfWord *words) {
+  int count = 0;
+  bool open = false;
+  for (int i = 0; i < length; ++i) {
+    unsigned char c = text[i];
+    if (c <= ' ') {
+      if (c != ' ') return kNeedsMarking;
+      if (open) words[count - 1].length = i - words[count - 1].start;
+      open = false;
+      continue;
+    }
+    if (c == '\\') return kNeedsMarking;
+    if (!open) words[count++] = {i, 0, -1, true, false};
+    open = true;
+    if (c >= 0x80) words[count - 1].ascii = false;
+  }
+  if (open) words[count - 1].length = length - words[count - 1].start;
+  const char *line = reinterpret_cast<const char *>(text);
+  for (int k = 0; k < count; ++k) {
+    char first = line[words[k].start];
+    if (first == '.' || first == '#') words[k].command = classifyWord(line + words[k].start, kNoMarks + words[k].start, words[k].length);
+  }
+  return count;
+}
+
 // A line without backslashes and control characters is its own marked text:
 // its words are found in place, without a copy. Returns the number of words,
 // -1 when the line is longer than kMaxRpfLineChars, or kNeedsMarking.
@@ -169,8 +196,9 @@ bool maskLine(const unsigned char *text, size_t length, LineMasks &masks) {
 int splitInPlace(const char *line, RpfWord *words) {
   size_t length = std::strlen(line);
   if (length > static_cast<size_t>(kMaxRpfLineChars)) return -1;
-  LineMasks masks;
   const unsigned char *text = reinterpret_cast<const unsigned char *>(line);
+  if (length < 16) return splitShort(text, static_cast<int>(length), words);
+  LineMasks masks;
   if (!maskLine(text, length, masks)) return kNeedsMarking;
   int count = 0;
   bool open = false;                    // words[count - 1] has no end yet
@@ -217,12 +245,19 @@ void keepLastWord(RpfFormatter &rpf) {
 // Dispatch every word of the current line, in order.
 void runLine(Job &job) {
   checkStop(job);
-  if (job.rpf.wordTotal == 0) return;
-  job.rpf.wordNext = 0;
-  nextWord(job);
-  do dispatchRpfCommand(job);
-  while (nextWord(job));
-  keepLastWord(job.rpf);
+  RpfFormatter &rpf = job.rpf;
+  if (rpf.wordTotal == 0) return;
+  rpf.wordNext = 0;
+  // Runs of plain words go straight onto the line; a command, a word that
+  // breaks the line or needs cells takes the general way.
+  while (rpf.wordNext < rpf.wordTotal) {
+    const int next = rpf.wordNext;
+    const RpfWord &word = rpf.words[next];
+    if (word.command < 0 && word.ascii && !word.blank && placePlainWords(job, next) != next) continue;
+    nextWord(job);
+    dispatchRpfCommand(job);
+  }
+  keepLastWord(rpf);
 }
 
 }  // namespace
@@ -267,7 +302,7 @@ void feedRpfLine(Job &job, const char *line) {
     rpf.lineText = line;
     rpf.lineMark = kNoMarks;
   }
-  if (count < 0) failWith(job, "RPF line too long\n", line);
+  if (count < 0) failWith(job, Msg::RpfLineTooLong, line);
   rpf.words = rpf.lineWords;
   rpf.wordTotal = count;
   runLine(job);
@@ -344,7 +379,7 @@ void dispatchRpfCommand(Job &job) {
   }
   const RpfCommand &command = kRpfCommands[rpf.WordCommand];
   if (command.handler == nullptr) {
-    std::fputs("Unsupported RPF command\n", job.job.err);
+    writeMessage(job, Msg::RpfUnsupported);
     std::fprintf(job.job.err, "%.*s", rpf.WordLength, rpf.Word);
     abortJob(job);
   }
@@ -384,14 +419,14 @@ bool readWordNumber(const Job &job, int &value) {
 }
 
 void takeWord(Job &job) {
-  if (!nextWord(job)) rpfFail(job, "Command not closed in 1 line\n");
+  if (!nextWord(job)) rpfFail(job, Msg::RpfNotClosed);
 }
 
-int takeNumber(Job &job, const char *message) {
+int takeNumber(Job &job, Msg message) {
   takeWord(job);
   int value = 0;
   if (!readWordNumber(job, value)) rpfFail(job, message);
   return value;
 }
 
-void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.lineText); }
+void rpfFail(Job &job, Msg message) { failWith(job, message, job.rpf.lineText); }

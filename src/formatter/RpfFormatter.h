@@ -222,11 +222,11 @@ bool hasCommandPrefix(const Job &job);
 bool readWordNumber(const Job &job, int &value);
 // Take the next word as a number: "Command not closed in 1 line" when the
 // line has none, message when it is no number.
-int takeNumber(Job &job, const char *message);
+int takeNumber(Job &job, Msg message);
 // Take the next word; "Command not closed in 1 line" when there is none.
 void takeWord(Job &job);
 // Message, the echo of the line, abortJob.
-[[noreturn]] void rpfFail(Job &job, const char *message);
+[[noreturn]] void rpfFail(Job &job, Msg message);
 
 // --- Current field (Field.cpp) ----------------------------------------------
 
@@ -239,6 +239,10 @@ void dumpFormatterState(Job &job);
 // --- Filling (Filling.cpp) --------------------------------------------------
 
 void placeWord(Job &job);
+// Place the plain text words of the current line from index next on, as
+// placeWord would, while no line breaks; returns the index of the first
+// word not placed.
+int placePlainWords(Job &job, int next);
 // Position p of the line holds nothing written since the line was opened.
 bool isGap(const GroupLine &line, int p);
 // Position p of the line prints something other than a blank.

@@ -52,8 +52,7 @@ void openPageSink(Job &job) {
   if (format == PageFormat::Text) return;  // the report stream's own pages
   // RptOnly writes the script's lines unformatted: there are no pages.
   if (s.runFlags == kFlagRptOnly) {
-    std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
-                 formatName(format));
+    writeMessage(job, Msg::NeedsPages, formatName(format));
     abortJob(job, JobFailure::Usage);
   }
   DocumentInfo info;
@@ -64,7 +63,7 @@ void openPageSink(Job &job) {
   FILE *out = s.report.file();
   std::unique_ptr<PageSink> pages = format == PageFormat::Pdf ? loadPdfPages(out, info, why) : makeHtmlPages(out, info, why);
   if (!pages) {
-    std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
+    writeMessage(job, Msg::OutputNotPossible, formatName(format), why);
     abortJob(job, JobFailure::Output);
   }
   s.report.usePages(std::move(pages));
