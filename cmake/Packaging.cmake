@@ -4,9 +4,10 @@ include(GNUInstallDirs)
 set(KELVORDANTIX_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kelvordantix)
 
 install(TARGETS kelvordantix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The PDF module, loaded by the program by its full path, ../libexec/kelvordantix
-# from its own directory: outside the linker's path, it needs no ldconfig.
-install(TARGETS kelvordantix_pdf LIBRARY DESTINATION libexec/kelvordantix)
+# The modules (the PDF renderer, the server drivers), loaded by the program
+# by their full path, ../libexec/kelvordantix from its own directory:
+# outside the linker's path, they need no ldconfig.
+install(TARGETS ${KELVORDANTIX_MODULES} LIBRARY DESTINATION libexec/kelvordantix)
 # The manual pages go in compressed, as Debian has them.
 foreach(section 1 5)
   set(page ${CMAKE_BINARY_DIR}/man/kelvordantix.${section}.gz)

@@ -185,7 +185,7 @@ printf "COMMIT;\n.quit\n" >&8
 wait $holder
 exec 8>&-
 rm -f lock.out
-expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nCOMMIT\njob.rpt:5: the server refused this statement\nKelvordantix: job.rpt Job Aborted ...' \
+expect "messages" $'Kelvordantix: SQLITE Error Number 5\ndatabase is locked\nCOMMIT\njob.rpt:5: the server refused the COMMIT\nKelvordantix: job.rpt Job Aborted ...' \
   "$(tail -n 5 err.txt)"
 expect "rows" 0 "$(count "")"
 report_kept

@@ -43,7 +43,7 @@ dpkg_locked() {  # dpkg-arguments...
 }
 dpkg_locked -i "$deb" || fail "dpkg -i"
 trap 'dpkg -r kelvordantix > /dev/null 2>&1' EXIT
-file /usr/bin/kelvordantix /usr/libexec/kelvordantix/kelvordantix-pdf.so | grep -v ', stripped' && fail "not stripped"
+file /usr/bin/kelvordantix /usr/libexec/kelvordantix/*.so | grep -v ', stripped' && fail "not stripped"
 sqlite3 t.db "CREATE TABLE dual(DUMMY VARCHAR2(1), SYSDATE DATE); INSERT INTO dual VALUES('X', '2026-12-08 10:30:00');"
 printf '.PRINT $$DATE$$\n' > date.rpt
 /usr/bin/kelvordantix -q date.rpt out.txt @t.db || fail "the installed program does not run"

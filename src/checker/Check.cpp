@@ -24,6 +24,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
   job.job.err = open_memstream(&text, &size);
   Guarded g;
   job.line.cause.clear();
+  job.line.message = Msg::None;
   if (job.job.err == nullptr) {         // no memory for the capture: run it as it is
     job.job.err = saved;
     try {
@@ -32,6 +33,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
       g.ended = true;
     }
     g.cause = job.line.cause;
+    g.message = job.line.message;
     return g;
   }
   try {
@@ -42,6 +44,7 @@ Guarded guarded(Job &job, const std::function<void()> &step) {
   std::fclose(job.job.err);
   job.job.err = saved;
   g.cause = job.line.cause;
+  g.message = job.line.message;
   g.printed.assign(text ? text : "", size);
   std::free(text);
   return g;
@@ -53,7 +56,7 @@ std::string Guarded::firstLine() const {
   return line;
 }
 
-std::string stops(const std::string &message) { return " (a run stops with \"" + message + "\")"; }
+std::string stops(Msg message) { return formatMessage(Msg::CheckStops, messageWords(message).c_str()); }
 
 int printDiagnostics(Checker &c, FILE *to) {
   std::stable_sort(c.diagnostics.begin(), c.diagnostics.end(), [](const Diagnostic &a, const Diagnostic &b) {
@@ -69,8 +72,8 @@ int printDiagnostics(Checker &c, FILE *to) {
       std::fprintf(to, "%s: %s: %s\n", c.file, kind, d.text.c_str());
     }
   }
-  std::fprintf(to, "%s: %d error%s, %d warning%s%s\n", c.file, errors, errors == 1 ? "" : "s", warnings,
-               warnings == 1 ? "" : "s", c.connectionGiven ? "" : " (SQL not checked: no connection given)");
+  writeMessageTo(to, Msg::CheckSummary, c.file, errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s",
+                 c.connectionGiven ? "" : messageText(Msg::CheckNoConnection));
   std::fflush(to);
   return errors > 0 ? 1 : 0;
 }
@@ -98,7 +101,7 @@ int checkScript(Job &job, int argc, char **argv) {
   job.job.jobName = file;
   job.job.input = namesStandardStream(file) ? stdin : std::fopen(file, "rb");
   if (job.job.input == nullptr) {
-    std::fprintf(job.job.err, "%s: error: cannot open the script: %s\n", file, std::strerror(errno));
+    writeMessage(job, Msg::CheckCannotOpen, file, std::strerror(errno));
     return 1;
   }
   Checker c{job, file};

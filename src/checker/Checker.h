@@ -123,12 +123,13 @@ struct Guarded {
   bool ended = false;                   // it ended the job (abortJob)
   std::string printed;                  // what it wrote to the message stream
   std::string cause;                    // what went wrong, as a run's cause line says it
+  Msg message = Msg::None;              // the catalogue's message it stopped with
   // The first line printed, without trailing blanks: the message itself.
   std::string firstLine() const;
 };
 Guarded guarded(Job &job, const std::function<void()> &step);
 // " (a run stops with "MESSAGE")", the tail of a diagnostic.
-std::string stops(const std::string &message);
+std::string stops(Msg message);
 // Print the diagnostics ordered by line, then the summary; the exit status.
 int printDiagnostics(Checker &c, FILE *to);
 

@@ -18,9 +18,9 @@ int newlinesBefore(const Job &job, int offset) {
 
 // A limit message of loading or the pre-pass, said for the script's writer
 // in the run's words.
-std::string limitText(const std::string &message) {
-  std::string cause = defaultCause((message + "\n").c_str(), "");
-  return cause == message ? message : cause + stops(message);
+std::string limitText(Msg message) {
+  std::string cause = defaultCause(message, "");
+  return cause == messageWords(message) ? cause : cause + stops(message);
 }
 
 // An INTO list goes on when its last character other than a blank, looked
@@ -39,7 +39,7 @@ bool loadAndPrepass(Checker &c) {
   Job &job = c.job;
   Guarded g = guarded(job, [&job] { loadScript(job); });
   if (g.ended) {
-    c.error(newlinesBefore(job, job.script.scriptLength), 1, limitText(g.firstLine()));
+    c.error(newlinesBefore(job, job.script.scriptLength), 1, limitText(g.message));
     return false;
   }
   if (job.job.input != stdin) std::fclose(job.job.input);
@@ -50,16 +50,14 @@ bool loadAndPrepass(Checker &c) {
   if (g.ended) {
     // The pre-pass stops after reading the line (its cursor is past it),
     // or, for an over-long line, 901 characters into it.
-    std::string message = g.firstLine();
     int before = newlinesBefore(job, job.script.cursor);
-    c.error(message == "line too big" ? before : before - 1, 1, limitText(message));
+    c.error(g.message == Msg::LineTooBig ? before : before - 1, 1, limitText(g.message));
     // A .DEFINE met inside a body: the ".." missing is the open macro's,
     // so its own .DEFINE line is reported too.
-    if (message == "Nested Define Not Allowed") {
+    if (g.message == Msg::NestedDefine) {
       const Macro &open = job.macros.slots[job.macros.nextSlot - 1];
       c.error(open.firstLine - 1, 1,
-              std::string("macro ") + open.name + " is never closed by a \"..\" line before the .DEFINE at line " +
-                  std::to_string(before));
+              formatMessage(Msg::CheckNeverClosedBefore, open.name, before));
     }
     return false;
   }
@@ -125,8 +123,7 @@ static void classify(Checker &c, CheckLine &l, int bodyLineNo) {
   } else if (macro && bodyLineNo == 1 && sqlLookingWord(first.c_str())) {
     l.kind = LineKind::Text;
     c.warning(l.number - 1, l.words[0].column,
-              "macro " + std::string(c.job.macros.slots[l.owner].name) + " begins with " + first +
-                  " but its first line opens no SQL statement: the macro is run as statements and text");
+              formatMessage(Msg::CheckSqlWordMacro, c.job.macros.slots[l.owner].name, first.c_str()));
   } else if (r.kind == ScriptLineKind::Statement) {
     l.kind = LineKind::Statement;
     l.statement = static_cast<int>(r.statement);
@@ -159,8 +156,7 @@ void decodeLines(Checker &c) {
     bool structure = r.kind == ScriptLineKind::Label || r.kind == ScriptLineKind::Define ||
                      r.kind == ScriptLineKind::EndDefine;
     if (intoContinues && structure)
-      c.error(l.number - 1, 1, "the INTO list above ends in a comma, so the run reads this line as its continuation" +
-                                   stops("Variable name Wrong"));
+      c.error(l.number - 1, 1, messageText(Msg::CheckIntoContinues) + stops(Msg::VariableNameWrong));
     if (intoContinues && !structure) {
       l.kind = LineKind::IntoMore;
       intoContinues = listContinues(l.text);
@@ -180,7 +176,7 @@ void decodeLines(Checker &c) {
     } else if (r.kind == ScriptLineKind::EndDefine) {
       l.kind = LineKind::EndDefine;
       intoContinues = false;
-      if (!inBody) c.error(l.number - 1, 1, "\"..\" without an open .DEFINE: it ends the latest macro again");
+      if (!inBody) c.error(l.number - 1, 1, messageText(Msg::CheckStrayEnd));
       if (inBody) c.macros[slot].closed = true;
       inBody = false;
     } else {

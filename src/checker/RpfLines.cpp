@@ -97,7 +97,7 @@ void checkTextLines(Checker &c) {
   for (const CheckLine *l : text) {
     scratch.reset(tables);
     Guarded g = scratch.feed(l->text);
-    if (g.ended && g.firstLine() == "Table already defined") {  // the line's own DT
+    if (g.ended && g.message == Msg::RpfTableDefined) {  // the line's own DT
       scratch.reset({});
       g = scratch.feed(l->text);
     }
@@ -110,7 +110,7 @@ void checkTextLines(Checker &c) {
       int column = 1;                   // at the first word wider than the page, if any
       for (auto w = l->words.rbegin(); w != l->words.rend(); ++w)
         if (w->text.size() > static_cast<size_t>(kLinePositions)) column = w->column;
-      c.warning(l->number - 1, column, "text wider than its field: " + message);
+      c.warning(l->number - 1, column, formatMessage(Msg::CheckTextTooWide, message.c_str()));
     }
   }
 }

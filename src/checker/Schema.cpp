@@ -69,8 +69,7 @@ struct SchemaCheck {
     std::string text = c.job.db.database.GetServerErrorText();  // one diagnostic is one line
     for (char &ch : text)
       if (ch == '\n' || ch == '\r') ch = ' ';
-    c.error(lineIndex, column, "the server refuses the statement: " + text + " (error " +
-                                   std::to_string(driver->errorNumber()) + ")");
+    c.error(lineIndex, column, formatMessage(Msg::CheckServerRefuses, text.c_str(), static_cast<int>(driver->errorNumber())));
     driver->rollback();
     driver->begin();
     return false;
@@ -91,13 +90,14 @@ void SchemaCheck::macro(int slot) {
 
   size_t into = m.intoVariables.size();
   if (into != columns.size()) {
-    std::string gives = "the SELECT gives " + std::to_string(columns.size()) + " column" +
-                        (columns.size() == 1 ? "" : "s");
+    int given = static_cast<int>(columns.size()), named = static_cast<int>(into);
+    const char *givenPlural = given == 1 ? "" : "s";
     if (m.intoLine < 0) {
-      c.error(m.sqlLine, 1, gives + " but has no INTO list" + stops("no. of INTO fields wrong"));
+      c.error(m.sqlLine, 1, formatMessage(Msg::CheckNoIntoList, given, givenPlural) + stops(Msg::IntoFieldsWrong));
     } else {
-      c.error(m.intoLine, 1, "the INTO list names " + std::to_string(into) + " variable" + (into == 1 ? "" : "s") +
-                                 " but " + gives + stops("no. of INTO fields wrong"));
+      c.error(m.intoLine, 1,
+              formatMessage(Msg::CauseIntoCount, named, named == 1 ? "" : "s", given, givenPlural) +
+                  stops(Msg::IntoFieldsWrong));
     }
     return;
   }
@@ -105,14 +105,13 @@ void SchemaCheck::macro(int slot) {
     if (m.intoVariables[i] < 0) continue;
     const Variable &v = c.job.vars.entries[m.intoVariables[i]];
     short type = columns[i];
-    std::string where = "column " + std::to_string(i + 1) + " of the SELECT";
+    int column = static_cast<int>(i + 1);
     if (type == kServerTypeOther) {
       c.warning(m.intoLine, m.intoColumns[i],
-                where + " has a type that cannot be fetched into " + v.name + stops("Invalid Database Type"));
+                formatMessage(Msg::CheckColumnType, column, v.name) + stops(Msg::InvalidDatabaseType));
     } else if (type == kServerTypeDate && v.kind != VariableKind::Text) {
       c.warning(m.intoLine, m.intoColumns[i],
-                where + " is a date: it cannot be fetched into the number variable " + v.name +
-                    stops("Invalid Database Type"));
+                formatMessage(Msg::CheckColumnDate, column, v.name) + stops(Msg::InvalidDatabaseType));
     }
   }
 }
@@ -133,7 +132,7 @@ void checkSchema(Checker &c, const char *connectString) {
   Job &job = c.job;
   char copy[kTokenBufferSize];
   if (std::strlen(connectString) >= sizeof copy) {
-    c.error(-1, 0, "the connect string is too long");
+    c.error(-1, 0, messageText(Msg::CheckConnectTooLong));
     return;
   }
   std::strcpy(copy, connectString);
@@ -142,7 +141,7 @@ void checkSchema(Checker &c, const char *connectString) {
   const char *password = nullptr;
   const char *written = driverTakesPassword(parts.database) ? parts.password : nullptr;  // none for SQLite
   if (!resolvePassword(written, parts.user, typed, sizeof typed, &password)) {
-    c.error(-1, 0, std::string("cannot connect: ") + typed + stops("Connect Fail"));
+    c.error(-1, 0, formatMessage(Msg::CheckCannotConnectReason, typed) + stops(Msg::ConnectFail));
     return;
   }
   OStartup(1);
@@ -151,8 +150,9 @@ void checkSchema(Checker &c, const char *connectString) {
   explicit_bzero(typed, sizeof typed);
   if (failed != 0) {
     const char *reason = database.GetServerErrorText();
-    c.error(-1, 0, std::string("cannot connect") + (reason && reason[0] ? std::string(": ") + reason : "") +
-                       stops("Connect Fail"));
+    std::string text = reason && reason[0] ? formatMessage(Msg::CheckCannotConnectReason, reason)
+                                           : std::string(messageText(Msg::CheckCannotConnect));
+    c.error(-1, 0, text + stops(Msg::ConnectFail));
     return;
   }
   c.backendKnown = true;

@@ -18,9 +18,9 @@ const ScriptLine &loadLine(Job &job, const std::string &text) {
 
 // The run's cause of a .DECLARE that stopped, with the message it stops with.
 std::string declareText(const Guarded &g) {
-  std::string message = g.firstLine();
+  std::string message = messageWords(g.message);
   const std::string &cause = g.cause;
-  return cause.empty() || cause == message ? message : cause + stops(message);
+  return cause.empty() || cause == message ? message : cause + stops(g.message);
 }
 
 bool hasDigitPosition(const char *picture) { return std::strpbrk(picture, "90") != nullptr; }
@@ -47,16 +47,16 @@ void declareAll(Checker &c) {
     c.variableLine.push_back(index);
     if (before >= 0)
       c.warning(index, l.words[1].column,
-                "variable " + l.words[1].upper + " is already declared" +
-                    (c.variableLine[before] >= 0 ? " at line " + std::to_string(c.variableLine[before] + 1) : "") +
-                    ": the first declaration counts");
+                c.variableLine[before] >= 0
+                    ? formatMessage(Msg::CheckAlreadyDeclaredAt, l.words[1].upper.c_str(), c.variableLine[before] + 1)
+                    : formatMessage(Msg::CheckAlreadyDeclared, l.words[1].upper.c_str()));
   }
   c.variableUsed.assign(job.vars.count, false);
 }
 
 // A label not found in the scope of the jump, and where it is instead.
 std::string labelMissing(const Checker &c, const std::string &name, int owner) {
-  return labelNotDefined(c.job, name, owner) + stops("Label name Wrong");
+  return labelNotDefined(c.job, name, owner) + stops(Msg::LabelNameWrong);
 }
 
 // The checks of one statement line.
@@ -70,9 +70,9 @@ struct StatementCheck {
   void error(size_t wordIndex, const std::string &text) { c.error(index, columnOf(wordIndex), text); }
 
   // A statement needs at least n words.
-  bool needs(size_t n, Msg cause) {
+  bool needs(size_t n, Msg message) {
     if (l.words.size() >= n) return true;
-    error(0, formatMessage(cause, l.words[0].upper.c_str()) + stops(l.words[0].upper + " Invalid"));
+    error(0, defaultCause(message, l.words[0].upper.c_str()) + stops(message));
     return false;
   }
 
@@ -111,8 +111,8 @@ struct StatementCheck {
     *close = r.quoteClose < 0 ? std::string::npos : static_cast<size_t>(r.quoteClose);
     if (*close != std::string::npos) return true;
     c.error(index, *open == std::string::npos ? columnOf(0) : static_cast<int>(*open) + 1,
-            l.words[0].upper + (*open == std::string::npos ? " needs a text in double quotes"
-                                                           : " has an opening double quote without a closing one"));
+            formatMessage(*open == std::string::npos ? Msg::CheckNoQuotes : Msg::CheckUnmatchedQuote,
+                          l.words[0].upper.c_str()));
     return false;
   }
 
@@ -131,28 +131,27 @@ struct StatementCheck {
 };
 
 void StatementCheck::set() {
-  if (!needs(3, Msg::CauseNeedsVariableValue)) return;
+  if (!needs(3, Msg::SetInvalid)) return;
   int v = variable(1);
   if (v < 0) return;
   VariableKind kind = c.job.vars.entries[v].kind;
   if (kind == VariableKind::Text) {
     const ScriptLine &r = *l.record;
     if (r.quoteOpen >= 0 && r.quoteClose < 0)
-      c.error(index, r.quoteOpen + 1, ".SET has an opening double quote without a closing one" +
-                                          stops(".SET Quotes do not match"));
+      c.error(index, r.quoteOpen + 1, formatMessage(Msg::CheckUnmatchedQuote, ".SET") + stops(Msg::SetQuotes));
   } else if (!number(2, kind)) {
-    error(2, notANumber(l.words[2].text, kind == VariableKind::Real, l.words[1].upper) + stops("Illegal Number"));
+    error(2, notANumber(l.words[2].text, kind == VariableKind::Real, l.words[1].upper) + stops(Msg::IllegalNumber));
   }
 }
 
 // .ADD target operand operand (and .SUB, .MUL, .DIV)
 void StatementCheck::calc() {
-  if (!needs(4, Msg::CauseNeedsTwoOperands)) return;
+  if (!needs(4, Msg::CalcInvalid)) return;
   int target = variable(1);
   if (target < 0) return;
   VariableKind kind = c.job.vars.entries[target].kind;
   if (kind == VariableKind::Text) {
-    error(1, formatMessage(Msg::CauseTextInArithmetic, l.words[1].upper.c_str()) + stops("Variable Type Wrong"));
+    error(1, formatMessage(Msg::CauseTextInArithmetic, l.words[1].upper.c_str()) + stops(Msg::VariableTypeWrong));
     return;
   }
   for (size_t i = 2; i <= 3; ++i) {
@@ -162,7 +161,7 @@ void StatementCheck::calc() {
       if (c.job.vars.entries[operand].kind == VariableKind::Text)
         error(i, formatMessage(Msg::CauseTextInArithmetic, l.words[i].upper.c_str()));
     } else if (!number(i, kind)) {
-      error(i, notAnOperand(c.job, l.words[i].upper) + stops("Illegal Number"));
+      error(i, notAnOperand(c.job, l.words[i].upper) + stops(Msg::IllegalNumber));
     }
   }
 }
@@ -173,8 +172,7 @@ void StatementCheck::ask() {
   if (!quoted(&open, &close)) return;
   std::vector<CheckWord> after = wordsAfterQuote(close);
   if (after.size() != 1) {
-    c.error(index, static_cast<int>(close) + 1, ".ASK needs exactly one variable name after the question" +
-                                                    stops(".ASK Invalid"));
+    c.error(index, static_cast<int>(close) + 1, messageText(Msg::CheckAskOneName) + stops(Msg::AskInvalid));
     return;
   }
   variable(after[0].upper, after[0].column);
@@ -190,16 +188,15 @@ void StatementCheck::conditional() {
   int shift = static_cast<int>(close) + 1;
   auto at = [&](size_t i) { return after[i].column; };
   if (after.size() != 2 && after.size() != 4) {
-    c.error(index, shift, ".IF needs THEN and a label, and optionally ELSE and a label, after the condition" +
-                              stops(".IF invalid"));
+    c.error(index, shift, messageText(Msg::CheckIfWords) + stops(Msg::IfInvalid));
     return;
   }
   if (after[0].upper != "THEN") {
-    c.error(index, at(0), "THEN expected, not " + after[0].text + stops(".IF no THEN"));
+    c.error(index, at(0), formatMessage(Msg::CheckThenExpected, after[0].text.c_str()) + stops(Msg::IfNoThen));
     return;
   }
   if (after.size() == 4 && after[2].upper != "ELSE") {
-    c.error(index, at(2), "ELSE expected, not " + after[2].text + stops(".IF bad ELSE"));
+    c.error(index, at(2), formatMessage(Msg::CheckElseExpected, after[2].text.c_str()) + stops(Msg::IfBadElse));
     return;
   }
   for (size_t i = 1; i < after.size(); i += 2) {
@@ -214,13 +211,12 @@ void StatementCheck::conditional() {
 
 // .REPORT select body [head [foot]]
 void StatementCheck::report() {
-  if (!needs(3, Msg::CauseNeedsSelectBody)) return;
+  if (!needs(3, Msg::ReportInvalid)) return;
   static const char *const kRoles[] = {"SELECT ", "BODY ", "HEAD ", "FOOT "};
   for (size_t i = 1; i < l.words.size() && i <= 4; ++i) macro(i, kRoles[i - 1]);
   int select = findMacro(c.job, l.words[1].upper.c_str());
   if (select >= 0 && !c.macros[select].query)
-    error(1, "macro " + l.words[1].upper + " is not a SELECT: .REPORT needs a query to loop over" +
-                 stops("SELECT macro not a query"));
+    error(1, formatMessage(Msg::CheckNotASelect, l.words[1].upper.c_str()) + stops(Msg::NotAQuery));
 }
 
 void StatementCheck::run() {
@@ -228,39 +224,38 @@ void StatementCheck::run() {
   if (word == ".SET") {
     set();
   } else if (word == ".EQUAL") {
-    if (!needs(3, Msg::CauseNeedsTwoVariables)) return;
+    if (!needs(3, Msg::EqualInvalid)) return;
     int to = variable(1), from = variable(2);
     if (to >= 0 && from >= 0 && c.job.vars.entries[to].kind != c.job.vars.entries[from].kind)
       error(2, formatMessage(Msg::CauseKindsDiffer, l.words[1].upper.c_str(), l.words[2].upper.c_str()) +
-                   stops("Variables have mismatched types"));
+                   stops(Msg::MismatchedTypes));
   } else if (word == ".TELL") {
     size_t open, close;
     quoted(&open, &close);
   } else if (word == ".ASK") {
     ask();
   } else if (word == ".PRINT") {
-    if (!needs(2, Msg::CauseNeedsVariable)) return;
+    if (!needs(2, Msg::PrintInvalid)) return;
     for (size_t i = 1; i < l.words.size(); ++i) {
       int v = variable(i);
       const Variable *printed = v >= 0 ? &c.job.vars.entries[v] : nullptr;
       if (printed && printed->kind != VariableKind::Text && !hasDigitPosition(printed->picture))
-        error(i, std::string("the picture ") + printed->picture + " of " + printed->name +
-                     " has no digit position (9 or 0): .PRINT shows no digits");
+        error(i, formatMessage(Msg::CheckNoDigitPosition, printed->picture, printed->name));
     }
   } else if (word == ".EXECUTE") {
-    if (needs(2, Msg::CauseNeedsMacro)) macro(1, "");
+    if (needs(2, Msg::ExecuteInvalid)) macro(1, "");
   } else if (word == ".REPORT") {
     report();
   } else if (word == ".IF") {
     conditional();
   } else if (word == ".IFNULL") {
-    if (!needs(3, Msg::CauseNeedsVariableLabel)) return;
+    if (!needs(3, Msg::IfNullInvalid)) return;
     variable(1);
     label(2);
   } else if (word == ".ADD" || word == ".SUB" || word == ".MUL" || word == ".DIV") {
     calc();
   } else if (word == ".GOTO") {
-    if (needs(2, Msg::CauseNeedsLabel)) label(1);
+    if (needs(2, Msg::GotoInvalid)) label(1);
   }
 }
 
@@ -300,7 +295,7 @@ void checkSqlLine(Checker &c, const CheckLine &l) {
   }
   std::vector<CheckWord> names = intoNames(l);
   if (names.empty()) {
-    c.error(index, 1, "INTO list without a variable name" + stops("INTO Invalid"));
+    c.error(index, 1, messageText(Msg::CheckIntoEmpty) + stops(Msg::IntoInvalid));
     return;
   }
   for (const CheckWord &name : names) {
@@ -319,7 +314,7 @@ void checkSqlLength(Checker &c) {
       if (l.owner == static_cast<int>(slot) && l.kind == LineKind::Sql) length += l.text.size() + 1;
     if (length > static_cast<size_t>(kSqlBufferSize - 1))
       c.error(c.macros[slot].sqlLine, 1,
-              "the SQL statement is longer than 1,999 characters" + stops("SQL statement too long"));
+              messageText(Msg::CheckSqlTooLong) + stops(Msg::SqlTooLong));
   }
 }
 
@@ -331,7 +326,7 @@ int useVariable(Checker &c, int lineIndex, const std::string &name, int column) 
     c.variableUsed[v] = true;
     return v;
   }
-  c.error(lineIndex, column, variableNotDeclared(c.job, name) + (name.empty() ? stops("Variable name Wrong") : ""));
+  c.error(lineIndex, column, variableNotDeclared(c.job, name) + (name.empty() ? stops(Msg::VariableNameWrong) : ""));
   return -1;
 }
 

@@ -26,23 +26,20 @@ void checkMacros(Checker &c) {
     const CheckLine &define = c.lines[m.defineLine];
     if (!m.closed)
       c.error(m.defineLine, 1,
-              std::string("macro ") + macroName(c, slot) + " is never closed by a \"..\" line: every line after it is its body");
+              formatMessage(Msg::CheckNeverClosed, macroName(c, slot)));
     std::string dotted = std::string(".") + macroName(c, slot);
     for (int i = 0; i < kStatementCount; ++i)
       if (dotted == kStatements[i].word)
         c.warning(m.defineLine, nameColumn(define),
-                  "macro " + dotted.substr(1) + " is named like the statement " + dotted + ": a " + dotted +
-                      " line runs the statement, only .EXECUTE calls the macro");
+                  formatMessage(Msg::CheckMacroLikeStatement, macroName(c, slot), macroName(c, slot), macroName(c, slot)));
     for (int i = 0; i < kRpfCommandCount; ++i)
       if (dotted.substr(1) == kRpfCommands[i].name)
         c.warning(m.defineLine, nameColumn(define),
-                  "macro " + dotted.substr(1) + " hides the RPF command " + dotted + ": every " + dotted +
-                      " line calls the macro");
+                  formatMessage(Msg::CheckMacroHidesCommand, macroName(c, slot), macroName(c, slot), macroName(c, slot)));
     int first = findMacro(c.job, macroName(c, slot));
     if (first != static_cast<int>(slot))
       c.error(m.defineLine, nameColumn(define),
-              std::string("macro ") + macroName(c, slot) + " is already defined at line " +
-                  std::to_string(c.macros[first].defineLine + 1) + ": only the first is ever run");
+              formatMessage(Msg::CheckMacroDefinedTwice, macroName(c, slot), c.macros[first].defineLine + 1));
   }
 }
 
@@ -53,8 +50,7 @@ void checkLabels(Checker &c) {
     if (first == i) continue;
     int line = labelLine(c, i);
     c.error(line, firstColumn(c.lines[line]),
-            std::string("label ") + t.entries[i].name + " is already defined at line " +
-                std::to_string(labelLine(c, first) + 1) + " in the same scope: every jump goes to the first");
+            formatMessage(Msg::CheckLabelDefinedTwice, t.entries[i].name, labelLine(c, first) + 1));
   }
 }
 
@@ -66,16 +62,14 @@ void checkBodies(Checker &c) {
     if (l.kind == LineKind::Sql && index != c.macros[l.owner].sqlLine && l.words[0].text[0] == '.' &&
         l.words[0].text.size() > 1) {
       c.error(index, l.words[0].column,
-              l.words[0].upper + " in an SQL macro: the line is sent to the server as part of the SQL statement");
+              formatMessage(Msg::CheckStatementInSql, l.words[0].upper.c_str()));
     }
     if (l.kind != LineKind::Text) continue;
     const std::string &first = l.words[0].upper;
     if (first == "INTO") {
-      c.error(index, l.words[0].column, "INTO line not after a SELECT: it is output as text");
+      c.error(index, l.words[0].column, messageText(Msg::CheckIntoNotAfterSelect));
     } else if (l.owner > 0 && sqlStartOf(l.text.c_str(), static_cast<int>(l.text.size()), first.c_str()) != SqlWord::None) {
-      c.error(index, l.words[0].column,
-              "SQL in a macro of statements: SQL is recognised only on a macro's first line, so this line is output "
-              "as text");
+      c.error(index, l.words[0].column, messageText(Msg::CheckSqlInStatements));
     }
   }
 }
@@ -93,13 +87,13 @@ void checkUnused(Checker &c) {
   for (int i = 0; i < t.count && i < static_cast<int>(c.labelUsed.size()); ++i) {
     if (c.labelUsed[i] || findLabel(c.job, t.entries[i].name, t.entries[i].owner) != i) continue;
     int line = labelLine(c, i);
-    c.warning(line, firstColumn(c.lines[line]), std::string("label ") + t.entries[i].name + " is never jumped to");
+    c.warning(line, firstColumn(c.lines[line]), formatMessage(Msg::CheckLabelUnused, t.entries[i].name));
   }
   for (size_t slot = 1; slot < c.macros.size(); ++slot) {
     const CheckMacro &m = c.macros[slot];
     if (m.called || findMacro(c.job, macroName(c, slot)) != static_cast<int>(slot)) continue;
     c.warning(m.defineLine, nameColumn(c.lines[m.defineLine]),
-              std::string("macro ") + macroName(c, slot) + " is never called");
+              formatMessage(Msg::CheckMacroUnused, macroName(c, slot)));
   }
   const VariableTable &vars = c.job.vars;
   for (int i = 0; i < vars.count && i < static_cast<int>(c.variableUsed.size()); ++i) {
@@ -108,6 +102,6 @@ void checkUnused(Checker &c) {
     // its own warning.
     if (c.variableUsed[i] || line < 0 || findVariable(c.job, vars.entries[i].name) != i) continue;
     c.warning(line, nameColumn(c.lines[line]),
-              std::string("variable ") + vars.entries[i].name + " is declared but never used");
+              formatMessage(Msg::CheckVariableUnused, vars.entries[i].name));
   }
 }

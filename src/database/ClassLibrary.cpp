@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/Messages.h"
+#include "driver/Modules.h"
+
 namespace {
 
 constexpr const char kSqlitePrefix[] = "sqlite:";
@@ -57,28 +60,35 @@ bool namesMariadb(const char *database) {
 
 // --- Driver choice ------------------------------------------------------------
 
-std::unique_ptr<DbDriver> selectDriver(const char *database) {
+std::unique_ptr<DbDriver> selectDriver(const char *database, std::string *why) {
+  std::string ignored;
+  if (why == nullptr) why = &ignored;
   if (database == nullptr || database[0] == 0) return nullptr;
   if (namesSqlite(database)) return makeSqliteDriver();
-  if (namesPostgres(database)) {
-#ifdef KELVORDANTIX_HAVE_LIBPQ
-    return makePgDriver();
-#else
-    return nullptr;
-#endif
-  }
-  if (namesMariadb(database)) {
-#ifdef KELVORDANTIX_HAVE_MARIADB
-    return makeMyDriver();
-#else
-    return nullptr;
-#endif
-  }
-#ifdef KELVORDANTIX_HAVE_ODBC
-  return makeOdbcDriver();
-#else
-  return nullptr;
-#endif
+  if (namesPostgres(database)) return makePgDriver(why);
+  if (namesMariadb(database)) return makeMyDriver(why);
+  return makeOdbcDriver(why);
+}
+
+// The server drivers are modules (their client libraries are large): a job
+// that does not connect to a server never maps them.
+static std::unique_ptr<DbDriver> loadDriver(const char *what, const char *file, const char *entry,
+                                            std::string *why) {
+  using Make = DbDriver *(*)();
+  auto make = reinterpret_cast<Make>(moduleEntry(what, file, entry, why));
+  return std::unique_ptr<DbDriver>(make ? make() : nullptr);
+}
+
+std::unique_ptr<DbDriver> makePgDriver(std::string *why) {
+  return loadDriver("PostgreSQL", "kelvordantix-pg.so", "kelvordantixMakePgDriver", why);
+}
+
+std::unique_ptr<DbDriver> makeMyDriver(std::string *why) {
+  return loadDriver("MariaDB", "kelvordantix-mariadb.so", "kelvordantixMakeMyDriver", why);
+}
+
+std::unique_ptr<DbDriver> makeOdbcDriver(std::string *why) {
+  return loadDriver("ODBC", "kelvordantix-odbc.so", "kelvordantixMakeOdbcDriver", why);
 }
 
 bool namesDatabaseByForm(const char *text) {
@@ -160,13 +170,11 @@ int ODatabase::Open(const char *database, const char *user, const char *password
   Close();
   connectErrorNumber_ = 0;
   connectErrorText_[0] = 0;
-  std::unique_ptr<DbDriver> driver = selectDriver(database);
+  std::string why;
+  std::unique_ptr<DbDriver> driver = selectDriver(database, &why);
   if (!driver) {
-    if (database == nullptr || database[0] == 0) {
-      keepConnectError(-1, "no database named in the connect string", database, password);
-    } else {
-      keepConnectError(-1, (std::string("no database driver for \"") + database + "\"").c_str(), database, password);
-    }
+    // No name, or a driver whose module is missing or does not load.
+    keepConnectError(-1, why.empty() ? messageText(Msg::ConnectNoDatabaseNamed) : why.c_str(), database, password);
     return 1;
   }
   return Open(std::move(driver), driverDatabaseName(database), user, password, options);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "database/DateText.h"
 #include "database/OracleSql.h"
 
 // Server types of a column, as GetFieldServerType reports them.
@@ -57,6 +58,10 @@ class DbCursor {
   virtual const char *text(int column) = 0;
   virtual double real(int column) = 0;
   virtual long integer(int column) = 0;
+  // A date column's value as its parts, for a fetch that edits the date
+  // itself; false when the cursor has none to give (text() then has the
+  // value as text).
+  virtual bool dateParts(int /*column*/, DateParts * /*date*/) { return false; }
 };
 
 // One connection of a driver. Columns are counted from 0 and the layer
@@ -102,6 +107,9 @@ class DbDriver {
   // after the statement (where in the statement, its detail and hint,
   // further diagnostics); empty when it said nothing more.
   virtual const char *errorCause() { return ""; }
+  // The last error was the end of the connection (the server gone or the
+  // link broken), not the server refusing the statement.
+  virtual bool connectionLost() { return false; }
   // Make the call in progress (or the next) fail soon; called from another
   // thread while the connection is open. A driver that cannot does nothing.
   virtual void interrupt() {}
@@ -141,15 +149,16 @@ void maskSecret(std::string &text, const std::string &secret);
 // The passwords a connect string holds, as maskPasswords finds them.
 std::vector<std::string> findPasswords(const char *text);
 
-// The driver a connect string's database name selects, or nullptr when that
-// driver is not built in (or the name is empty):
+// The driver a connect string's database name selects, or nullptr when the
+// name is empty or the driver's module is missing or does not load (the
+// reason in *why):
 //   "sqlite:NAME", or NAME ending in .db, .sqlite, .sqlite3: SQLite
 //   "postgresql://..." or "postgres://..." (a libpq URI), or "pg:" and a
 //   libpq keyword/value string or nothing: PostgreSQL through libpq
 //   "mariadb://..." or "mysql://..." (a URI), or "my:" and option-file
 //   style key=value words or nothing: MariaDB or MySQL through Connector/C
 //   "odbc:NAME", or any other NAME: ODBC data source
-std::unique_ptr<DbDriver> selectDriver(const char *database);
+std::unique_ptr<DbDriver> selectDriver(const char *database, std::string *why = nullptr);
 // Whether a text is a database name by its form alone (a driver's prefix,
 // or a file name SQLite takes), so that it needs no "user/password@".
 bool namesDatabaseByForm(const char *text);
@@ -160,9 +169,12 @@ bool driverTakesPassword(const char *database);
 const char *driverDatabaseName(const char *database);
 
 std::unique_ptr<DbDriver> makeSqliteDriver();
-std::unique_ptr<DbDriver> makeOdbcDriver();   // built with KELVORDANTIX_HAVE_ODBC
-std::unique_ptr<DbDriver> makePgDriver();     // built with KELVORDANTIX_HAVE_LIBPQ
-std::unique_ptr<DbDriver> makeMyDriver();     // built with KELVORDANTIX_HAVE_MARIADB
+// The server drivers, each loaded from its module (kelvordantix-odbc.so,
+// kelvordantix-pg.so, kelvordantix-mariadb.so; driver/Modules.h); nullptr
+// with the reason in *why when the module is missing or does not load.
+std::unique_ptr<DbDriver> makeOdbcDriver(std::string *why);
+std::unique_ptr<DbDriver> makePgDriver(std::string *why);
+std::unique_ptr<DbDriver> makeMyDriver(std::string *why);
 
 void OStartup(int mode);
 
@@ -206,6 +218,8 @@ class ODatabase {
   // The lines the server added to its error (DbDriver::errorCause), masked
   // the same way; empty when not connected.
   const char *GetServerErrorCause() const;
+  // The last error ended the connection (DbDriver::connectionLost).
+  bool ConnectionLost() const { return driver_ && driver_->connectionLost(); }
   // The connected database's product name ("ORACLE" when not connected).
   const char *ProductName() const;
   // The connection's SQL as the rewrites of Oracle's SQL see it; backend
@@ -249,6 +263,10 @@ class ODynaset {
   // set stands on its first row afterwards.
   long GetRecordCount();
   const char *GetSQL() const;
+  // The cursor of the row the set stands on, for the row path of a fetch
+  // (its columns read directly); nullptr when the set is closed or at its
+  // end.
+  DbCursor *RowCursor() const { return eof_ ? nullptr : cursor_.get(); }
 
  private:
   friend class OValue;

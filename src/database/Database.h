@@ -47,6 +47,8 @@ void executeStatement(Job &job);
 void substituteVariables(Job &job);
 // The server's error number and text and sqlBuffer; rollback, close, abort.
 [[noreturn]] void reportServerError(Job &job);
+// The same with the cause a refusal writes (a lost connection says so instead).
+[[noreturn]] void reportServerError(Job &job, const std::string &refused);
 // "Kelvordantix: PRODUCT Error Number N", the server's text and the
 // statement: every server error is shown this way (ServerError.cpp), and
 // nothing once the job was asked to stop.

@@ -28,8 +28,8 @@ char *putTwoDigitsAtLeast(char *out, int value) {
   return std::to_chars(out, out + 16, magnitude).ptr;
 }
 
-[[noreturn]] void failFetch(Job &job, const char *message, const char *first, const char *second, const char *sql) {
-  std::fprintf(job.job.err, "%s", message);
+[[noreturn]] void failFetch(Job &job, Msg message, const char *first, const char *second, const char *sql) {
+  writeMessage(job, message);
   if (first) std::fprintf(job.job.err, "%s\n", first);
   std::fprintf(job.job.err, "%s\n", second);
   std::fprintf(job.job.err, "%s\n", sql);
@@ -52,7 +52,7 @@ void startIntoList(Job &job) {
 // One INTO variable of the level being collected (line: the INTO line).
 void addIntoVariable(Job &job, int index, const char *line) {
   QueryStack &queries = job.queries;
-  if (queries.cumInto >= kIntoListSize) failWith(job, ">500 INTO variables\n", line);
+  if (queries.cumInto >= kIntoListSize) failWith(job, Msg::TooManyInto, line);
   queries.intoList[queries.cumInto++] = index;
   ++queries.intoCount[queries.queryDepth];
 }
@@ -110,15 +110,27 @@ bool reeditDate(const char *text, char *out) {
   return true;
 }
 
+// A date as a report shows it, dd/mm/yyyy, from its parts: what reeditDate
+// makes of the "mm/dd/yyyy hh:mi:ss" text of the same parts.
+static void editDateParts(const DateParts &date, char *out) {
+  char *end = putTwoDigitsAtLeast(out, date.day);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, date.month);
+  *end++ = '/';
+  end = putTwoDigitsAtLeast(end, date.year);
+  *end = 0;
+}
+
 // fetchRow: the current row of `level` into its INTO variables. A null
 // column sets isNull and keeps the previous value. A date text that is not
 // three numbers separated by "/" (a DATE column of SQLite may hold any
-// text) is stored as the server gave it rather than ending the job.
+// text) is stored as the server gave it rather than ending the job. The
+// columns are read from the set's cursor directly: a set that stands on no
+// row reads as nulls.
 void fetchRow(Job &job, int level) {
   noteRowFetched(job);
   QueryStack &queries = job.queries;
   ODynaset &set = job.db.levelSets[level];
-  OValue &value = job.db.fieldValue;
   int count = queries.intoCount[level];
   const int *into = queries.intoList + queries.intoStart[level];
 
@@ -126,23 +138,23 @@ void fetchRow(Job &job, int level) {
     int columns = set.GetFieldCount();
     job.line.place = queries.statementAt[level];
     setCause(job, formatMessage(Msg::CauseIntoCount, count, count == 1 ? "" : "s", columns, columns == 1 ? "" : "s"));
-    std::fprintf(job.job.err, "no. of INTO fields wrong\n");
+    writeMessage(job, Msg::IntoFieldsWrong);
     std::fprintf(job.job.err, "%s\n", set.GetSQL());
     abortJob(job);
   }
 
+  DbCursor *cursor = set.RowCursor();
   for (int i = 0; i < count; ++i) {
     Variable &variable = job.vars.entries[into[i]];
-    set.GetFieldValue(i, &value);
-    if (value.IsNull()) {
+    if (cursor == nullptr || cursor->isNull(i)) {
       variable.isNull = 1;
       continue;
     }
     variable.isNull = 0;
-    short type = set.GetFieldServerType(i);
+    short type = cursor->serverType(i);
 
     if (type == kServerTypeChar || type == kServerTypeFixedChar) {
-      const char *text = static_cast<const char *>(value);
+      const char *text = cursor->text(i);
       if (!text) text = "";
       bool ok = true;
       switch (variable.kind) {
@@ -153,29 +165,35 @@ void fetchRow(Job &job, int level) {
       if (!ok) {
         job.line.place = queries.statementAt[level];
         setCause(job, notANumber(text, variable.kind == VariableKind::Real, variable.name));
-        failFetch(job, "Illegal Number\n", text, variable.name, set.GetSQL());
+        failFetch(job, Msg::IllegalNumber, text, variable.name, set.GetSQL());
       }
     } else if (type == kServerTypeNumber) {
       switch (variable.kind) {
         case VariableKind::Text: {
           char number[kValueTextSize];
-          formatGeneral(number, sizeof number, static_cast<double>(value), 20, 14);
+          formatGeneral(number, sizeof number, cursor->real(i), 20, 14);
           squeezeBlanks(number);
           storeText(variable, number);
           break;
         }
-        case VariableKind::Real: variable.realValue = static_cast<double>(value); break;
-        case VariableKind::Integer: variable.intValue = clampToInt(static_cast<long>(value)); break;
+        case VariableKind::Real: variable.realValue = cursor->real(i); break;
+        case VariableKind::Integer: variable.intValue = clampToInt(cursor->integer(i)); break;
       }
     } else if (type == kServerTypeDate && variable.kind == VariableKind::Text) {
-      const char *text = static_cast<const char *>(value);
-      if (!text) text = "";
       char date[kDateTextSize];
+      DateParts parts;
+      if (cursor->dateParts(i, &parts)) {
+        editDateParts(parts, date);
+        storeText(variable, date);
+        continue;
+      }
+      const char *text = cursor->text(i);
+      if (!text) text = "";
       storeText(variable, reeditDate(text, date) ? date : text);
     } else {
       job.line.place = queries.statementAt[level];
       setCause(job, formatMessage(Msg::CauseFetchType, variable.name));
-      failFetch(job, "Invalid Database Type\n", nullptr, variable.name, set.GetSQL());
+      failFetch(job, Msg::InvalidDatabaseType, nullptr, variable.name, set.GetSQL());
     }
   }
 }

@@ -17,10 +17,13 @@ void executeStatement(Job &job) {
 // reportServerError: the three lines, then the transaction is rolled back
 // and the link closed. The link is marked closed so that abortJob does not
 // roll back a second time.
-void reportServerError(Job &job) {
+void reportServerError(Job &job) { reportServerError(job, messageText(Msg::CauseServerRefused)); }
+
+// The cause line says refused, unless the error was the connection's end.
+void reportServerError(Job &job, const std::string &refused) {
   ODatabase &database = job.db.database;
   printServerError(job, job.sql.sqlBuffer);
-  setCause(job, messageText(Msg::CauseServerRefused));
+  setCause(job, database.ConnectionLost() ? messageText(Msg::CauseConnectionLost) : refused);
   closeAllQueries(job);
   if (database.IsOpen()) {
     job.db.session.Rollback(0);

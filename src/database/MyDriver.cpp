@@ -14,6 +14,7 @@
 #include "database/MyDriver.h"
 #include "database/OracleSql.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 #include <strings.h>
 #include <sys/mman.h>
@@ -619,6 +620,9 @@ class MyDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *errorCause() override { return link_->errorCause.c_str(); }
+  bool connectionLost() override {
+    return link_->errorNumber == CR_SERVER_GONE_ERROR || link_->errorNumber == CR_SERVER_LOST;
+  }
   const char *productName() override { return link_->mariadb ? "MARIADB" : "MYSQL"; }
 
   // KILL QUERY over the second connection: the running statement fails
@@ -793,7 +797,8 @@ const char *kDateProbes[] = {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makeMyDriver() { return std::make_unique<MyDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakeMyDriver() { return new MyDriver(); }
 
 bool parseMyConnect(const char *text, MyConnectSettings *settings, std::string *reason) {
   *settings = MyConnectSettings{};

@@ -53,6 +53,7 @@ struct OdbcLink : DriverLink<OdbcCursor> {
   LiteralForm literalForm = LiteralForm::Standard;  // how the product reads quoted text
   std::mutex busyLock;                   // held to set, clear or cancel busy
   SQLHSTMT busy = SQL_NULL_HSTMT;        // the statement of a call that may wait on the server
+  bool lost = false;                    // the last error a connection exception (SQLSTATE 08...)
 
   // A call on stmt that a stop request may cancel (from another thread).
   template <class Call>
@@ -82,6 +83,7 @@ struct OdbcLink : DriverLink<OdbcCursor> {
     errorNumber = 0;
     errorText[0] = 0;
     errorCause.clear();
+    lost = false;
     size_t used = 0;
     for (SQLSMALLINT record = 1; record <= kMaxDiagRecords && used < sizeof errorText - 1; ++record) {
       SQLCHAR state[8] = {};
@@ -90,7 +92,10 @@ struct OdbcLink : DriverLink<OdbcCursor> {
       SQLSMALLINT length = 0;
       SQLRETURN rc = SQLGetDiagRec(type, handle, record, state, &native, message, sizeof message, &length);
       if (!SQL_SUCCEEDED(rc)) break;
-      if (record == 1) errorNumber = native != 0 ? native : 1;
+      if (record == 1) {
+        errorNumber = native != 0 ? native : 1;
+        lost = std::strncmp(reinterpret_cast<char *>(state), "08", 2) == 0;  // connection exceptions
+      }
       char *text = reinterpret_cast<char *>(message);
       size_t n = std::strlen(text);
       while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = 0;
@@ -698,6 +703,15 @@ class OdbcDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *errorCause() override { return link_->errorCause.c_str(); }
+  // A connection exception, or a connection the driver knows is dead (a
+  // server shut down mid-statement gives psqlODBC's 57P01, not an 08 state).
+  bool connectionLost() override {
+    if (link_->lost) return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return link_->dbc != SQL_NULL_HDBC &&
+           SQL_SUCCEEDED(SQLGetConnectAttr(link_->dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+  }
   // SQLCancel of the statement in a call, from the stopping thread.
   void interrupt() override { link_->cancelBusy(); }
   const char *productName() override { return link_->product; }
@@ -796,4 +810,5 @@ class OdbcDriver final : public DbDriver {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makeOdbcDriver() { return std::make_unique<OdbcDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakeOdbcDriver() { return new OdbcDriver(); }

@@ -721,6 +721,7 @@ class PgDriver final : public DbDriver {
   long errorNumber() override { return link_->errorNumber; }
   const char *errorText() override { return link_->errorText; }
   const char *errorCause() override { return link_->errorCause.c_str(); }
+  bool connectionLost() override { return link_->conn != nullptr && PQstatus(link_->conn) == CONNECTION_BAD; }
   const char *productName() override { return "POSTGRESQL"; }
   bool hasOrafce() override { return link_->orafce; }
   bool dualHasSysdate() override { return link_->dualSysdate; }
@@ -829,7 +830,8 @@ const KnownDualForm *findDualForm(const char *sql) {
 
 }  // namespace
 
-std::unique_ptr<DbDriver> makePgDriver() { return std::make_unique<PgDriver>(); }
+// The module's entry (the program loads it when a job connects).
+extern "C" DbDriver *kelvordantixMakePgDriver() { return new PgDriver(); }
 
 short pgServerTypeOfOid(unsigned oid) {
   switch (oid) {

@@ -8,7 +8,7 @@
 // A SELECT on a macro's first line: the next level is its own.
 void numberQueryLevel(Job &job) {
   if (++job.queries.queryDepth > kMaxQueryDepth)
-    failWith(job, "No. Dynasets > 100\n", job.line.lineBuffer);
+    failWith(job, Msg::TooManyDynasets, job.line.lineBuffer);
 }
 
 // The collected, substituted statement opens the newest level's result set.

@@ -13,7 +13,7 @@ void printServerError(Job &job, const char *statement) {
   if (stopRequested()) return;
   const ODatabase &database = job.db.database;
   const char *text = database.GetServerErrorText();
-  std::fprintf(job.job.err, "Kelvordantix: %s Error Number %d\n%s\n%s\n", database.ProductName(),
+  writeMessage(job, Msg::ServerErrorHead, database.ProductName(),
                static_cast<int>(database.ServerErrorNumber()), text ? text : "", statement);
   const char *cause = database.GetServerErrorCause();
   if (cause[0]) std::fprintf(job.job.err, "%s\n", cause);

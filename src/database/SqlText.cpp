@@ -237,11 +237,11 @@ bool hasSqlValue(const Variable &variable) {
 }
 
 void refuseNonFinite(Job &job, const Variable &variable) {
-  std::fprintf(job.job.err, "Variable not a finite number: %s\n", variable.name);
+  writeMessage(job, Msg::NotFinite, variable.name);
   abortJob(job);
 }
 
 void reportRefusedEnd(Job &job, const char *statement) {
   std::snprintf(job.sql.sqlBuffer, sizeof job.sql.sqlBuffer, "%s", statement);
-  reportServerError(job);
+  reportServerError(job, formatMessage(Msg::CauseServerRefusedEnd, statement));
 }

@@ -260,13 +260,16 @@ class SqliteCursor final : public DbCursor {
     int length = 0;
     const char *value = valueText(column, &length);
     if (!value) return "";
-    if (valueType(column) != SQLITE_TEXT) return value;
-    signed char declared = types_[static_cast<size_t>(column)];
-    if (declared != kServerTypeDate && declared != kByValue) return value;
     DateParts date;
-    if (!parseIsoDate(value, length, declared == kByValue, &date)) return value;
+    if (!readDate(column, value, length, &date)) return value;
     formatDateText(date, dateText_);
     return dateText_;
+  }
+
+  bool dateParts(int column, DateParts *date) override {
+    int length = 0;
+    const char *value = valueText(column, &length);
+    return value != nullptr && readDate(column, value, length, date);
   }
 
   double real(int column) override {
@@ -279,6 +282,15 @@ class SqliteCursor final : public DbCursor {
   }
 
  private:
+  // The date that the text of a column's value holds: ISO text of a date
+  // column, or of an undeclared one in the exact date shapes.
+  bool readDate(int column, const char *value, int length, DateParts *date) {
+    signed char declared = types_[static_cast<size_t>(column)];
+    if (declared != kServerTypeDate && declared != kByValue) return false;
+    if (valueType(column) != SQLITE_TEXT) return false;
+    return parseIsoDate(value, length, declared == kByValue, date);
+  }
+
   std::vector<HeldValue> readRow() {
     std::vector<HeldValue> row(static_cast<size_t>(columns_));
     for (int i = 0; i < columns_; ++i) {

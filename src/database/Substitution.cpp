@@ -12,9 +12,6 @@
 
 namespace {
 
-// Refused when substitution would pass the 1,999 characters of sqlBuffer.
-const char kTooLongMessage[] = "SQL statement too long\n";
-
 // sqlBuffer rebuilt piece by piece; a piece that does not fit is refused
 // with the statement built so far.
 struct SqlWriter {
@@ -42,7 +39,7 @@ struct SqlWriter {
   }
   [[noreturn]] void refuse() {
     out[length] = 0;
-    failWith(job, kTooLongMessage, out);
+    failWith(job, Msg::SqlTooLong, out);
   }
 };
 
@@ -52,7 +49,7 @@ void mapToBackend(Job &job) {
   SqlDialect dialect = job.db.database.Dialect();
   if (dialect.backend == SqlBackend::Other) return;
   std::string mapped = mapOracleSql(job.sql.sqlBuffer, dialect, kSqlBufferSize - 1);
-  if (mapped.size() > kSqlBufferSize - 1) failWith(job, kTooLongMessage, job.sql.sqlBuffer);
+  if (mapped.size() > kSqlBufferSize - 1) failWith(job, Msg::SqlTooLong, job.sql.sqlBuffer);
   std::memcpy(job.sql.sqlBuffer, mapped.c_str(), mapped.size() + 1);
   job.sql.sqlLength = static_cast<int>(mapped.size());
 }
@@ -88,7 +85,7 @@ void placeReference(Job &job, const char *name) {
   } else {
     setCause(job, variableNotDeclared(job, name));
   }
-  failWith(job, "Variable name Wrong\n", builtSoFar);
+  failWith(job, Msg::VariableNameWrong, builtSoFar);
 }
 
 }  // namespace

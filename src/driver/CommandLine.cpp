@@ -34,7 +34,7 @@ void parseOutfileSwitches(Job &job) {
   s.lastPage = kDefaultLastPage;
   s.pageRangeGiven = false;
   auto invalid = [&job]() {
-    std::fputs("invalid outfile switches\n", job.job.err);
+    writeMessage(job, Msg::InvalidSwitches);
     abortJob(job, JobFailure::Usage);
   };
   // Read the number between rest and the next colon, then move past it.
@@ -173,7 +173,7 @@ static int readInputLine(Job &job) {
     in.next += take;
     if (tooBig) {
       line[n] = 0;
-      std::fputs("line too big\n", job.job.err);
+      writeMessage(job, Msg::LineTooBig);
       abortJob(job);
     }
     if (newline) {
@@ -187,9 +187,9 @@ static int readInputLine(Job &job) {
 }
 
 // A failed open: the prescribed message, then the file and the reason.
-[[noreturn]] static void failOpen(Job &job, const char *message, const char *name, const char *reason,
+[[noreturn]] static void failOpen(Job &job, Msg message, const char *name, const char *reason,
                                   JobFailure why) {
-  std::fputs(message, job.job.err);
+  writeMessage(job, message);
   std::fprintf(job.job.err, "%s: %s\n", name[0] ? name : "\"\"", reason);
   abortJob(job, why);
 }
@@ -248,29 +248,35 @@ static const char *openOutput(Job &job, const char *name, const char *inputName)
 static void openFiles(Job &job, char **argv) {
   JobState &s = job.job;
   s.input = openInput(job, argv[1]);
-  if (s.input == nullptr) failOpen(job, "Input File Open Fail\n", argv[1], std::strerror(errno), JobFailure::Script);
+  if (s.input == nullptr) failOpen(job, Msg::InputOpenFail, argv[1], std::strerror(errno), JobFailure::Script);
   if (std::strlen(argv[2]) >= sizeof s.outputName) {
-    std::fputs("Output file name too long\n", s.err);
+    writeMessage(job, Msg::OutputNameTooLong);
     abortJob(job, JobFailure::Usage);
   }
   std::strcpy(s.outputName, argv[2]);
   parseOutfileSwitches(job);
   if (const char *why = openOutput(job, s.outputName, argv[1])) {
-    failOpen(job, "Output File Open Fail\n", s.outputName, why, JobFailure::Output);
+    failOpen(job, Msg::OutputOpenFail, s.outputName, why, JobFailure::Output);
   }
   openPageSink(job);
+}
+
+// A connection that could not be made, and why.
+[[noreturn]] static void failConnect(Job &job, const char *reason) {
+  writeMessage(job, Msg::ConnectFail);
+  std::fprintf(job.job.err, "%s\n", reason);
+  abortJob(job, JobFailure::Connect);
 }
 
 // A third argument that names no database: say the form it must have
 // (the text is shown up to its "/": what follows may be a password).
 [[noreturn]] static void refuseConnectString(Job &job, const char *text) {
-  std::fputs("Connect Fail\n", job.job.err);
+  writeMessage(job, Msg::ConnectFail);
   const char *slash = std::strchr(text, '/');
   int shown = slash ? static_cast<int>(slash - text) : static_cast<int>(std::strlen(text));
-  std::fprintf(job.job.err, "'%.*s%s' names no database: the form is user/password@conn", shown, text,
-               slash ? "/..." : "");
+  writeMessage(job, Msg::ConnectNoDatabase, shown, text, slash ? "/..." : "");
   if (std::strpbrk(text, "/@") == nullptr) {
-    std::fprintf(job.job.err, ", or @%s for a data source without user and password", text);
+    writeMessage(job, Msg::ConnectDataSource, text);
   }
   std::fputs("\n", job.job.err);
   abortJob(job, JobFailure::Usage);
@@ -281,7 +287,7 @@ static void openFiles(Job &job, char **argv) {
 static void connect(Job &job, const char *connectString) {
   char *copy = job.line.tokenBuffer;
   if (std::strlen(connectString) >= sizeof job.line.tokenBuffer) {
-    std::fputs("Connect string too long\n", job.job.err);
+    writeMessage(job, Msg::ConnectTooLong);
     abortJob(job, JobFailure::Usage);
   }
   std::strcpy(copy, connectString);
@@ -293,16 +299,14 @@ static void connect(Job &job, const char *connectString) {
   const char *written = driverTakesPassword(parts.database) ? parts.password : nullptr;
   if (!resolvePassword(written, parts.user, typed, sizeof typed, &password)) {
     checkStop(job);
-    std::fprintf(job.job.err, "Connect Fail\n%s\n", typed);
-    abortJob(job, JobFailure::Connect);
+    failConnect(job, typed);
   }
   OStartup(1);
   long options = job.job.options.nativeSql ? kOpenNativeSql : 0;
   int failed = job.db.database.Open(parts.database, parts.user, password, options);
   explicit_bzero(typed, sizeof typed);  // a plain memset of a dead buffer may be left out
   if (failed != 0) {
-    std::fprintf(job.job.err, "Connect Fail\n%s\n", job.db.database.GetServerErrorText());
-    abortJob(job, JobFailure::Connect);
+    failConnect(job, job.db.database.GetServerErrorText());
   }
   job.db.session = job.db.database.GetSession();
   job.db.session.BeginTransaction();
@@ -367,7 +371,7 @@ static void startJob(Job &job, int argc, char **argv) {
   }
   if (arguments == 4) s.runFlags = readRunFlags(argv[4]);
   s.jobName = argv[1];
-  if (!s.options.quiet) std::fprintf(s.err, "Kelvordantix: %s Job Started ...\n", s.jobName);
+  if (!s.options.quiet) writeMessage(job, Msg::JobStarted, s.jobName);
   openFiles(job, argv);
   startProgress(job, s.report.toStandardOutput() && isatty(STDOUT_FILENO));
   if (arguments == 2) {

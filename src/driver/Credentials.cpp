@@ -31,18 +31,18 @@ static bool readTerminalLine(int tty, char *buffer, int size) {
   int length = 0;
   for (;;) {
     if (!waitForInput(tty)) {
-      std::snprintf(buffer, static_cast<size_t>(size), "password: the job was stopped");
+      printMessage(buffer, static_cast<size_t>(size), Msg::PasswordStopped);
       return false;
     }
     char c;
     ssize_t n = read(tty, &c, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
+      printMessage(buffer, static_cast<size_t>(size), Msg::PasswordTerminal, std::strerror(errno));
       return false;
     }
     if (n == 0 && length == 0) {
-      std::snprintf(buffer, static_cast<size_t>(size), "password: nothing read from the terminal");
+      printMessage(buffer, static_cast<size_t>(size), Msg::PasswordNothingRead);
       return false;
     }
     if (n == 0 || c == '\n') break;
@@ -60,7 +60,7 @@ static bool readTerminalLine(int tty, char *buffer, int size) {
 static bool readPasswordFromTerminal(const char *user, char *buffer, int size) {
   int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (tty < 0) {
-    std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
+    printMessage(buffer, static_cast<size_t>(size), Msg::PasswordTerminal, std::strerror(errno));
     return false;
   }
   termios saved;
@@ -72,9 +72,9 @@ static bool readPasswordFromTerminal(const char *user, char *buffer, int size) {
     tcsetattr(tty, TCSAFLUSH, &quiet);
   }
   char prompt[300];
-  std::snprintf(prompt, sizeof prompt, "Password for %s: ", user && user[0] ? user : "the database");
+  printMessage(prompt, sizeof prompt, Msg::PasswordPrompt, user && user[0] ? user : messageText(Msg::PasswordPromptNoUser));
   bool read = writeText(tty, prompt);
-  if (!read) std::snprintf(buffer, static_cast<size_t>(size), "password: /dev/tty: %s", std::strerror(errno));
+  if (!read) printMessage(buffer, static_cast<size_t>(size), Msg::PasswordTerminal, std::strerror(errno));
   if (read) read = readTerminalLine(tty, buffer, size);
   if (echoOff) {
     tcsetattr(tty, TCSAFLUSH, &saved);

@@ -38,7 +38,7 @@ void abortJob(Job &job, JobFailure why) {
     job.line.cause.clear();             // a stop is no fault of the line
   }
   writeCauseLine(job);
-  std::fprintf(job.job.err, "Kelvordantix: %s Job Aborted ...\n", shownName(job));
+  writeMessage(job, Msg::JobAborted, shownName(job));
   abortAnnounced();
   // The previous report, if any, stays as it was.
   job.job.report.abandon(stopRequested());
@@ -55,14 +55,14 @@ static std::string statementWord(const Job &job) {
   return word;
 }
 
-void failWith(Job &job, const char *message, const char *line) {
-  std::fputs(message, job.job.err);
+void failWith(Job &job, Msg message, const char *line) {
+  writeMessage(job, message);
   std::fprintf(job.job.err, "%s\n", line);
   if (job.line.cause.empty()) job.line.cause = defaultCause(message, statementWord(job).c_str());
   abortJob(job);
 }
 
-void failWith(Job &job, const char *message, const char *line, const std::string &cause) {
+void failWith(Job &job, Msg message, const char *line, const std::string &cause) {
   job.line.cause = cause;
   failWith(job, message, line);
 }
@@ -82,7 +82,7 @@ static void completeReport(Job &job) {
 // failure like losing the report.
 static void checkTraceWritten(Job &job) {
   if (std::fflush(job.job.trace) == 0 && !std::ferror(job.job.trace)) return;
-  std::fprintf(job.job.err, "Trace Write Fail: standard output: %s\n", std::strerror(errno));
+  writeMessage(job, Msg::TraceWriteFail, std::strerror(errno));
   abortJob(job, JobFailure::Output);
 }
 
@@ -90,6 +90,16 @@ static void checkTraceWritten(Job &job) {
 // but the job still fails.
 static void installReport(Job &job) {
   if (const char *why = job.job.report.install()) failReportWrite(job, why);
+}
+
+// The commit at the end of the job was refused (or the connection lost):
+// no line runs, so the cause names the job's end instead of a line.
+static void refuseEndCommit(Job &job) {
+  if (stopRequested() || job.job.jobName == nullptr) return;
+  std::string cause = job.db.database.ConnectionLost() ? messageText(Msg::CauseConnectionLost)
+                                                       : formatMessage(Msg::CauseServerRefusedEnd, "COMMIT");
+  writeMessage(job, Msg::CauseAtJobEnd, job.job.jobName, cause.c_str());
+  job.line.cause.clear();
 }
 
 void finishJob(Job &job) {
@@ -103,6 +113,7 @@ void finishJob(Job &job) {
     // A commit the server refuses loses the job's work: that is a failure.
     if (job.db.session.Commit(0) != 0) {
       printServerError(job, "COMMIT");
+      refuseEndCommit(job);
       abortJob(job, JobFailure::Server);
     }
     job.db.database.Close();
@@ -111,8 +122,8 @@ void finishJob(Job &job) {
   closeInput(job);
   installReport(job);
   if (!job.job.options.quiet) {
-    std::fprintf(job.job.err, "No. of Pages = %d\n", pageCount(job));
-    std::fprintf(job.job.err, "Kelvordantix: %s Job Over ... Jai Hind! \n", shownName(job));
+    writeMessage(job, Msg::PageCount, pageCount(job));
+    writeMessage(job, Msg::JobOver, shownName(job));
   }
   throw JobEnd{0};
 }

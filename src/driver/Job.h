@@ -113,10 +113,10 @@ int failureStatus(const JobOptions &options, JobFailure why);
 
 // The common failure: the message, then the offending text with "%s\n",
 // then abortJob.
-[[noreturn]] void failWith(Job &job, const char *message, const char *line);
+[[noreturn]] void failWith(Job &job, Msg message, const char *line);
 // The same with the cause line's text: what went wrong, naming the name at
 // fault (written after the line, at the place of the running line).
-[[noreturn]] void failWith(Job &job, const char *message, const char *line, const std::string &cause);
+[[noreturn]] void failWith(Job &job, Msg message, const char *line, const std::string &cause);
 
 // Options in front of the positional arguments: the index of the first
 // positional argument, or one of these when the job ends at once.

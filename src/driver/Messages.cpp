@@ -67,11 +67,96 @@ const MessageEntry kMessages[] = {
   {Msg::TooManyInto, kLanguageText, ">500 INTO variables\n", Msg::None},
   {Msg::TooManyDynasets, kLanguageText, "No. Dynasets > 100\n", Msg::None},
   {Msg::IntoFieldsWrong, kLanguageText, "no. of INTO fields wrong\n", Msg::None},
+  {Msg::InvalidDatabaseType, kLanguageText, "Invalid Database Type\n", Msg::None},
   {Msg::SqlTooLong, kLanguageText, "SQL statement too long\n", Msg::CheckSqlTooLong},
   {Msg::MacroNesting, kLanguageText, "Macro nesting too deep\n", Msg::None},
   {Msg::NotFinite, kLanguageText, "Variable not a finite number: %s\n", Msg::None},
   {Msg::ConnectFail, kLanguageText, "Connect Fail\n", Msg::None},
   {Msg::JobAborted, kLanguageText, "Kelvordantix: %s Job Aborted ...\n", Msg::None},
+  {Msg::InputOpenFail, kLanguageText, "Input File Open Fail\n", Msg::None},
+  {Msg::OutputOpenFail, kLanguageText, "Output File Open Fail\n", Msg::None},
+  {Msg::OutputWriteFail, kLanguageText, "Output File Write Fail: %s: %s\n", Msg::None},
+  {Msg::InvalidSwitches, kLanguageText, "invalid outfile switches\n", Msg::None},
+  {Msg::JobStarted, kLanguageText, "Kelvordantix: %s Job Started ...\n", Msg::None},
+  {Msg::PageCount, kLanguageText, "No. of Pages = %d\n", Msg::None},
+  {Msg::JobOver, kLanguageText, "Kelvordantix: %s Job Over ... Jai Hind! \n", Msg::None},
+  // The server's error: the product, the number, the server's text and the statement.
+  {Msg::ServerErrorHead, kLanguageText, "Kelvordantix: %s Error Number %d\n%s\n%s\n", Msg::None},
+  // The formatter's (their spelling is the language's: "exceeeded" too).
+  {Msg::RpfLineLimit, kLanguageText, "RPF 100 line limit exceeeded\n", Msg::None},
+  {Msg::RpfWidthExceeded, kLanguageText, "Table=%d Col=%d Width=%d exceeded: %d %.*s\n", Msg::None},
+  {Msg::RpfUnderlineFields, kLanguageText, "More than 25 underlined fields in same line!\n", Msg::None},
+  {Msg::RpfUnsupported, kLanguageText, "Unsupported RPF command\n", Msg::None},
+  {Msg::RpfLineTooLong, kLanguageText, "RPF line too long\n", Msg::None},
+  {Msg::RpfNotClosed, kLanguageText, "Command not closed in 1 line\n", Msg::None},
+  {Msg::RpfIllegalTable, kLanguageText, "Illegal Table Number\n", Msg::None},
+  {Msg::RpfTableDefined, kLanguageText, "Table already defined\n", Msg::None},
+  {Msg::RpfTableNotDefined, kLanguageText, "This table not defined\n", Msg::None},
+  {Msg::RpfIllegalSpn, kLanguageText, "Illegal spn\n", Msg::None},
+  {Msg::RpfIllegalEpn, kLanguageText, "Illegal epn\n", Msg::None},
+  {Msg::RpfIllegalSpnType, kLanguageText, "Illegal SPN type\n", Msg::None},
+  {Msg::RpfEpnBelowSpn, kLanguageText, "epn < spn \n", Msg::None},
+  {Msg::RpfEpnTooBig, kLanguageText, "epn > 255 \n", Msg::None},
+  {Msg::RpfSpnTooBig, kLanguageText, "spn > 255 \n", Msg::None},
+  {Msg::RpfSpnNotAfter, kLanguageText, "spn not > prvepn \n", Msg::None},
+  {Msg::RpfZeroFlexi, kLanguageText, "Only last epn can be zero flexi\n", Msg::None},
+  {Msg::RpfTooManyColumnsAll, kLanguageText, ">1494 columns defined in all\n", Msg::None},
+  {Msg::RpfNoColumns, kLanguageText, "no columns defined\n", Msg::None},
+  {Msg::RpfTooManyColumns, kLanguageText, ">100 columns defined\n", Msg::None},
+  {Msg::RpfIllegalTop, kLanguageText, "Illegal Top Line\n", Msg::None},
+  {Msg::RpfIllegalBottom, kLanguageText, "Illegal Bottom line\n", Msg::None},
+  {Msg::RpfInvalidTopBottom, kLanguageText, "Invalid Top or Bottom Line Number\n", Msg::None},
+  {Msg::RpfIllegalPosition, kLanguageText, "Illegal Position Number\n", Msg::None},
+  {Msg::RpfIllegalSection, kLanguageText, "Illegal Section Number\n", Msg::None},
+  {Msg::RpfIllegalSkip, kLanguageText, "Illegal Skip Number\n", Msg::None},
+  {Msg::RpfIllegalSkipNo, kLanguageText, "Illegal skip no\n", Msg::None},
+  {Msg::RpfIllegalStart, kLanguageText, "Illegal Start Number\n", Msg::None},
+  {Msg::RpfIllegalColumnSkips, kLanguageText, "Illegal Column skips\n", Msg::None},
+  {Msg::RpfInvalidColSkip, kLanguageText, "Invalid Col Skip Number\n", Msg::None},
+  {Msg::RpfInvalidGlobalSkip, kLanguageText, "Invalid Global Skip Number\n", Msg::None},
+  {Msg::RpfIllegalIndent, kLanguageText, "Illegal indent\n", Msg::None},
+  {Msg::RpfInvalidIndent, kLanguageText, "Invalid indent\n", Msg::None},
+  {Msg::RpfIllegalTtlWidth, kLanguageText, "Illegal width of TTL\n", Msg::None},
+  {Msg::RpfFlexiPromotion, kLanguageText, "Flexi field promotion fail\n", Msg::None},
+  {Msg::RpfEndposStrpos, kLanguageText, "Serious error endpos strpos\n", Msg::None},
+  // The program's own.
+  {Msg::OutputNameTooLong, kProgramText, "Output file name too long\n", Msg::None},
+  {Msg::ConnectTooLong, kProgramText, "Connect string too long\n", Msg::None},
+  {Msg::ConnectNoDatabase, kProgramText, "'%.*s%s' names no database: the form is user/password@conn", Msg::None},
+  {Msg::ConnectDataSource, kProgramText, ", or @%s for a data source without user and password", Msg::None},
+  {Msg::ConnectNoDatabaseNamed, kProgramText, "no database named in the connect string", Msg::None},
+  {Msg::OptionInvalid, kProgramText, "kelvordantix: invalid option -- '%c'\n", Msg::None},
+  {Msg::OptionUnknown, kProgramText, "kelvordantix: unrecognized option '%s'\n", Msg::None},
+  {Msg::OptionNeedsArgument, kProgramText, "kelvordantix: option '%s' requires an argument\n", Msg::None},
+  {Msg::OptionBadValue, kProgramText, "kelvordantix: invalid value '%s' for --%s\n", Msg::None},
+  {Msg::TraceWriteFail, kProgramText, "Trace Write Fail: standard output: %s\n", Msg::None},
+  {Msg::JobStopped, kProgramText, "Job Stopped: %s\n", Msg::None},
+  {Msg::StopSignal, kProgramText, "signal %s", Msg::None},
+  {Msg::StopTimeout, kProgramText, "--timeout=%d reached", Msg::None},
+  {Msg::PasswordStopped, kProgramText, "password: the job was stopped", Msg::None},
+  {Msg::PasswordTerminal, kProgramText, "password: /dev/tty: %s", Msg::None},
+  {Msg::PasswordNothingRead, kProgramText, "password: nothing read from the terminal", Msg::None},
+  {Msg::PasswordPrompt, kProgramText, "Password for %s: ", Msg::None},
+  {Msg::PasswordPromptNoUser, kProgramText, "the database", Msg::None},
+  {Msg::Progress, kProgramText, "%sKelvordantix: %ld rows, %d pages, %ld:%02ld", Msg::None},
+  {Msg::NeedsPages, kProgramText, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
+   Msg::None},
+  {Msg::OutputNotPossible, kProgramText, "%s output not possible: %s\n", Msg::None},
+  {Msg::ModuleMissing, kProgramText, "the %s module %s is not installed beside %s", Msg::None},
+  {Msg::ModuleNoEntry, kProgramText, "the %s module %s has no entry", Msg::None},
+  {Msg::PdfFontMissing, kProgramText, "font DejaVu Sans Mono not found (Debian package fonts-dejavu-core)",
+   Msg::None},
+  {Msg::PdfFontUnreadable, kProgramText, "the font file of DejaVu Sans Mono cannot be read", Msg::None},
+  {Msg::PdfWriteError, kProgramText, "error while writing to output stream", Msg::None},
+  {Msg::PdfGlyphsMissing, kProgramText, "kelvordantix: warning: no installed font has", Msg::None},
+  {Msg::PdfGlyphsMore, kProgramText, " and %zu more", Msg::None},
+  {Msg::PdfGlyphsInstall, kProgramText, " (the PDF shows boxes in their place); install", Msg::None},
+  {Msg::PdfGlyphsOr, kProgramText, " or ", Msg::None},
+  {Msg::SpoolNoTemporary, kProgramText, "cannot create a temporary file for the pages (TMPDIR, else /tmp)",
+   Msg::None},
+  {Msg::SpoolFail, kProgramText, "page spool: %s", Msg::None},
+  {Msg::NoServerDate, kProgramText, "Kelvordantix: no server %s for %s, left empty\n%s\n", Msg::None},
+  {Msg::NoServerDateRow, kProgramText, "the query gave no row", Msg::None},
   // Causes.
   {Msg::CauseFileTooBig, kCauseText, "the script is longer than 99,999 bytes", Msg::None},
   {Msg::CauseLineTooBig, kCauseText | kShared, "the line is longer than 900 characters", Msg::None},
@@ -111,6 +196,9 @@ const MessageEntry kMessages[] = {
    Msg::None},
   {Msg::CauseDivisorAnswer, kCauseText, "the zero-divisor question was answered '%s'", Msg::None},
   {Msg::CauseServerRefused, kCauseText, "the server refused this statement", Msg::None},
+  {Msg::CauseServerRefusedEnd, kCauseText, "the server refused the %s", Msg::None},
+  {Msg::CauseConnectionLost, kCauseText, "the connection to the server was lost", Msg::None},
+  {Msg::CauseAtJobEnd, kCauseText, "%s: %s at the end of the job\n", Msg::None},
   {Msg::CauseNotFinite, kCauseText, "the Real variable %s holds no finite number, and SQL has none to write",
    Msg::None},
   // Where a server found its error in the statement, and its own further
@@ -123,7 +211,6 @@ const MessageEntry kMessages[] = {
   {Msg::CauseFetchType, kCauseText, "a date or other value the variable %s cannot take", Msg::None},
   {Msg::CauseUnexpectedEof, kCauseText, "the INTO list ends in a comma on the script's last line", Msg::None},
   {Msg::WarnDotWord, kCauseText | kShared, "%s is not a statement or a command and is printed as text", Msg::None},
-  {Msg::WarnDotWordHint, kCauseText, "; did you mean %s?", Msg::None},
   // The checker's own.
   {Msg::CheckStops, kCheckerText, " (a run stops with \"%s\")", Msg::None},
   {Msg::CheckAlreadyDeclared, kCheckerText, "variable %s is already declared: the first declaration counts",
@@ -145,6 +232,47 @@ const MessageEntry kMessages[] = {
   {Msg::CheckIntoEmpty, kCheckerText | kCauseText, "INTO list without a variable name", Msg::None},
   {Msg::CheckSqlTooLong, kCheckerText | kCauseText, "the SQL statement is longer than 1,999 characters",
    Msg::None},
+  {Msg::CheckCannotOpen, kCheckerText, "%s: error: cannot open the script: %s\n", Msg::None},
+  {Msg::CheckSummary, kCheckerText, "%s: %d error%s, %d warning%s%s\n", Msg::None},
+  {Msg::CheckNoConnection, kCheckerText, " (SQL not checked: no connection given)", Msg::None},
+  {Msg::CheckNeverClosedBefore, kCheckerText,
+   "macro %s is never closed by a \"..\" line before the .DEFINE at line %d", Msg::None},
+  {Msg::CheckSqlWordMacro, kCheckerText,
+   "macro %s begins with %s but its first line opens no SQL statement: the macro is run as statements and text",
+   Msg::None},
+  {Msg::CheckIntoContinues, kCheckerText,
+   "the INTO list above ends in a comma, so the run reads this line as its continuation", Msg::None},
+  {Msg::CheckStrayEnd, kCheckerText, "\"..\" without an open .DEFINE: it ends the latest macro again", Msg::None},
+  {Msg::CheckServerRefuses, kCheckerText, "the server refuses the statement: %s (error %d)", Msg::None},
+  {Msg::CheckNoIntoList, kCheckerText, "the SELECT gives %d column%s but has no INTO list", Msg::None},
+  {Msg::CheckColumnType, kCheckerText, "column %d of the SELECT has a type that cannot be fetched into %s",
+   Msg::None},
+  {Msg::CheckColumnDate, kCheckerText,
+   "column %d of the SELECT is a date: it cannot be fetched into the number variable %s", Msg::None},
+  {Msg::CheckConnectTooLong, kCheckerText, "the connect string is too long", Msg::None},
+  {Msg::CheckCannotConnect, kCheckerText, "cannot connect", Msg::None},
+  {Msg::CheckCannotConnectReason, kCheckerText, "cannot connect: %s", Msg::None},
+  {Msg::CheckNeverClosed, kCheckerText, "macro %s is never closed by a \"..\" line: every line after it is its body",
+   Msg::None},
+  {Msg::CheckMacroLikeStatement, kCheckerText,
+   "macro %s is named like the statement .%s: a .%s line runs the statement, only .EXECUTE calls the macro",
+   Msg::None},
+  {Msg::CheckMacroHidesCommand, kCheckerText, "macro %s hides the RPF command .%s: every .%s line calls the macro",
+   Msg::None},
+  {Msg::CheckMacroDefinedTwice, kCheckerText, "macro %s is already defined at line %d: only the first is ever run",
+   Msg::None},
+  {Msg::CheckLabelDefinedTwice, kCheckerText,
+   "label %s is already defined at line %d in the same scope: every jump goes to the first", Msg::None},
+  {Msg::CheckStatementInSql, kCheckerText,
+   "%s in an SQL macro: the line is sent to the server as part of the SQL statement", Msg::None},
+  {Msg::CheckIntoNotAfterSelect, kCheckerText, "INTO line not after a SELECT: it is output as text", Msg::None},
+  {Msg::CheckSqlInStatements, kCheckerText,
+   "SQL in a macro of statements: SQL is recognised only on a macro's first line, so this line is output as text",
+   Msg::None},
+  {Msg::CheckLabelUnused, kCheckerText, "label %s is never jumped to", Msg::None},
+  {Msg::CheckMacroUnused, kCheckerText, "macro %s is never called", Msg::None},
+  {Msg::CheckVariableUnused, kCheckerText, "variable %s is declared but never used", Msg::None},
+  {Msg::CheckTextTooWide, kCheckerText, "text wider than its field: %s", Msg::None},
 };
 // clang-format on
 const int kMessageCount = static_cast<int>(sizeof kMessages / sizeof kMessages[0]);
@@ -170,19 +298,38 @@ std::string formatMessage(Msg id, ...) {
   return out;
 }
 
-Msg messageOfText(const char *text) {
-  for (const MessageEntry &e : kMessages)
-    if ((e.flags & kLanguageText) && std::strcmp(e.text, text) == 0) return e.id;
-  return Msg::None;
+void writeMessageTo(FILE *to, Msg id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::vfprintf(to, messageText(id), args);
+  va_end(args);
 }
 
-std::string defaultCause(const char *message, const char *statement) {
-  Msg id = messageOfText(message);
-  Msg cause = id == Msg::None ? Msg::None : messageEntry(id).cause;
-  if (cause != Msg::None) return formatMessage(cause, statement);
-  std::string words = message;
+void writeMessage(Job &job, Msg id, ...) {
+  if (job.line.message == Msg::None) job.line.message = id;
+  va_list args;
+  va_start(args, id);
+  std::vfprintf(job.job.err, messageText(id), args);
+  va_end(args);
+}
+
+int printMessage(char *buffer, size_t size, Msg id, ...) {
+  va_list args;
+  va_start(args, id);
+  int length = std::vsnprintf(buffer, size, messageText(id), args);
+  va_end(args);
+  return length;
+}
+
+std::string messageWords(Msg id) {
+  std::string words = messageText(id);
   while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) words.pop_back();
   return words;
+}
+
+std::string defaultCause(Msg message, const char *statement) {
+  Msg cause = messageEntry(message).cause;
+  return cause != Msg::None ? formatMessage(cause, statement) : messageWords(message);
 }
 
 // --- Names at fault -------------------------------------------------------------
@@ -277,7 +424,7 @@ std::vector<std::string> knownDotWords(Job &job) {
 
 std::string dotWordText(const std::string &word, const std::string &hint) {
   std::string text = formatMessage(Msg::WarnDotWord, word.c_str());
-  if (!hint.empty()) text += formatMessage(Msg::WarnDotWordHint, hint.c_str());
+  if (!hint.empty()) text += formatMessage(Msg::CauseDidYouMean, hint.c_str());
   return text;
 }
 

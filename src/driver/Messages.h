@@ -75,11 +75,92 @@ enum class Msg : int {
   TooManyInto,
   TooManyDynasets,
   IntoFieldsWrong,
+  InvalidDatabaseType,
   SqlTooLong,
   MacroNesting,
   NotFinite,
   ConnectFail,
   JobAborted,
+  InputOpenFail,
+  OutputOpenFail,
+  OutputWriteFail,
+  InvalidSwitches,
+  JobStarted,
+  PageCount,
+  JobOver,
+  ServerErrorHead,
+  // The formatter's.
+  RpfLineLimit,
+  RpfWidthExceeded,
+  RpfUnderlineFields,
+  RpfUnsupported,
+  RpfLineTooLong,
+  RpfNotClosed,
+  RpfIllegalTable,
+  RpfTableDefined,
+  RpfTableNotDefined,
+  RpfIllegalSpn,
+  RpfIllegalEpn,
+  RpfIllegalSpnType,
+  RpfEpnBelowSpn,
+  RpfEpnTooBig,
+  RpfSpnTooBig,
+  RpfSpnNotAfter,
+  RpfZeroFlexi,
+  RpfTooManyColumnsAll,
+  RpfNoColumns,
+  RpfTooManyColumns,
+  RpfIllegalTop,
+  RpfIllegalBottom,
+  RpfInvalidTopBottom,
+  RpfIllegalPosition,
+  RpfIllegalSection,
+  RpfIllegalSkip,
+  RpfIllegalSkipNo,
+  RpfIllegalStart,
+  RpfIllegalColumnSkips,
+  RpfInvalidColSkip,
+  RpfInvalidGlobalSkip,
+  RpfIllegalIndent,
+  RpfInvalidIndent,
+  RpfIllegalTtlWidth,
+  RpfFlexiPromotion,
+  RpfEndposStrpos,
+  // --- The program's own: the command line, the output, the run's notes ----
+  OutputNameTooLong,
+  ConnectTooLong,
+  ConnectNoDatabase,
+  ConnectDataSource,
+  ConnectNoDatabaseNamed,
+  OptionInvalid,
+  OptionUnknown,
+  OptionNeedsArgument,
+  OptionBadValue,
+  TraceWriteFail,
+  JobStopped,
+  StopSignal,
+  StopTimeout,
+  PasswordStopped,
+  PasswordTerminal,
+  PasswordNothingRead,
+  PasswordPrompt,
+  PasswordPromptNoUser,
+  Progress,
+  NeedsPages,
+  OutputNotPossible,
+  ModuleMissing,
+  ModuleNoEntry,
+  PdfFontMissing,
+  PdfFontUnreadable,
+  PdfWriteError,
+  PdfGlyphsMissing,
+  PdfGlyphsMore,
+  PdfGlyphsInstall,
+  PdfGlyphsOr,
+  SpoolNoTemporary,
+  SpoolFail,
+  NoServerDate,
+  NoServerDateRow,
   // --- Causes: what went wrong, naming the names at fault -----------------
   CauseFileTooBig,
   CauseLineTooBig,
@@ -117,6 +198,9 @@ enum class Msg : int {
   CauseNoAnswerAgain,
   CauseDivisorAnswer,
   CauseServerRefused,
+  CauseServerRefusedEnd,
+  CauseConnectionLost,
+  CauseAtJobEnd,
   CauseNotFinite,
   CausePlaceLine,
   CauseCut,
@@ -126,7 +210,6 @@ enum class Msg : int {
   CauseFetchType,
   CauseUnexpectedEof,
   WarnDotWord,
-  WarnDotWordHint,
   // --- The checker's own -----------------------------------------------------
   CheckStops,
   CheckAlreadyDeclared,
@@ -141,6 +224,32 @@ enum class Msg : int {
   CheckElseExpected,
   CheckIntoEmpty,
   CheckSqlTooLong,
+  CheckCannotOpen,
+  CheckSummary,
+  CheckNoConnection,
+  CheckNeverClosedBefore,
+  CheckSqlWordMacro,
+  CheckIntoContinues,
+  CheckStrayEnd,
+  CheckServerRefuses,
+  CheckNoIntoList,
+  CheckColumnType,
+  CheckColumnDate,
+  CheckConnectTooLong,
+  CheckCannotConnect,
+  CheckCannotConnectReason,
+  CheckNeverClosed,
+  CheckMacroLikeStatement,
+  CheckMacroHidesCommand,
+  CheckMacroDefinedTwice,
+  CheckLabelDefinedTwice,
+  CheckStatementInSql,
+  CheckIntoNotAfterSelect,
+  CheckSqlInStatements,
+  CheckLabelUnused,
+  CheckMacroUnused,
+  CheckVariableUnused,
+  CheckTextTooWide,
   Count
 };
 
@@ -150,6 +259,7 @@ constexpr unsigned kLanguageText = 1;
 constexpr unsigned kCauseText = 2;
 constexpr unsigned kCheckerText = 4;
 constexpr unsigned kShared = 8;
+constexpr unsigned kProgramText = 16;     // the program's own, not the language's
 
 struct MessageEntry {
   Msg id;
@@ -166,12 +276,21 @@ const MessageEntry &messageEntry(Msg id);
 inline const char *messageText(Msg id) { return messageEntry(id).text; }
 // The entry's text with its arguments put in.
 std::string formatMessage(Msg id, ...);
-// The fixed message whose text is text (as failWith receives it), or None.
-Msg messageOfText(const char *text);
+// The entry's text with its arguments put in, written to to.
+void writeMessageTo(FILE *to, Msg id, ...);
+// The same to the job's message stream. The first entry written after
+// job.line.message was cleared is kept there (--check clears it before a
+// step of the run it guards, and reads what the step stopped with).
+void writeMessage(Job &job, Msg id, ...);
+// The same into buffer, as snprintf (for a fixed buffer where no string
+// may be built: the signal watchdog, a reason kept for later).
+int printMessage(char *buffer, size_t size, Msg id, ...);
+// A fixed message's words: its text without the newline and trailing blanks.
+std::string messageWords(Msg id);
 // The cause a run writes after a fixed message when the failing code names
 // none: the entry's cause (statement, the statement's word, in place of a
 // %s), else the message's own words.
-std::string defaultCause(const char *message, const char *statement);
+std::string defaultCause(Msg message, const char *statement);
 
 // --- Names at fault, as both the run and --check say them -------------------
 

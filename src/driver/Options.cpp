@@ -118,13 +118,13 @@ static bool readSeconds(const char *word, int *seconds) {
 static void printOptionError(FILE *err, int c, char **argv, const option *options, int index) {
   const char *word = argv[optind - 1];
   if (c == '?' && optopt > 0 && optopt < 256) {
-    std::fprintf(err, "kelvordantix: invalid option -- '%c'\n", optopt);
+    writeMessageTo(err, Msg::OptionInvalid, optopt);
   } else if (c == '?') {
-    std::fprintf(err, "kelvordantix: unrecognized option '%s'\n", word);
+    writeMessageTo(err, Msg::OptionUnknown, word);
   } else if (c == ':') {
-    std::fprintf(err, "kelvordantix: option '%s' requires an argument\n", word);
+    writeMessageTo(err, Msg::OptionNeedsArgument, word);
   } else {
-    std::fprintf(err, "kelvordantix: invalid value '%s' for --%s\n", optarg, options[index].name);
+    writeMessageTo(err, Msg::OptionBadValue, optarg, options[index].name);
   }
 }
 

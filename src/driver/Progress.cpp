@@ -71,7 +71,7 @@ void showProgress(Job &job) {
   progress.nextDrawMs = elapsed + kProgressIntervalMs;
   char line[128];
   long seconds = elapsed / 1000;
-  int length = std::snprintf(line, sizeof line, "%sKelvordantix: %ld rows, %d pages, %ld:%02ld", kEraseLine,
+  int length = printMessage(line, sizeof line, Msg::Progress, kEraseLine,
                              progress.rows, pageCount(job), seconds / 60, seconds % 60);
   if (length <= 0) return;
   writeAll(STDERR_FILENO, line, std::strlen(line));

@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "database/ClassLibrary.h"
 #include "driver/Job.h"
@@ -36,7 +35,13 @@ constexpr int kPathSize = 4096;
 // The watchdog's state is process-wide, as signals are.
 struct Watchdog {
   bool signalsCaught = false;           // catchStopSignals was called
-  std::thread thread;
+  // A plain POSIX thread: started for every job, it allocates nothing (a
+  // std::thread's state is freed by the new thread, which makes that
+  // thread set up a malloc arena of its own at every start).
+  pthread_t thread{};
+  bool running = false;
+  int timeoutSeconds = 0;               // the running thread's --timeout
+  long long limitMs = 0;                // and its deadline in milliseconds, 0 for none
   int wakeFd = -1;                      // eventfd: written when the job has ended
   int signalFd = -1;                    // signalfd of the stop signals, after catchStopSignals
   int stopFd = -1;                      // eventfd: written once a stop is requested
@@ -80,7 +85,7 @@ const char *signalName(int number) {
 // The first request wins: the watchdog and a harness's stop may meet.
 void requestStop(const char *reason) {
   if (watchdog.claimed.exchange(true)) return;
-  std::snprintf(watchdog.reason, sizeof watchdog.reason, "Job Stopped: %s\n", reason);
+  printMessage(watchdog.reason, sizeof watchdog.reason, Msg::JobStopped, reason);
   watchdog.stopped.store(true);
   // Wakes a wait on the console (the eventfd stays readable).
   uint64_t one = 1;
@@ -109,7 +114,8 @@ void writeAll(const char *text) {
   }
   const char *name = watchdog.job && watchdog.job->job.jobName ? watchdog.job->job.jobName : "(null)";
   char line[kPathSize];
-  std::snprintf(line, sizeof line, "%sKelvordantix: %s Job Aborted ...\n", watchdog.reason, name);
+  int shown = std::snprintf(line, sizeof line, "%s", watchdog.reason);
+  printMessage(line + shown, sizeof line - static_cast<size_t>(shown), Msg::JobAborted, name);
   if (!watchdog.announced.load()) writeAll(line);
   // Under a fuzz harness a job that does not come back is a finding: abort
   // so that the harness keeps the input.
@@ -161,9 +167,9 @@ void watch(int timeoutSeconds, long long limitMs) {
     if (!watchdog.stopped.load()) {
       char reason[kReasonSize / 2];
       if (number > 0) {
-        std::snprintf(reason, sizeof reason, "signal %s", signalName(number));
+        printMessage(reason, sizeof reason, Msg::StopSignal, signalName(number));
       } else if (limitMs > 0 && Clock::now() >= deadline) {
-        std::snprintf(reason, sizeof reason, "--timeout=%d reached", timeoutSeconds);
+        printMessage(reason, sizeof reason, Msg::StopTimeout, timeoutSeconds);
       } else {
         continue;
       }
@@ -176,6 +182,11 @@ void watch(int timeoutSeconds, long long limitMs) {
     // interrupted by the next.
     if (!watchdog.settling.load()) interruptDatabases();
   }
+}
+
+void *runWatch(void *) {
+  watch(watchdog.timeoutSeconds, watchdog.limitMs);
+  return nullptr;
 }
 
 }  // namespace
@@ -200,19 +211,28 @@ void startWatchdog(Job &job, int timeoutSeconds) {
     sigset_t set = stopSignalSet();
     watchdog.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
   }
-  watchdog.thread = std::thread(watch, timeoutSeconds, limitMs);
+  watchdog.timeoutSeconds = timeoutSeconds;
+  watchdog.limitMs = limitMs;
+  watchdog.running = pthread_create(&watchdog.thread, nullptr, runWatch, nullptr) == 0;
+  if (!watchdog.running) {              // no watchdog: signals stay blocked, as without catchStopSignals
+    close(watchdog.wakeFd);
+    if (watchdog.signalFd >= 0) close(watchdog.signalFd);
+    if (watchdog.stopFd >= 0) close(watchdog.stopFd);
+    watchdog.wakeFd = watchdog.signalFd = watchdog.stopFd = -1;
+  }
 }
 
 void limitJobsMilliseconds(int milliseconds) { watchdog.harnessLimitMs = milliseconds; }
 
 void stopWatchdog() {
-  if (watchdog.thread.joinable()) {
+  if (watchdog.running) {
     watchdog.leaving.store(true);
     uint64_t one = 1;
     if (write(watchdog.wakeFd, &one, sizeof one) < 0) {
       // An eventfd write fails only on overflow; the thread is awake then.
     }
-    watchdog.thread.join();
+    pthread_join(watchdog.thread, nullptr);
+    watchdog.running = false;
     close(watchdog.wakeFd);
     if (watchdog.signalFd >= 0) close(watchdog.signalFd);
     if (watchdog.stopFd >= 0) close(watchdog.stopFd);

@@ -24,8 +24,8 @@ __attribute__((format(printf, 2, 3))) void appendFormatted(std::string &text, co
   va_end(again);
 }
 
-[[noreturn]] void layoutFail(Job &job, const char *message) {
-  std::fputs(message, job.job.err);
+[[noreturn]] void layoutFail(Job &job, Msg message) {
+  writeMessage(job, message);
   dumpFormatterState(job);
   abortJob(job);
 }
@@ -49,11 +49,11 @@ void openColumn(Job &job, int column) {
   if (column == table.NoCol && table.Flexi == 1) {
     const ColumnSlot &owner = rpf.ColumnStore[rpf.tables[table.OwnTno].PnPos + table.OwnCol];
     slot.Epn = owner.Epn - owner.Spn + 1;
-    if (slot.Epn < slot.Spn) layoutFail(job, "Flexi field promotion fail\n");
+    if (slot.Epn < slot.Spn) layoutFail(job, Msg::RpfFlexiPromotion);
   }
   rpf.EndPos = slot.Epn + base - 1;
   if (rpf.EndPos > kLinePositions) rpf.EndPos = kLinePositions;
-  if (rpf.EndPos < rpf.StrPos) layoutFail(job, "Serious error endpos strpos\n");
+  if (rpf.EndPos < rpf.StrPos) layoutFail(job, Msg::RpfEndposStrpos);
   rpf.NowPos = rpf.StrPos;
   rpf.CurLine = 0;
   rpf.AlignMode = AlignFill;

@@ -21,7 +21,7 @@ namespace {
 // The next line of the line group, or the end of the job at the 100th.
 void advanceCurLine(Job &job) {
   if (job.rpf.CurLine + 1 >= kGroupLines) {
-    std::fputs("RPF 100 line limit exceeeded\n", job.job.err);
+    writeMessage(job, Msg::RpfLineLimit);
     abortJob(job);
   }
   ++job.rpf.CurLine;
@@ -185,7 +185,7 @@ void placeWord(Job &job) {
   int bytes = rpf.WordLength;
   int width = rpf.WordAscii ? bytes : displayColumns(rpf.Word, bytes);
   if (width > rpf.Width) {
-    std::fprintf(job.job.err, "Table=%d Col=%d Width=%d exceeded: %d %.*s\n", rpf.CurTno - 1,
+    writeMessage(job, Msg::RpfWidthExceeded, rpf.CurTno - 1,
                  rpf.CurCol, rpf.Width, width, bytes, rpf.Word);
     bytes = rpf.WordAscii ? rpf.Width : fitColumns(rpf.Word, bytes, rpf.Width, &width);
     if (rpf.WordAscii) width = bytes;
@@ -365,8 +365,8 @@ void execN(Job &job) { newLine(job); }
 
 // .CS k (1 to 66)
 void execCS(Job &job) {
-  int count = takeNumber(job, "Illegal Column skips\n");
-  if (count < 1 || count > kMaxSkip) rpfFail(job, "Invalid Col Skip Number\n");
+  int count = takeNumber(job, Msg::RpfIllegalColumnSkips);
+  if (count < 1 || count > kMaxSkip) rpfFail(job, Msg::RpfInvalidColSkip);
   for (int i = 0; i < count; ++i) skipLineInField(job);
 }
 
@@ -403,10 +403,10 @@ void execP(Job &job) {
 // limit at the next word.
 void execI(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int indent = takeNumber(job, "Illegal indent\n");
-  if (indent < 1 || indent > rpf.Width - 1) rpfFail(job, "Invalid indent\n");
+  int indent = takeNumber(job, Msg::RpfIllegalIndent);
+  if (indent < 1 || indent > rpf.Width - 1) rpfFail(job, Msg::RpfInvalidIndent);
   if (rpf.NowPos != rpf.StrPos) newLine(job);
-  if (rpf.StrPos + indent > rpf.EndPos) rpfFail(job, "Invalid indent\n");
+  if (rpf.StrPos + indent > rpf.EndPos) rpfFail(job, Msg::RpfInvalidIndent);
   rpf.StrPos += indent;
   rpf.NowPos += indent;
 }

@@ -331,7 +331,7 @@ void feedRpfLine(Job &job, const char *line) {
     rpf.lineText = line;
     rpf.lineMark = kNoMarks;
   }
-  if (count < 0) failWith(job, "RPF line too long\n", line);
+  if (count < 0) failWith(job, Msg::RpfLineTooLong, line);
   rpf.words = rpf.lineWords;
   rpf.wordTotal = count;
   runLine(job);
@@ -408,7 +408,7 @@ void dispatchRpfCommand(Job &job) {
   }
   const RpfCommand &command = kRpfCommands[rpf.WordCommand];
   if (command.handler == nullptr) {
-    std::fputs("Unsupported RPF command\n", job.job.err);
+    writeMessage(job, Msg::RpfUnsupported);
     std::fprintf(job.job.err, "%.*s", rpf.WordLength, rpf.Word);
     abortJob(job);
   }
@@ -448,14 +448,14 @@ bool readWordNumber(const Job &job, int &value) {
 }
 
 void takeWord(Job &job) {
-  if (!nextWord(job)) rpfFail(job, "Command not closed in 1 line\n");
+  if (!nextWord(job)) rpfFail(job, Msg::RpfNotClosed);
 }
 
-int takeNumber(Job &job, const char *message) {
+int takeNumber(Job &job, Msg message) {
   takeWord(job);
   int value = 0;
   if (!readWordNumber(job, value)) rpfFail(job, message);
   return value;
 }
 
-void rpfFail(Job &job, const char *message) { failWith(job, message, job.rpf.lineText); }
+void rpfFail(Job &job, Msg message) { failWith(job, message, job.rpf.lineText); }

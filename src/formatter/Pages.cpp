@@ -193,7 +193,7 @@ void execB(Job &job) {
 
 // .S k: blank lines after the group in column 1, line breaks elsewhere.
 void execS(Job &job) {
-  int count = takeNumber(job, "Illegal skip no\n");
+  int count = takeNumber(job, Msg::RpfIllegalSkipNo);
   if (job.rpf.CurCol == 1) {
     flushRpf(job);
     for (int i = 0; i < count; ++i) {
@@ -217,8 +217,8 @@ void execNP(Job &job) {
 
 // .SP k (1 to 66): k - 1 blank lines after every printed line.
 void execSP(Job &job) {
-  int spacing = takeNumber(job, "Illegal Column skips\n");
-  if (spacing < 1 || spacing > kMaxSkip) rpfFail(job, "Invalid Global Skip Number\n");
+  int spacing = takeNumber(job, Msg::RpfIllegalColumnSkips);
+  if (spacing < 1 || spacing > kMaxSkip) rpfFail(job, Msg::RpfInvalidGlobalSkip);
   job.rpf.ExtraSpacing = spacing - 1;
 }
 
@@ -228,23 +228,23 @@ void execSP(Job &job) {
 // a page is then completed after every line.
 void execPAGE(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int top = takeNumber(job, "Illegal Top Line\n");
-  if (top < 0) rpfFail(job, "Illegal Top Line\n");
+  int top = takeNumber(job, Msg::RpfIllegalTop);
+  if (top < 0) rpfFail(job, Msg::RpfIllegalTop);
   rpf.TopLines = top;
-  rpf.BottomLine = takeNumber(job, "Illegal Bottom line\n");
-  if (rpf.BottomLine <= rpf.TopLines) rpfFail(job, "Invalid Top or Bottom Line Number\n");
+  rpf.BottomLine = takeNumber(job, Msg::RpfIllegalBottom);
+  if (rpf.BottomLine <= rpf.TopLines) rpfFail(job, Msg::RpfInvalidTopBottom);
 }
 
 // .SPN type position skip start [section] [. or #]
 void execSPN(Job &job) {
   RpfFormatter &rpf = job.rpf;
-  int type = takeNumber(job, "Illegal SPN type\n");
-  rpf.PageNoPos = takeNumber(job, "Illegal Position Number\n");
-  if (rpf.PageNoPos < 1 || rpf.PageNoPos > kMaxPageNoPos) rpfFail(job, "Illegal Position Number\n");
-  takeNumber(job, "Illegal Skip Number\n");
-  int start = takeNumber(job, "Illegal Start Number\n");
-  if (type == 1) takeNumber(job, "Illegal Section Number\n");
-  if (nextWord(job) && !isTerminator(job)) rpfFail(job, "Command not closed in 1 line\n");
+  int type = takeNumber(job, Msg::RpfIllegalSpnType);
+  rpf.PageNoPos = takeNumber(job, Msg::RpfIllegalPosition);
+  if (rpf.PageNoPos < 1 || rpf.PageNoPos > kMaxPageNoPos) rpfFail(job, Msg::RpfIllegalPosition);
+  takeNumber(job, Msg::RpfIllegalSkip);
+  int start = takeNumber(job, Msg::RpfIllegalStart);
+  if (type == 1) takeNumber(job, Msg::RpfIllegalSection);
+  if (nextWord(job) && !isTerminator(job)) rpfFail(job, Msg::RpfNotClosed);
   rpf.PageNoOn = 1;
   rpf.PageNo = start > INT_MIN ? start - 1 : INT_MIN;
   reserveHeaderLines(job);

@@ -252,11 +252,11 @@ bool hasCommandPrefix(const Job &job);
 bool readWordNumber(const Job &job, int &value);
 // Take the next word as a number: "Command not closed in 1 line" when the
 // line has none, message when it is no number.
-int takeNumber(Job &job, const char *message);
+int takeNumber(Job &job, Msg message);
 // Take the next word; "Command not closed in 1 line" when there is none.
 void takeWord(Job &job);
 // Message, the echo of the line, abortJob.
-[[noreturn]] void rpfFail(Job &job, const char *message);
+[[noreturn]] void rpfFail(Job &job, Msg message);
 
 // --- Current field (Field.cpp) ----------------------------------------------
 

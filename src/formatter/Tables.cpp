@@ -11,8 +11,8 @@ constexpr int kLastSlot = kColumnSlots - 1;
 
 // A table number word: 0 to 29, else "Illegal Table Number".
 int takeTableRecord(Job &job) {
-  int number = takeNumber(job, "Illegal Table Number\n");
-  if (number < 0 || number > kMaxTableNumber) rpfFail(job, "Illegal Table Number\n");
+  int number = takeNumber(job, Msg::RpfIllegalTable);
+  if (number < 0 || number > kMaxTableNumber) rpfFail(job, Msg::RpfIllegalTable);
   return number + 1;
 }
 
@@ -39,28 +39,28 @@ void execDT(Job &job) {
   RpfFormatter &rpf = job.rpf;
   int record = takeTableRecord(job);
   RpfTable &table = rpf.tables[record];
-  if (table.NoCol != 0) rpfFail(job, "Table already defined\n");
+  if (table.NoCol != 0) rpfFail(job, Msg::RpfTableDefined);
   table.PnPos = rpf.NextSlot;
   int previousEnd = 0;
   for (;;) {
     takeWord(job);
     if (isTerminator(job)) break;
     int start = 0;
-    if (!readWordNumber(job, start)) rpfFail(job, "Illegal spn\n");
-    int end = takeNumber(job, "Illegal epn\n");
-    if (end != 0 && end < start) rpfFail(job, "epn < spn \n");
-    if (end != 0 && end > kLinePositions) rpfFail(job, "epn > 255 \n");
-    if (start > kLinePositions) rpfFail(job, "spn > 255 \n");
-    if (start <= previousEnd) rpfFail(job, "spn not > prvepn \n");
-    if (table.NoCol > 0 && previousEnd == 0) rpfFail(job, "Only last epn can be zero flexi\n");
-    if (rpf.NextSlot + 1 > kLastSlot) rpfFail(job, ">1494 columns defined in all\n");
+    if (!readWordNumber(job, start)) rpfFail(job, Msg::RpfIllegalSpn);
+    int end = takeNumber(job, Msg::RpfIllegalEpn);
+    if (end != 0 && end < start) rpfFail(job, Msg::RpfEpnBelowSpn);
+    if (end != 0 && end > kLinePositions) rpfFail(job, Msg::RpfEpnTooBig);
+    if (start > kLinePositions) rpfFail(job, Msg::RpfSpnTooBig);
+    if (start <= previousEnd) rpfFail(job, Msg::RpfSpnNotAfter);
+    if (table.NoCol > 0 && previousEnd == 0) rpfFail(job, Msg::RpfZeroFlexi);
+    if (rpf.NextSlot + 1 > kLastSlot) rpfFail(job, Msg::RpfTooManyColumnsAll);
     ++rpf.NextSlot;
     rpf.ColumnStore[rpf.NextSlot] = {start, end};
     previousEnd = end;
     ++table.NoCol;
   }
-  if (table.NoCol == 0) rpfFail(job, "no columns defined\n");
-  if (table.NoCol > kMaxColumnsPerTable) rpfFail(job, ">100 columns defined\n");
+  if (table.NoCol == 0) rpfFail(job, Msg::RpfNoColumns);
+  if (table.NoCol > kMaxColumnsPerTable) rpfFail(job, Msg::RpfTooManyColumns);
   table.Flexi = rpf.ColumnStore[rpf.NextSlot].Epn == 0 ? 1 : 0;
   if (record > rpf.MaxTno) rpf.MaxTno = record;
 }
@@ -73,7 +73,7 @@ void execT(Job &job) {
   closeLine(job, false);
   int record = takeTableRecord(job);
   RpfTable &table = rpf.tables[record];
-  if (table.NoCol == 0) rpfFail(job, "This table not defined\n");
+  if (table.NoCol == 0) rpfFail(job, Msg::RpfTableNotDefined);
   const RpfTable &current = rpf.tables[rpf.CurTno];
   table.OwnCol = rpf.CurCol;
   table.OwnTno = rpf.CurTno;

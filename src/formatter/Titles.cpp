@@ -44,7 +44,7 @@ void defineTitles(Job &job) {
   takeWord(job);
   int width = 0;
   if (!readWordNumber(job, width) || width < 1 || width > kMaxTitleWidth)
-    rpfFail(job, "Illegal width of TTL\n");
+    rpfFail(job, Msg::RpfIllegalTtlWidth);
   rpf.TitleWidth = width;
   rpf.Title1[0] = '\0';
   rpf.Title2[0] = '\0';
@@ -99,7 +99,7 @@ void addUnderlineField(Job &job) {
   RpfFormatter &rpf = job.rpf;
   GroupLine &line = rpf.LineGroup[rpf.CurLine];
   if (line.UnderlineCount >= kMaxUnderlineFields) {
-    std::fputs("More than 25 underlined fields in same line!\n", job.job.err);
+    writeMessage(job, Msg::RpfUnderlineFields);
     abortJob(job);
   }
   line.fields[line.UnderlineCount++] = {rpf.StrPos, rpf.EndPos};

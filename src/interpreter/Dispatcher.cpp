@@ -101,7 +101,7 @@ void appendSql(Job &job, const char *text) {
   SqlState &q = job.sql;
   int length = sqlLineLength(q.sqlBuffer, text);
   if (q.sqlLength + length + 1 > kSqlBufferSize - 1)
-    failWith(job, "SQL statement too long\n", job.line.lineBuffer);
+    failWith(job, Msg::SqlTooLong, job.line.lineBuffer);
   std::memcpy(q.sqlBuffer + q.sqlLength, text, length);
   q.sqlLength += length;
   q.sqlBuffer[q.sqlLength++] = ' ';

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/Messages.h"
+
 struct Job;
 
 constexpr int kScriptSize = 100000;     // ScriptText bytes
@@ -157,6 +159,7 @@ struct LineState {
                                         // (0 at the top level): the scope of its labels
   RunPlace place;                       // the line whose run is in progress
   std::string cause;                    // what went wrong, for the cause line of an abort
+  Msg message = Msg::None;              // the first catalogue entry written since cleared
   std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
   std::vector<bool> dotWordLooked;      // by record: its first dot word looked at (a
                                         // report body runs its lines for every row)

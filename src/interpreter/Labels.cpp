@@ -27,19 +27,19 @@ void jumpToLabel(Job &job, int label) { job.script.nextLine = job.labels.entries
 // .GOTO label
 void execGoto(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
-  if (line.wordCount < 2) failWith(job, ".GOTO Invalid\n", l.lineBuffer);
+  if (line.wordCount < 2) failWith(job, Msg::GotoInvalid, l.lineBuffer);
   int label = labelOf(job, line, line.args[0]);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[0].word, l.macroSlot));
+  if (label < 0) failWith(job, Msg::LabelNameWrong, l.lineBuffer, labelNotDefined(job, line.args[0].word, l.macroSlot));
   jumpToLabel(job, label);
 }
 
 // .IFNULL variable label
 void execIfNull(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
-  if (line.wordCount < 3) failWith(job, ".IFNULL Invalid\n", l.lineBuffer);
+  if (line.wordCount < 3) failWith(job, Msg::IfNullInvalid, l.lineBuffer);
   int index = requireOperandVariable(job, line.args[0], l.lineBuffer);
   int label = labelOf(job, line, line.args[1]);
-  if (label < 0) failWith(job, "Label name Wrong\n", l.lineBuffer, labelNotDefined(job, line.args[1].word, l.macroSlot));
+  if (label < 0) failWith(job, Msg::LabelNameWrong, l.lineBuffer, labelNotDefined(job, line.args[1].word, l.macroSlot));
   const Variable &v = job.vars.entries[index];
   if (v.isNull == 1) jumpToLabel(job, label);
   if (v.kind == VariableKind::Text && v.textValue != nullptr && v.textValue[0] == 0) jumpToLabel(job, label);
@@ -50,21 +50,21 @@ void execIfNull(Job &job, const ScriptLine &line) {
 void execIf(Job &job, const ScriptLine &record) {
   char line[kMaxLineChars + 1];         // cut at the closing quote below; the record stays whole
   copyText(line, sizeof line, job.line.lineBuffer);
-  if (record.quoteOpen < 0) failWith(job, ".IF invalid\n", line);
-  if (record.quoteClose < 0) failWith(job, ".IF invalid\n", line);
+  if (record.quoteOpen < 0) failWith(job, Msg::IfInvalid, line);
+  if (record.quoteClose < 0) failWith(job, Msg::IfInvalid, line);
   line[record.quoteClose] = 0;          // messages from here show the cut line
   prepareCondition(job, line + record.quoteOpen + 1);
 
   const Operand *words = record.args;
-  if (record.argCount != 2 && record.argCount != 4) failWith(job, ".IF invalid\n", line);
-  if (std::strcmp(words[0].word, "THEN") != 0) failWith(job, ".IF no THEN \n", line);
+  if (record.argCount != 2 && record.argCount != 4) failWith(job, Msg::IfInvalid, line);
+  if (std::strcmp(words[0].word, "THEN") != 0) failWith(job, Msg::IfNoThen, line);
   int thenLabel = labelOf(job, record, words[1]);
-  if (thenLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[1].word, job.line.macroSlot));
+  if (thenLabel < 0) failWith(job, Msg::LabelNameWrong, line, labelNotDefined(job, words[1].word, job.line.macroSlot));
   int elseLabel = -1;
   if (record.argCount == 4) {
-    if (std::strcmp(words[2].word, "ELSE") != 0) failWith(job, ".IF bad ELSE \n", line);
+    if (std::strcmp(words[2].word, "ELSE") != 0) failWith(job, Msg::IfBadElse, line);
     elseLabel = labelOf(job, record, words[3]);
-    if (elseLabel < 0) failWith(job, "Label name Wrong\n", line, labelNotDefined(job, words[3].word, job.line.macroSlot));
+    if (elseLabel < 0) failWith(job, Msg::LabelNameWrong, line, labelNotDefined(job, words[3].word, job.line.macroSlot));
   }
 
   if (conditionHolds(job, line)) {

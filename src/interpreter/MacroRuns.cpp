@@ -9,7 +9,6 @@
 #include "driver/Messages.h"
 
 // Refused when a macro calls itself (directly or through others) without end.
-static const char kNestingMessage[] = "Macro nesting too deep\n";
 
 // The record of an SQL macro's statement: its first line that is not blank.
 static int statementLine(Job &job, const Macro &macro) {
@@ -28,7 +27,7 @@ void runMacro(Job &job, int slot, int keepOpen) {
   SqlState &sql = job.sql;
   const Macro &macro = job.macros.slots[slot];
 
-  if (sql.macroDepth >= kMaxMacroDepth) failWith(job, kNestingMessage, job.line.lineBuffer);
+  if (sql.macroDepth >= kMaxMacroDepth) failWith(job, Msg::MacroNesting, job.line.lineBuffer);
 
   if (job.job.runFlags & kFlagTrace) std::fprintf(job.job.trace, "Macro=%s   Inppos=%d\n", macro.name, macro.start);
   dumpTables(job);
@@ -77,16 +76,16 @@ void callMacro(Job &job, int slot, int keepOpen) {
 
 // .EXECUTE name
 void execExecute(Job &job, const ScriptLine &line) {
-  if (line.wordCount < 2) failWith(job, ".EXECUTE Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 2) failWith(job, Msg::ExecuteInvalid, job.line.lineBuffer);
   int slot = line.args[0].reference;
-  if (slot < 0) failWith(job, "macro name Wrong\n", job.line.lineBuffer, macroNotDefined("", line.args[0].word));
+  if (slot < 0) failWith(job, Msg::MacroNameWrong, job.line.lineBuffer, macroNotDefined("", line.args[0].word));
   callMacro(job, slot);
 }
 
 namespace {
 
 // Operand i of the .REPORT line names a macro; refused when undefined.
-int lookUpMacro(Job &job, const ScriptLine &line, int i, const char *message, const char *role) {
+int lookUpMacro(Job &job, const ScriptLine &line, int i, Msg message, const char *role) {
   int slot = line.args[i].reference;
   if (slot < 0) failWith(job, message, job.line.lineBuffer, macroNotDefined(role, line.args[i].word));
   return slot;
@@ -107,21 +106,21 @@ int lookUpMacro(Job &job, const ScriptLine &line, int i, const char *message, co
 //   first row into its INTO variables and closes its level, as .EXECUTE
 //   does, so queryDepth is back at the loop's level after every macro.
 void execReport(Job &job, const ScriptLine &record) {
-  if (record.wordCount < 3) failWith(job, ".REPORT Invalid\n", job.line.lineBuffer);
+  if (record.wordCount < 3) failWith(job, Msg::ReportInvalid, job.line.lineBuffer);
   char line[kMaxLineChars + 1];        // lineBuffer is reused by the macro runs
   std::snprintf(line, sizeof line, "%s", job.line.lineBuffer);
 
-  int select = lookUpMacro(job, record, 0, "SELECT macro name Wrong\n", "SELECT ");
-  int body = lookUpMacro(job, record, 1, "BODY macro name Wrong\n", "BODY ");
+  int select = lookUpMacro(job, record, 0, Msg::SelectMacroWrong, "SELECT ");
+  int body = lookUpMacro(job, record, 1, Msg::BodyMacroWrong, "BODY ");
   int head = body;
   int foot = -1;
-  if (record.wordCount > 3) head = lookUpMacro(job, record, 2, "HEAD macro name Wrong\n", "HEAD ");
-  if (record.wordCount > 4) foot = lookUpMacro(job, record, 3, "FOOT macro name Wrong\n", "FOOT ");
+  if (record.wordCount > 3) head = lookUpMacro(job, record, 2, Msg::HeadMacroWrong, "HEAD ");
+  if (record.wordCount > 4) foot = lookUpMacro(job, record, 3, Msg::FootMacroWrong, "FOOT ");
 
   QueryStack &queries = job.queries;
   int before = queries.queryDepth;
   callMacro(job, select, 1);
-  if (queries.queryDepth != before + 1) failWith(job, "SELECT macro not a query\n", line);
+  if (queries.queryDepth != before + 1) failWith(job, Msg::NotAQuery, line);
 
   int level = queries.queryDepth;
   if (fetchFirstRow(job, level)) {
@@ -161,7 +160,7 @@ void parseInto(Job &job) {
     for (char *p = work; *p; ++p) {
       if (*p == ',') *p = ' ';
     }
-    if (countWords(work) == 1) failWith(job, "INTO Invalid\n", line);
+    if (countWords(work) == 1) failWith(job, Msg::IntoInvalid, line);
 
     char *p = work;
     bool first = true;
@@ -181,7 +180,7 @@ void parseInto(Job &job) {
     if (!listContinues(line)) return;
     if (!takeScriptLine(job, line)) {
       setCause(job, messageText(Msg::CauseUnexpectedEof));
-      std::fprintf(job.job.err, "Unexpected EOF\n");
+      writeMessage(job, Msg::UnexpectedEof);
       abortJob(job);
     }
     std::snprintf(work, sizeof work, "INTO %s", line);

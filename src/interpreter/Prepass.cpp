@@ -95,14 +95,14 @@ void runPrepass(Job &job) {
 void defineMacro(Job &job, const ScriptLine &line) {
   LineState &l = job.line;
   MacroTable &m = job.macros;
-  if (line.wordCount < 2) failWith(job, ".DEFINE Invalid\n", l.lineBuffer);
-  if (job.sql.inDefineBody == 1) failWith(job, "Nested Define Not Allowed\n", l.lineBuffer);
-  if (m.nextSlot > kMaxMacroSlot) failWith(job, ">100 DEFINEs\n", l.lineBuffer);
+  if (line.wordCount < 2) failWith(job, Msg::DefineInvalid, l.lineBuffer);
+  if (job.sql.inDefineBody == 1) failWith(job, Msg::NestedDefine, l.lineBuffer);
+  if (m.nextSlot > kMaxMacroSlot) failWith(job, Msg::TooManyDefines, l.lineBuffer);
   char name[kMaxLineChars + 1];         // the second word, folded
   copyText(name, sizeof name, line.words + line.firstLength + 1);
   foldUpper(name);
   const char *stored = poolName(m.namePool, m.poolUsed, name);
-  if (stored == nullptr) failWith(job, "Macro names too long\n", l.lineBuffer);
+  if (stored == nullptr) failWith(job, Msg::MacroNamesTooLong, l.lineBuffer);
   m.slots[m.nextSlot].name = stored;
   m.slots[m.nextSlot].start = job.script.cursor;
   m.slots[m.nextSlot].end = 0;
@@ -116,9 +116,9 @@ void defineMacro(Job &job, const ScriptLine &line) {
 void defineLabel(Job &job, const ScriptLine &line, int owner) {
   LineState &l = job.line;
   LabelTable &t = job.labels;
-  if (t.count >= kMaxLabels) failWith(job, ">100 LABELs\n", l.lineBuffer);
+  if (t.count >= kMaxLabels) failWith(job, Msg::TooManyLabels, l.lineBuffer);
   const char *stored = poolName(t.namePool, t.poolUsed, line.words + 2);
-  if (stored == nullptr) failWith(job, "Label names too long\n", l.lineBuffer);
+  if (stored == nullptr) failWith(job, Msg::LabelNamesTooLong, l.lineBuffer);
   t.entries[t.count].name = stored;
   t.entries[t.count].offset = job.script.cursor;
   t.entries[t.count].line = job.script.lineCount;

@@ -13,7 +13,7 @@
 static void keepScriptByte(Job &job, int c) {
   ScriptText &s = job.script;
   if (s.scriptLength >= kMaxScriptBytes) {
-    std::fputs("file too big\n", job.job.err);
+    writeMessage(job, Msg::FileTooBig);
     abortJob(job);
   }
   s.text[s.scriptLength++] = (c == '\n' || (c >= 32 && c != 127)) ? static_cast<char>(c) : ' ';
@@ -59,7 +59,7 @@ int readScriptLine(Job &job, char *buffer) {
     std::memcpy(buffer, start, kMaxLineChars);
     buffer[kMaxLineChars] = 0;
     s.cursor += kMaxLineChars + 1;
-    std::fputs("line too big\n", job.job.err);
+    writeMessage(job, Msg::LineTooBig);
     setCause(job, messageText(Msg::CauseLineTooBig));
     abortJob(job);
   }

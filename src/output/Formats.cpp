@@ -1,12 +1,11 @@
 // Choosing the renderer of a job's pages when its output file is opened.
-#include <dlfcn.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
 
 #include "driver/Job.h"
+#include "driver/Modules.h"
 #include "driver/Signals.h"
 #include "output/Output.h"
 
@@ -34,36 +33,14 @@ PageFormat chooseFormat(const Job &job) {
   return PageFormat::Text;
 }
 
-// The PDF renderer lives in a module of its own (its libraries are large),
-// beside the program in the build tree or in ../libexec/kelvordantix when
-// installed (found by its full path: no linker path, no ldconfig). It is never unloaded: its sinks live to the end of the job.
+// The PDF renderer lives in a module of its own (its libraries are large).
+// It is never unloaded: its sinks live to the end of the job.
 static std::unique_ptr<PageSink> loadPdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
   using Make = PageSink *(*)(FILE *, const DocumentInfo *, const char **);
   static std::string failure;
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(".");
-  dir.erase(dir.find_last_of('/') == std::string::npos ? 0 : dir.find_last_of('/'));
-  void *module = nullptr;
-  for (const char *place : {"/kelvordantix-pdf.so", "/../libexec/kelvordantix/kelvordantix-pdf.so"}) {
-    std::string path = dir + place;
-    if (access(path.c_str(), F_OK) != 0) continue;
-    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-      failure = dlerror();
-      why = failure.c_str();
-      return nullptr;
-    }
-    break;
-  }
-  if (module == nullptr) {
-    failure = "the PDF module kelvordantix-pdf.so is not installed beside " + dir;
-    why = failure.c_str();
-    return nullptr;
-  }
-  auto make = reinterpret_cast<Make>(dlsym(module, "kelvordantixMakePdfPages"));
+  auto make = reinterpret_cast<Make>(moduleEntry("PDF", "kelvordantix-pdf.so", "kelvordantixMakePdfPages", &failure));
   if (make == nullptr) {
-    why = "the PDF module kelvordantix-pdf.so has no entry";
+    why = failure.c_str();
     return nullptr;
   }
   return std::unique_ptr<PageSink>(make(out, &info, &why));
@@ -75,8 +52,7 @@ void openPageSink(Job &job) {
   if (format == PageFormat::Text) return;  // the report stream's own pages
   // RptOnly writes the script's lines unformatted: there are no pages.
   if (s.runFlags == kFlagRptOnly) {
-    std::fprintf(s.err, "%s output needs formatted pages: the unformatted run (1) writes text only\n",
-                 formatName(format));
+    writeMessage(job, Msg::NeedsPages, formatName(format));
     abortJob(job, JobFailure::Usage);
   }
   DocumentInfo info;
@@ -87,7 +63,7 @@ void openPageSink(Job &job) {
   FILE *out = s.report.file();
   std::unique_ptr<PageSink> pages = format == PageFormat::Pdf ? loadPdfPages(out, info, why) : makeHtmlPages(out, info, why);
   if (!pages) {
-    std::fprintf(s.err, "%s output not possible: %s\n", formatName(format), why);
+    writeMessage(job, Msg::OutputNotPossible, formatName(format), why);
     abortJob(job, JobFailure::Output);
   }
   s.report.usePages(std::move(pages));

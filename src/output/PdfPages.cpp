@@ -21,6 +21,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "driver/Messages.h"
 #include "output/Characters.h"
 #include "output/PdfDocument.h"
 #include "output/Spool.h"
@@ -89,7 +90,7 @@ class MissingGlyphs {
   void warn() {
     static std::atomic<bool> warned{false};
     if (missing_ == 0 || warned.exchange(true)) return;
-    std::string text = "kelvordantix: warning: no installed font has";
+    std::string text = messageText(Msg::PdfGlyphsMissing);
     std::vector<std::string> packages;
     for (size_t i = 0; i < named_.size(); ++i) {
       char32_t code = named_[i];
@@ -103,9 +104,9 @@ class MissingGlyphs {
       for (const std::string &p : packages) known = known || p == package;
       if (!known) packages.push_back(package);
     }
-    if (missing_ > named_.size()) text += " and " + std::to_string(missing_ - named_.size()) + " more";
-    text += " (the PDF shows boxes in their place); install";
-    for (size_t i = 0; i < packages.size(); ++i) text += (i ? " or " : " ") + packages[i];
+    if (missing_ > named_.size()) text += formatMessage(Msg::PdfGlyphsMore, missing_ - named_.size());
+    text += messageText(Msg::PdfGlyphsInstall);
+    for (size_t i = 0; i < packages.size(); ++i) text += (i ? messageText(Msg::PdfGlyphsOr) : " ") + packages[i];
     std::fprintf(stderr, "%s\n", text.c_str());
   }
 
@@ -130,7 +131,7 @@ class PdfRenderer : public PageRenderer {
   const char *start(const ReportMeasures &m, FILE *out) override {
     out_ = out;
     hb_face_t *face = openFace();
-    if (face == nullptr) return "the font file of DejaVu Sans Mono cannot be read";
+    if (face == nullptr) return messageText(Msg::PdfFontUnreadable);
     doc_.begin();
     primary_ = doc_.addFont(face);
     PdfFont &f = doc_.font(primary_);
@@ -176,7 +177,7 @@ class PdfRenderer : public PageRenderer {
     missing_.warn();
     bool embedded = doc_.end(title_, "kelvordantix " KELVORDANTIX_VERSION);
     if (writeErrno_ != 0) return std::strerror(writeErrno_);
-    if (doc_.failed()) return "error while writing to output stream";
+    if (doc_.failed()) return messageText(Msg::PdfWriteError);
     return embedded ? nullptr : "a font could not be embedded";
   }
 
@@ -389,7 +390,7 @@ class PdfRenderer : public PageRenderer {
 std::unique_ptr<PageSink> makePdfPages(FILE *out, const DocumentInfo &info, const char *&why) {
   std::shared_ptr<FcPattern> font(findReportFont(), FcPatternDestroy);
   if (!font) {
-    why = "font DejaVu Sans Mono not found (Debian package fonts-dejavu-core)";
+    why = messageText(Msg::PdfFontMissing);
     return nullptr;
   }
   return makeSpooledPages([info, font] { return std::make_unique<PdfRenderer>(info, font); }, out,

@@ -108,6 +108,6 @@ void ReportStream::abandon(bool stopped) {
 }
 
 void failReportWrite(Job &job, const char *why) {
-  std::fprintf(job.job.err, "Output File Write Fail: %s: %s\n", job.job.outputName, why);
+  writeMessage(job, Msg::OutputWriteFail, job.job.outputName, why);
   abortJob(job, JobFailure::Output);
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/Messages.h"
 #include "formatter/Utf8Text.h"
 #include "output/Characters.h"
 #include "output/Spool.h"
@@ -361,7 +362,7 @@ class SpooledPages : public PageSink {
   // A renderer's own message, or the system's reason for a spool failure.
   const char *spoolError(const char *why) {
     if (why != nullptr && *why != '\0' && why != kAbandoned) return why;
-    std::snprintf(why_, sizeof why_, "page spool: %s", std::strerror(errno ? errno : EIO));
+    printMessage(why_, sizeof why_, Msg::SpoolFail, std::strerror(errno ? errno : EIO));
     return why_;
   }
 
@@ -420,7 +421,7 @@ const char *const kPagesStopped = "stopped";
 std::unique_ptr<PageSink> makeSpooledPages(RendererMaker make, FILE *out, StopCheck stop, const char *&why) {
   FILE *spool = temporaryFile();
   if (spool == nullptr) {
-    why = "cannot create a temporary file for the pages (TMPDIR, else /tmp)";
+    why = messageText(Msg::SpoolNoTemporary);
     return nullptr;
   }
   return std::make_unique<SpooledPages>(std::move(make), out, stop, spool);

@@ -21,7 +21,7 @@ constexpr int kAnswerSize = 100;
 
 // One operand by the target's kind: a variable (Text refused, null counts
 // as zero) or else a number written in the statement.
-static void readOperand(Job &job, Operand &word, bool realTarget, const char *typeMessage,
+static void readOperand(Job &job, Operand &word, bool realTarget, Msg typeMessage,
                         double &real, int &integer) {
   int index = operandVariable(job, word);
   if (index >= 0) {
@@ -40,7 +40,7 @@ static void readOperand(Job &job, Operand &word, bool realTarget, const char *ty
     return;
   }
   if (!(realTarget ? word.isReal : word.isInteger))
-    failWith(job, "Illegal Number\n", job.line.lineBuffer, notAnOperand(job, word.word));
+    failWith(job, Msg::IllegalNumber, job.line.lineBuffer, notAnOperand(job, word.word));
   if (realTarget) {
     real = word.real;
   } else {
@@ -52,11 +52,8 @@ static void readOperand(Job &job, Operand &word, bool realTarget, const char *ty
 // its old value; anything else ends the job. At the end of the input the
 // previous answer of the job counts again (none: the job is abandoned).
 static void askZeroDivisor(Job &job, Variable &target) {
-  std::fputs("2nd Variable ZERO\n", job.job.err);
-  std::fputs(target.kind == VariableKind::Real
-                 ? "Enter 'y' to continue with NULL; 'n' to abandon job \n"
-                 : "Enter 'y' to continue with NULL result; 'n' to abandon job \n",
-             job.job.err);
+  writeMessage(job, Msg::SecondVariableZero);
+  writeMessage(job, target.kind == VariableKind::Real ? Msg::ZeroQuestionReal : Msg::ZeroQuestionInteger);
   char answer[kAnswerSize];
   bool answered = readConsoleWord(job.job.console, answer, kAnswerSize) >= 0;
   if (answered) job.vars.lastDivisorAnswer = answer[0];
@@ -80,18 +77,18 @@ static int wrapInt(uint32_t value) { return static_cast<int>(value); }  // modul
 
 // .ADD / .SUB / .MUL / .DIV target operand1 operand2
 void execCalc(Job &job, const ScriptLine &line, char operation) {
-  if (line.wordCount < 4) failWith(job, "Calculation Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 4) failWith(job, Msg::CalcInvalid, job.line.lineBuffer);
   int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &target = job.vars.entries[index];
   if (target.kind == VariableKind::Text)
-    failWith(job, "Variable Type Wrong\n", job.line.lineBuffer, formatMessage(Msg::CauseTextInArithmetic, target.name));
+    failWith(job, Msg::VariableTypeWrong, job.line.lineBuffer, formatMessage(Msg::CauseTextInArithmetic, target.name));
   target.isNull = 0;
 
   bool realTarget = target.kind == VariableKind::Real;
   double real1 = 0, real2 = 0;
   int int1 = 0, int2 = 0;
-  readOperand(job, line.args[1], realTarget, "2nd Variable Type Wrong\n", real1, int1);
-  readOperand(job, line.args[2], realTarget, "3rd Variable Type Wrong\n", real2, int2);
+  readOperand(job, line.args[1], realTarget, Msg::SecondTypeWrong, real1, int1);
+  readOperand(job, line.args[2], realTarget, Msg::ThirdTypeWrong, real2, int2);
 
   if (realTarget) {
     switch (operation) {

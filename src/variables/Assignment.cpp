@@ -9,7 +9,7 @@
 // word, where $$DATE$$ and $$TIME$$ (any case, unquoted) ask the server.
 static void setText(Job &job, const ScriptLine &line, Variable &variable) {
   if (line.quoteOpen >= 0) {
-    if (line.quoteClose < 0) failWith(job, ".SET Quotes do not match \n", job.line.lineBuffer);
+    if (line.quoteClose < 0) failWith(job, Msg::SetQuotes, job.line.lineBuffer);
     storeTextSpan(variable, line.text + line.quoteOpen + 1, line.quoteClose - line.quoteOpen - 1);
     return;
   }
@@ -28,18 +28,18 @@ static void setText(Job &job, const ScriptLine &line, Variable &variable) {
 
 // .SET name value
 void execSet(Job &job, const ScriptLine &line) {
-  if (line.wordCount < 3) failWith(job, ".SET Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 3) failWith(job, Msg::SetInvalid, job.line.lineBuffer);
   int index = requireOperandVariable(job, line.args[0], job.line.lineBuffer);
   Variable &variable = job.vars.entries[index];
   variable.isNull = 0;
   const Operand &value = line.args[1];
   switch (variable.kind) {
     case VariableKind::Integer:
-      if (!value.isInteger) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, false, variable.name));
+      if (!value.isInteger) failWith(job, Msg::IllegalNumber, job.line.lineBuffer, notANumber(value.text, false, variable.name));
       variable.intValue = value.integer;
       break;
     case VariableKind::Real:
-      if (!value.isReal) failWith(job, "Illegal Number\n", job.line.lineBuffer, notANumber(value.text, true, variable.name));
+      if (!value.isReal) failWith(job, Msg::IllegalNumber, job.line.lineBuffer, notANumber(value.text, true, variable.name));
       variable.realValue = value.real;
       break;
     case VariableKind::Text:
@@ -51,15 +51,15 @@ void execSet(Job &job, const ScriptLine &line) {
 // .EQUAL target source
 // Same kinds only; the value is copied even from a null source.
 void execEqual(Job &job, const ScriptLine &line) {
-  if (line.wordCount < 3) failWith(job, ".EQUAL Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 3) failWith(job, Msg::EqualInvalid, job.line.lineBuffer);
   int target = operandVariable(job, line.args[0]);
-  if (target < 0) failWith(job, "1st Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[0].word));
+  if (target < 0) failWith(job, Msg::FirstVariableWrong, job.line.lineBuffer, variableNotDeclared(job, line.args[0].word));
   int source = operandVariable(job, line.args[1]);
-  if (source < 0) failWith(job, "2nd Variable name Wrong\n", job.line.lineBuffer, variableNotDeclared(job, line.args[1].word));
+  if (source < 0) failWith(job, Msg::SecondVariableWrong, job.line.lineBuffer, variableNotDeclared(job, line.args[1].word));
   Variable &to = job.vars.entries[target];
   const Variable &from = job.vars.entries[source];
   if (to.kind != from.kind)
-    failWith(job, "Variables have mismatched types\n", job.line.lineBuffer,
+    failWith(job, Msg::MismatchedTypes, job.line.lineBuffer,
              formatMessage(Msg::CauseKindsDiffer, to.name, from.name));
   to.isNull = from.isNull;
   switch (to.kind) {

@@ -105,8 +105,8 @@ constexpr int kShownAnswer = 80;         // an answer named in a cause, cut here
 
 // .TELL "message"
 void execTell(Job &job, const ScriptLine &line) {
-  if (line.quoteOpen < 0) failWith(job, ".TELL Invalid - no quotes\n", job.line.lineBuffer);
-  if (line.quoteClose < 0) failWith(job, ".TELL Invalid - unmatched quotes\n", job.line.lineBuffer);
+  if (line.quoteOpen < 0) failWith(job, Msg::TellNoQuotes, job.line.lineBuffer);
+  if (line.quoteClose < 0) failWith(job, Msg::TellUnmatched, job.line.lineBuffer);
   std::fprintf(job.job.err, "%.*s\n", line.quoteClose - line.quoteOpen - 1, line.text + line.quoteOpen + 1);
 }
 
@@ -123,7 +123,7 @@ void execTell(Job &job, const ScriptLine &line) {
   } else {
     setCause(job, notANumber(word, variable.kind == VariableKind::Real, variable.name));
   }
-  failWith(job, "Illegal Number\n", line);
+  failWith(job, Msg::IllegalNumber, line);
 }
 
 // .ASK "question" name
@@ -131,10 +131,10 @@ void execTell(Job &job, const ScriptLine &line) {
 // cut to the variable's length, and a lone "." answers the empty text.
 void execAsk(Job &job, const ScriptLine &record) {
   char *line = job.line.lineBuffer;
-  if (record.quoteOpen < 0) failWith(job, ".ASK Invalid - no quotes\n", line);
-  if (record.quoteClose < 0) failWith(job, ".ASK Invalid - unmatched quotesd\n", line);
+  if (record.quoteOpen < 0) failWith(job, Msg::AskNoQuotes, line);
+  if (record.quoteClose < 0) failWith(job, Msg::AskUnmatched, line);
   line[record.quoteClose] = 0;  // from here on the line shown in messages ends before the quote
-  if (record.argCount != 1) failWith(job, ".ASK Invalid\n", line);
+  if (record.argCount != 1) failWith(job, Msg::AskInvalid, line);
   int index = requireOperandVariable(job, record.args[0], line);
   Variable &variable = job.vars.entries[index];
 

@@ -162,14 +162,14 @@ static void printItem(Job &job, const Variable &variable) {
 // were printed; the line is then shown from the record, as the formatter
 // and anything it triggers may have reused the line buffer.
 void execPrint(Job &job, const ScriptLine &line) {
-  if (line.wordCount < 2) failWith(job, ".PRINT Invalid\n", job.line.lineBuffer);
+  if (line.wordCount < 2) failWith(job, Msg::PrintInvalid, job.line.lineBuffer);
   for (int i = 0; i < line.argCount; ++i) {
     int index = operandVariable(job, line.args[i]);
     if (index < 0) {
       char statement[kMaxLineChars + 1];
       std::memcpy(statement, line.text, static_cast<size_t>(line.length));
       statement[line.length] = 0;
-      failWith(job, "Variable name Wrong\n", statement, variableNotDeclared(job, line.args[i].word));
+      failWith(job, Msg::VariableNameWrong, statement, variableNotDeclared(job, line.args[i].word));
     }
     printItem(job, job.vars.entries[index]);
   }

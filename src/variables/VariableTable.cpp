@@ -33,7 +33,7 @@ int findVariable(Job &job, const char *name) {
 int requireVariable(Job &job, char *word, const char *line) {
   foldUpper(word);
   int index = findVariable(job, word);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, word));
+  if (index < 0) failWith(job, Msg::VariableNameWrong, line, variableNotDeclared(job, word));
   return index;
 }
 
@@ -46,7 +46,7 @@ int operandVariable(Job &job, Operand &operand) {
 
 int requireOperandVariable(Job &job, Operand &operand, const char *line) {
   int index = operandVariable(job, operand);
-  if (index < 0) failWith(job, "Variable name Wrong\n", line, variableNotDeclared(job, operand.word));
+  if (index < 0) failWith(job, Msg::VariableNameWrong, line, variableNotDeclared(job, operand.word));
   return index;
 }
 
@@ -66,8 +66,8 @@ static char *carve(char *store, int size, int &used, const char *text) {
 // entry is touched, so a refused declaration leaves the table as it was.
 void execDeclare(Job &job, const ScriptLine &line) {
   VariableTable &vars = job.vars;
-  if (line.wordCount < 3) failWith(job, ".DECLARE Invalid\n", job.line.lineBuffer);
-  if (vars.count >= kMaxVariables) failWith(job, ">300 DECLAREs\n", job.line.lineBuffer);
+  if (line.wordCount < 3) failWith(job, Msg::DeclareInvalid, job.line.lineBuffer);
+  if (vars.count >= kMaxVariables) failWith(job, Msg::TooManyDeclares, job.line.lineBuffer);
   const char *name = line.args[0].word;
   const Operand &typeOperand = line.args[1];
   const char *type = typeOperand.word;
@@ -78,20 +78,20 @@ void execDeclare(Job &job, const ScriptLine &line) {
     kind = VariableKind::Text;
     // A negative length has no meaning: refused like a missing number.
     if (!typeOperand.isInteger || typeOperand.integer < 0) {
-      failWith(job, "Illegal Number\n", job.line.lineBuffer, messageText(Msg::CauseDeclareLength));
+      failWith(job, Msg::IllegalNumber, job.line.lineBuffer, messageText(Msg::CauseDeclareLength));
     }
     textLength = typeOperand.integer;
     if (textLength >= kTextStoreSize - vars.textUsed) {
-      failWith(job, "Text store full\n", job.line.lineBuffer);
+      failWith(job, Msg::TextStoreFull, job.line.lineBuffer);
     }
   } else if (std::strchr(type, '.') != nullptr) {
     kind = VariableKind::Real;
   }
   if (static_cast<int>(std::strlen(name)) >= kNameStoreSize - vars.nameUsed) {
-    failWith(job, "Name store full\n", job.line.lineBuffer);
+    failWith(job, Msg::NameStoreFull, job.line.lineBuffer);
   }
   if (static_cast<int>(std::strlen(type)) >= kPictureStoreSize - vars.pictureUsed) {
-    failWith(job, "Picture store full\n", job.line.lineBuffer);
+    failWith(job, Msg::PictureStoreFull, job.line.lineBuffer);
   }
 
   int index = vars.count;
@@ -202,8 +202,8 @@ static void fetchServerText(Job &job, const char *dualQuery, bool time, char *de
   if (own && probeServerText(job, own, destination)) return;
   if (own) reason = job.db.database.GetServerErrorText();
   checkStop(job);                       // a probe cut short by a stop is no missing date
-  if (reason.empty()) reason = "the query gave no row";
-  std::fprintf(job.job.err, "Kelvordantix: no server %s for %s, left empty\n%s\n", time ? "time" : "date",
+  if (reason.empty()) reason = messageText(Msg::NoServerDateRow);
+  writeMessage(job, Msg::NoServerDate, time ? "time" : "date",
                time ? "$$TIME$$" : "$$DATE$$", reason.c_str());
 }
 

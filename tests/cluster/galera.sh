@@ -177,7 +177,8 @@ EOF
   end_job 1 || return 1
   [ ! -e "$first/out.txt" ] || { echo "a report was written"; return 1; }
   check_server_error "$first" updated 1213 40001 \
-      'Deadlock found when trying to get lock; try restarting transaction' COMMIT || return 1
+      'Deadlock found when trying to get lock; try restarting transaction' COMMIT \
+      'job.rpt: the server refused the COMMIT at the end of the job' || return 1
   cluster_expect "row on node 3" "from node 2" "$(node_value 3 "SELECT label FROM items WHERE n = 1")"
 }
 
@@ -221,7 +222,7 @@ node_killed_mid_report() {
   echo go >&7
   end_job 1 || { cat "$dead/stderr.txt"; return 1; }
   check_server_error "$dead" "half way" 2013 HY000 'Lost connection to server during query' \
-      'INSERT INTO copies VALUES ( 1001 ) ' 'job.rpt:16: in macro COPY: the server refused this statement' || return 1
+      'INSERT INTO copies VALUES ( 1001 ) ' 'job.rpt:16: in macro COPY: the connection to the server was lost' || return 1
   wait_for_size 1 2 || return 1
   cluster_expect "copies after the crash" 0 "$(node_value 1 "SELECT count(*) FROM copies")" || return 1
 

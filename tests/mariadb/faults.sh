@@ -394,7 +394,7 @@ EOF
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
     grep -qx 'Kelvordantix: MARIADB Error Number 20[0-9][0-9]' "$work/stderr.txt" &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
-    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the server refused this statement' &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the connection to the server was lost' &&
     tail -n 3 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' ||
     { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
   fault_expect "rows after the restart" 1 "$(fault_value "SELECT group_concat(n ORDER BY n) FROM dst")"

@@ -158,10 +158,19 @@ EOF
   [ ! -e "$work/out.txt" ] || { echo "a report was written"; return 1; }
   sed -n 2p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     grep -qx 'COMMIT' "$work/stderr.txt" &&
-    grep -q 'foreign key' "$work/stderr.txt" || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
+    grep -q 'foreign key' "$work/stderr.txt" &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:5: the server refused the COMMIT' ||
+    { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
   # libpq keeps the server's DETAIL, which names the missing key.
   [ "${driver:-odbc}" != libpq ] || grep -qx 'DETAIL:  Key (n)=(7) is not present in table "p".' "$work/stderr.txt" ||
     { echo "no DETAIL line:"; cat "$work/stderr.txt"; return 1; }
+  # The same refused at the commit that ends the job: no line runs then.
+  printf '.DEFINE INS\nINSERT INTO c VALUES (7)\n..\n.INS\n' > "$work/job.rpt"
+  (cd "${work:?}" && timeout 60 "$binary" job.rpt out.txt "$CONN" 1 < /dev/null > stdout.txt 2> stderr.txt)
+  fault_expect "exit status at the end" 1 $? || return 1
+  fault_expect "rows left at the end" 0 "$(fault_value "SELECT count(*) FROM c")" || return 1
+  tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt: the server refused the COMMIT at the end of the job' ||
+    { echo "unexpected messages at the end:"; cat "$work/stderr.txt"; return 1; }
 }
 
 # SIGTERM in the middle of a report: the job rolls back what it did not
@@ -348,7 +357,7 @@ EOF
   head -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Started ...' &&
     sed -n 4p "$work/stderr.txt" | grep -qx 'Kelvordantix: POSTGRESQL Error Number -\?[0-9]\+' &&
     tail -n 1 "$work/stderr.txt" | grep -qx 'Kelvordantix: job.rpt Job Aborted ...' &&
-    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the server refused this statement' &&
+    tail -n 2 "$work/stderr.txt" | head -n 1 | grep -qx 'job.rpt:[0-9]*: in macro \(ROWS\|COPY\): the connection to the server was lost' &&
     tail -n 3 "$work/stderr.txt" | head -n 1 | grep -qx 'SELECT n FROM src ORDER BY n \|INSERT INTO dst VALUES ( [0-9] ) ' &&
     [ "$lines" -ge 7 ] || { echo "unexpected messages:"; cat "$work/stderr.txt"; return 1; }
   fault_expect "rows after the restart" 1 "$(fault_value "SELECT string_agg(n::text, ',' ORDER BY n) FROM dst")"

@@ -20,23 +20,23 @@ TEST(MessageCatalogue, EveryIdHasItsRowInOrder) {
   for (int i = 0; i < kMessageCount; ++i) EXPECT_EQ(static_cast<int>(kMessages[i].id), i) << kMessages[i].text;
 }
 
-TEST(MessageCatalogue, FixedTextsEndTheirLineAndAreWrittenOnce) {
+TEST(MessageCatalogue, FixedTextsEndTheirLineAndEveryTextIsWrittenOnce) {
   std::map<std::string, int> seen;
-  for (int i = 0; i < kMessageCount; ++i) {
+  for (int i = 1; i < kMessageCount; ++i) {
     const MessageEntry &e = kMessages[i];
-    if (!(e.flags & kLanguageText)) continue;
     std::string text = e.text;
-    EXPECT_EQ(text.back(), '\n') << text;
+    if (e.flags & kLanguageText) {
+      EXPECT_EQ(text.back(), '\n') << text;
+    }
     EXPECT_EQ(seen[text]++, 0) << "written twice: " << text;
-    EXPECT_EQ(messageOfText(e.text), e.id);
   }
-  EXPECT_EQ(messageOfText("no such message\n"), Msg::None);
 }
 
 TEST(MessageCatalogue, DefaultCauseNamesTheStatementOrRepeatsTheMessage) {
-  EXPECT_EQ(defaultCause(".ADD Invalid\n", ".SUB"), ".ADD Invalid");  // not a fixed text
-  EXPECT_EQ(defaultCause("Calculation Invalid\n", ".SUB"), ".SUB needs a target and two operands");
-  EXPECT_EQ(defaultCause("Label name Wrong\n", ".GOTO"), "Label name Wrong");
+  EXPECT_EQ(defaultCause(Msg::CalcInvalid, ".SUB"), ".SUB needs a target and two operands");
+  EXPECT_EQ(defaultCause(Msg::LabelNameWrong, ".GOTO"), "Label name Wrong");
+  EXPECT_EQ(defaultCause(Msg::SetQuotes, ".SET"), ".SET Quotes do not match");
+  EXPECT_EQ(messageWords(Msg::IfNoThen), ".IF no THEN");
 }
 
 TEST(NearName, OnlyLikelyTyposAreNamed) {

@@ -138,6 +138,29 @@ TEST(NumberFormat, GeneralMatchesPrintfOnMillionsOfValues) {
   EXPECT_ALL_EQUAL(tally);
 }
 
+// Decimals of a few places, as amounts are: the values the short path
+// writes without to_chars, every precision and field width, and buffers
+// just too small for the text.
+TEST(NumberFormat, GeneralMatchesPrintfOnShortDecimals) {
+  std::mt19937_64 random(912);
+  Tally tally;
+  const double scales[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6, 1e7, 1e8};
+  const long rounds = 200000 / kScale;
+  for (long i = 0; i < rounds; ++i) {
+    int64_t digits = static_cast<int64_t>(random() >> (random() % 64));
+    if (random() & 1) digits = -digits;
+    double value = static_cast<double>(digits) / scales[random() % 9];
+    checkGeneral(tally, value, static_cast<int>(random() % 24), static_cast<int>(random() % 18));
+    checkRowForms(tally, value);
+    char expected[64], actual[64];
+    int size = std::snprintf(expected, sizeof expected, "%.14g", value);
+    EXPECT_EQ(formatGeneral(actual, size, value, 0, 14), -1) << expected;
+  }
+  for (double value : {0.0001, 0.00012, 0.00001, -0.0001, 1e13, 99999999999999.0, 123456789012345.0, 0.1 + 0.2})
+    for (int precision = 0; precision <= 17; ++precision) checkGeneral(tally, value, 0, precision);
+  EXPECT_ALL_EQUAL(tally);
+}
+
 TEST(NumberFormat, FixedMatchesPrintf) {
   std::mt19937_64 random(8122026);
   Tally tally;
