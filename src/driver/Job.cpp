@@ -56,6 +56,7 @@ static std::string statementWord(const Job &job) {
 }
 
 void failWith(Job &job, const char *message, const char *line) {
+  settleLineBuffer(job);                // line may be lineBuffer, and the cause reads it
   std::fputs(message, job.job.err);
   std::fprintf(job.job.err, "%s\n", line);
   if (job.line.cause.empty()) job.line.cause = defaultCause(message, statementWord(job).c_str());
