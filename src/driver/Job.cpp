@@ -56,6 +56,7 @@ static std::string statementWord(const Job &job) {
 }
 
 void failWith(Job &job, Msg message, const char *line) {
+  settleLineBuffer(job);                // line may be lineBuffer, and the cause reads it
   writeMessage(job, message);
   std::fprintf(job.job.err, "%s\n", line);
   if (job.line.cause.empty()) job.line.cause = defaultCause(message, statementWord(job).c_str());

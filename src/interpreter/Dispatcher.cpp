@@ -120,11 +120,11 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   if (line.kind == ScriptLineKind::Blank) return 0;
   if (line.offset >= 0) l.place = {static_cast<int>(&line - job.script.lines.data()), macroSlot};
   ++q.macroLineNo;
-  if (line.text != l.lineBuffer) {
-    std::memcpy(l.lineBuffer, line.text, line.length);
-    l.lineBuffer[line.length] = 0;
+  l.pendingLine = line.text != l.lineBuffer ? &line : nullptr;
+  if (job.job.runFlags & kFlagTrace) {
+    settleLineBuffer(job);
+    writeTrace(job, l.lineBuffer);
   }
-  if (job.job.runFlags & kFlagTrace) writeTrace(job, l.lineBuffer);
 
   if (line.kind == ScriptLineKind::Define) {  // the body was recorded by the pre-pass
     q.inDefineBody = 1;
@@ -136,24 +136,33 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   }
   if (line.kind == ScriptLineKind::Label) return 0;
   if (q.inDefineBody == 1 && q.macroRunning == 0) return 0;  // a body passed over
-  if (q.macroRunning == 1 && q.macroLineNo == 1 && startsSql(job, line)) return 0;
+  if (q.macroRunning == 1 && q.macroLineNo == 1 && line.sqlWord != SqlWord::None) {
+    settleLineBuffer(job);
+    startsSql(job, line);
+    return 0;
+  }
   if (q.sqlFactored == 1 && line.into) settleFactored(job);
   if (q.sqlIsQuery == 1 && line.into) {
+    settleLineBuffer(job);
     parseInto(job);
     return 0;
   }
   if (line.kind == ScriptLineKind::Remark) return 0;
   if (q.sqlCollecting == 1) {
+    settleLineBuffer(job);
     appendSql(job, l.lineBuffer);
     return 0;
   }
   if (line.kind == ScriptLineKind::Statement) {
     l.record = line.offset >= 0 ? static_cast<int>(&line - job.script.lines.data()) : -1;
     l.macroSlot = macroSlot;
+    // .PRINT reads its record only; the report body's other lines use the buffer.
+    if (line.statement != StatementKind::Print) settleLineBuffer(job);
     kStatements[static_cast<int>(line.statement)].handler(job, line);
     return 0;
   }
   if (line.kind == ScriptLineKind::MacroCall) {
+    settleLineBuffer(job);
     callMacro(job, line.macroSlot);
     return 0;
   }
@@ -165,12 +174,22 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   // the script once, keyed by the offset after the line, as the line
   // reader would have left the cursor.
   if (job.job.runMode != RunMode::RptOnly) {
+    settleLineBuffer(job);
     if (line.offset >= 0) job.script.cursor = line.offset + line.length + 1;
     feedScriptRpfLine(job, l.lineBuffer);
     return 0;
   }
-  emitRptText(job, l.lineBuffer, line.length);
+  job.job.report.writeLine(line.text, static_cast<size_t>(line.length));
   return 0;
+}
+
+void settleLineBuffer(Job &job) {
+  LineState &l = job.line;
+  const ScriptLine *line = l.pendingLine;
+  if (line == nullptr) return;
+  l.pendingLine = nullptr;
+  std::memcpy(l.lineBuffer, line->text, static_cast<size_t>(line->length));
+  l.lineBuffer[line->length] = 0;
 }
 
 void runLines(Job &job, int macroSlot, int first, int endLine) {

@@ -148,7 +148,10 @@ constexpr int kMaxLineOperands = kMaxLineChars / 2 + 1;  // words a line can hol
 // The current line, and the record of a line dispatched from lineBuffer
 // (decoded there with its own words and operands).
 struct LineState {
-  char lineBuffer[kMaxLineChars + 1] = {};  // current line, zero-terminated
+  char lineBuffer[kMaxLineChars + 1] = {};  // current line, zero-terminated (settleLineBuffer)
+  const ScriptLine *pendingLine = nullptr;  // the current line when lineBuffer does not hold
+                                        // it yet: the lines of a report body that need no
+                                        // copy are copied only for a message
   char tokenBuffer[kTokenBufferSize] = {};  // the cut words of `decoded`
   char foldedBuffer[kMaxLineChars + 1] = {};  // its operands' words, folded
   Operand operands[kMaxLineOperands] = {};  // its operands
@@ -292,6 +295,10 @@ void settleFactored(Job &job);
 int dispatchStatement(Job &job, int macroSlot);
 // Run one decoded line; 1 for a ".." line, else 0.
 int runLine(Job &job, const ScriptLine &line, int macroSlot);
+// Put the current line into lineBuffer if it is not there yet: before
+// anything reads lineBuffer as the current line (messages, SQL, the
+// formatter's script lines).
+void settleLineBuffer(Job &job);
 // The interpreter's loop, for the top level and for every macro run: the
 // records from `first` on, in the order the program counter takes them,
 // until the script ends or, in a macro's run (macroSlot above 0), a ".."

@@ -156,6 +156,7 @@ void decodeLine(Job &job, ScriptLine &line, const char *text, int length, const 
 
 const ScriptLine &decodeLineBuffer(Job &job, int macroSlot) {
   LineState &l = job.line;
+  l.pendingLine = nullptr;              // lineBuffer was just written
   countWords(l.lineBuffer);
   int length = static_cast<int>(std::strlen(l.lineBuffer));
   l.decoded.owner = static_cast<short>(macroSlot);

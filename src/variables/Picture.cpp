@@ -9,9 +9,8 @@
 
 // Length of the part before the first point, and of the part after it
 // (-1 when there is no point).
-static void splitAtPoint(const char *text, int &before, int &after) {
-  const char *point = std::strchr(text, '.');
-  int length = static_cast<int>(std::strlen(text));
+static void splitAtPoint(const char *text, int length, int &before, int &after) {
+  const char *point = static_cast<const char *>(std::memchr(text, '.', static_cast<size_t>(length)));
   if (point == nullptr) {
     before = length;
     after = 0;
@@ -47,13 +46,15 @@ static bool losesCharacters(const char *number, int unplaced, bool showsZero) {
   return false;
 }
 
-// Copies text into out (kNumberTextSize bytes) behind an optional "$".
-static void putItem(char *out, bool dollarSign, const char *text, int length) {
+// Copies text into out (kNumberTextSize bytes) behind an optional "$";
+// returns the length written.
+static int putItem(char *out, bool dollarSign, const char *text, int length) {
   int at = dollarSign ? 1 : 0;
   if (length > kNumberTextSize - 1 - at) length = kNumberTextSize - 1 - at;
   out[0] = '$';
   std::memcpy(out + at, text, static_cast<size_t>(length));
   out[at + length] = 0;
+  return at + length;
 }
 
 // Reads a picture: $ and B in front (looked for as $, B, $, B) set the
@@ -73,7 +74,7 @@ PictureLayout readPicture(const char *picture) {
   layout.width = static_cast<short>(std::strlen(body));
   layout.showsDigits = std::strpbrk(body, "90") != nullptr;
   int positions = 0, decimals = 0;
-  splitAtPoint(body, positions, decimals);
+  splitAtPoint(body, layout.width, positions, decimals);
   layout.positions = static_cast<short>(positions);
   layout.decimals = static_cast<short>(decimals);
   return layout;
@@ -87,9 +88,9 @@ PictureLayout readPicture(const char *picture) {
 // from zero first. A number whose digits or sign do not all find a
 // position fills the picture's width with '#' instead of losing them (a
 // picture without 9 or 0 shows no number and prints as it stands).
-void applyPicture(const Variable &variable, char *out) {
+int applyPicture(const Variable &variable, char *out) {
   char number[kNumberTextSize];
-  numberText(variable, number);
+  int numberLength = numberText(variable, number);
   const PictureLayout &layout = variable.layout;
   char picture[kNumberTextSize];
   if (layout.width > 0) std::memcpy(picture, variable.picture + layout.body, static_cast<size_t>(layout.width));
@@ -98,14 +99,14 @@ void applyPicture(const Variable &variable, char *out) {
   int positions = layout.positions, decimals = layout.decimals;
 
   int integerChars = 0, numberDecimals = 0;
-  splitAtPoint(number, integerChars, numberDecimals);
+  splitAtPoint(number, numberLength, integerChars, numberDecimals);
 
   if (numberDecimals > decimals && number[integerChars + 1 + decimals] > '4') {
     double amount = halfUnit(decimals);
     double rounded = variable.realValue < 0 ? variable.realValue - amount
                                             : variable.realValue + amount;
-    formatGeneral(number, sizeof number, rounded, 0, 14);
-    splitAtPoint(number, integerChars, numberDecimals);
+    numberLength = formatGeneral(number, sizeof number, rounded, 0, 14);
+    splitAtPoint(number, numberLength, integerChars, numberDecimals);
   }
 
   int reader = integerChars - 1;
@@ -128,7 +129,7 @@ void applyPicture(const Variable &variable, char *out) {
     if (c != '9' && c != '0') continue;
     c = taken < numberDecimals ? decimal[taken++] : '0';
   }
-  squeezeBlanks(picture);
+  int length = squeezeBlanks(picture);
 
   bool showsZero = std::strpbrk(picture, "123456789") == nullptr;
   if (layout.showsDigits && losesCharacters(number, reader + 1, showsZero)) {
@@ -136,11 +137,10 @@ void applyPicture(const Variable &variable, char *out) {
     if (width > kNumberTextSize - 1) width = kNumberTextSize - 1;
     std::memset(out, '#', static_cast<size_t>(width));
     out[width] = 0;
-  } else if (blankWhenZero && showsZero) {
-    putItem(out, false, " ", 1);
-  } else {
-    putItem(out, dollarSign, picture, static_cast<int>(std::strlen(picture)));
+    return width;
   }
+  if (blankWhenZero && showsZero) return putItem(out, false, " ", 1);
+  return putItem(out, dollarSign, picture, length);
 }
 
 // One item to the report: two blanks for null, a text as it is (cut to
@@ -152,8 +152,7 @@ static void printItem(Job &job, const Variable &variable) {
     return emitRptText(job, variable.textValue, cutLength(variable.textValue, kRpfLineSize));
   }
   char *line = job.sql.rpfLine;
-  applyPicture(variable, line);
-  emitRptText(job, line, static_cast<int>(std::strlen(line)));
+  emitRptText(job, line, applyPicture(variable, line));
 }
 
 // .PRINT name ...

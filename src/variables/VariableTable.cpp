@@ -136,7 +136,7 @@ void storeText(Variable &variable, const char *text) {
 }
 
 // Bytes below 32 count as blanks; words are kept with one blank between.
-void squeezeBlanks(char *text) {
+int squeezeBlanks(char *text) {
   char *out = text;
   bool pendingBlank = false;
   for (const char *in = text; *in != 0; ++in) {
@@ -149,22 +149,23 @@ void squeezeBlanks(char *text) {
     *out++ = *in;
   }
   *out = 0;
+  return static_cast<int>(out - text);
 }
 
 // The text of "%12d" or "%20.14g" with its padding blanks dropped: the same
 // conversion without the width gives it directly.
-void numberText(const Variable &variable, char *out) {
+int numberText(const Variable &variable, char *out) {
+  int length = 0;
   switch (variable.kind) {
-    case VariableKind::Integer:
-      formatInteger(out, kNumberTextSize, variable.intValue, 0);
-      break;
-    case VariableKind::Real:
-      formatGeneral(out, kNumberTextSize, variable.realValue, 0, 14);
-      break;
-    case VariableKind::Text:
-      out[0] = 0;
-      break;
+    case VariableKind::Integer: length = formatInteger(out, kNumberTextSize, variable.intValue, 0); break;
+    case VariableKind::Real: length = formatGeneral(out, kNumberTextSize, variable.realValue, 0, 14); break;
+    case VariableKind::Text: break;
   }
+  if (length <= 0) {                    // text, or (never for these sizes) no room
+    out[0] = 0;
+    return 0;
+  }
+  return length;
 }
 
 int realToInt(double value) {

@@ -79,17 +79,19 @@ void execTell(Job &job, const ScriptLine &line);
 void execAsk(Job &job, const ScriptLine &line);
 void execPrint(Job &job, const ScriptLine &line);
 
-// Collapse blank runs to one blank, drop leading and trailing blanks.
-void squeezeBlanks(char *text);
-// "%12d" or "%20.14g" squeezed, into out (kNumberTextSize bytes).
-void numberText(const Variable &variable, char *out);
+// Collapse blank runs to one blank, drop leading and trailing blanks;
+// returns the new length.
+int squeezeBlanks(char *text);
+// "%12d" or "%20.14g" squeezed, into out (kNumberTextSize bytes); returns
+// its length.
+int numberText(const Variable &variable, char *out);
 // The layout of a picture, for the variable declared with it.
 PictureLayout readPicture(const char *picture);
 // Edit a numeric variable by its picture (as its layout has it) into out
 // (kNumberTextSize bytes).
 // A number whose digits or sign do not all find a place prints as '#'
-// filling the picture's width.
-void applyPicture(const Variable &variable, char *out);
+// filling the picture's width. Returns the length of the text.
+int applyPicture(const Variable &variable, char *out);
 
 // The bytes printf gives for "%*d", "%*.*g" and "%*.*f" (C locale), into out
 // of size bytes with the terminating zero; returns the length, or -1 when

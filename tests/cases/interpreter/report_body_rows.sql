@@ -1,0 +1,4 @@
+CREATE TABLE emp (ename VARCHAR2(10), sal NUMBER(7,2), deptno VARCHAR2(4), hired DATE);
+INSERT INTO emp VALUES ('SMITH', 800, '20', '1980-12-17');
+INSERT INTO emp VALUES ('ALLEN', -160.5, NULL, '1981-02-20 10:30:00');
+INSERT INTO emp VALUES ('KING', 0.05, '10', 'not a date');
