@@ -28,7 +28,9 @@ if command -v lintian > /dev/null; then
   grep '^E:' lintian.txt && fail "lintian errors"
 fi
 size=$(dpkg-deb -f "$deb" Installed-Size)
-[ "$size" -lt 2000 ] || fail "installed size $size KB"
+# SQLite is linked into the program (about 1.5 MB); an unstripped build is
+# several times the limit.
+[ "$size" -lt 3000 ] || fail "installed size $size KB"
 
 # dpkg (run as apt would) waits while apt or another dpkg holds its lock.
 dpkg_locked() {  # dpkg-arguments...
