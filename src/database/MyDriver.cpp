@@ -29,6 +29,7 @@
 #include "database/ClassLibrary.h"
 #include "database/DateText.h"
 #include "database/DriverLink.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ class MyCursor final : public DbCursor {
     for (size_t i = 0; i < work.size(); ++i) bindTo(work[i], binds[i]);
     spill_ = std::tmpfile();
     bool ok = spill_ != nullptr && mysql_stmt_bind_result(stmt_, binds.data()) == 0;
-    if (!spill_) link_->setError(-1, "no temporary file for the rows of a result set");
+    if (!spill_) link_->setError(-1, messageText(Msg::DriverNoSpill));
     for (int result = 0; ok;) {
       result = mysql_stmt_fetch(stmt_);
       if (result == MYSQL_NO_DATA) break;
@@ -316,7 +317,7 @@ class MyCursor final : public DbCursor {
 
   StepResult spillFault() {
     closeSpill();
-    link_->setError(-1, "the rows set aside in a temporary file cannot be read back");
+    link_->setError(-1, messageText(Msg::DriverSpillUnreadable));
     return StepResult::Error;
   }
 
@@ -511,7 +512,7 @@ class MyDriver final : public DbDriver {
     char path[64];
     int fd = writeOptionFile(myOptionFileText(settings), path, sizeof path);
     if (fd < 0) {
-      link.setError(-1, "cannot hand the connection's options to the client library");
+      link.setError(-1, messageText(Msg::DriverOptions));
       return 1;
     }
     bool ok = connectBoth(settings, path);
@@ -644,7 +645,7 @@ class MyDriver final : public DbDriver {
     MyLink &link = *link_;
     link.conn = mysql_init(nullptr);
     if (!link.conn) {
-      link.setError(-1, "out of memory");
+      link.setError(-1, messageText(Msg::DriverOutOfMemory));
       return false;
     }
     if (!openConnection(link.conn, settings, path)) {
@@ -689,7 +690,7 @@ class MyDriver final : public DbDriver {
   }
 
   int notConnected() {
-    link_->setError(-1, "not connected");
+    link_->setError(-1, messageText(Msg::DriverNotConnected));
     return 1;
   }
 
@@ -745,7 +746,7 @@ bool parseUri(const std::string &uri, MyConnectSettings *s, std::string *reason)
     size_t colon = who.find(':');
     if (!decode(who.substr(0, colon), &s->user) ||
         (colon != std::string::npos && !decode(who.substr(colon + 1), &s->password))) {
-      *reason = "a broken percent escape in the URI";
+      *reason = messageText(Msg::DriverUriEscape);
       return false;
     }
   }
@@ -759,7 +760,7 @@ bool parseUri(const std::string &uri, MyConnectSettings *s, std::string *reason)
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   std::string decodedHost;
   if (!decode(host, &decodedHost) || !decode(path, &s->database)) {
-    *reason = "a broken percent escape in the URI";
+    *reason = messageText(Msg::DriverUriEscape);
     return false;
   }
   if (!decodedHost.empty() && decodedHost.front() == '/') {
@@ -768,7 +769,7 @@ bool parseUri(const std::string &uri, MyConnectSettings *s, std::string *reason)
     s->host = decodedHost;
   }
   if (!port.empty() && !readPort(port, &s->port)) {
-    *reason = "the port of the URI is not a number from 1 to 65535: " + port;
+    *reason = std::string(messageText(Msg::DriverUriPort)) + port;
     return false;
   }
   size_t from = 0;
@@ -777,7 +778,7 @@ bool parseUri(const std::string &uri, MyConnectSettings *s, std::string *reason)
     std::string pair = query.substr(from, amp == std::string::npos ? std::string::npos : amp - from), line;
     if (!pair.empty()) {
       if (!decode(pair, &line) || line.find('\n') != std::string::npos) {
-        *reason = "a broken parameter in the URI: " + pair;
+        *reason = std::string(messageText(Msg::DriverUriParameter)) + pair;
         return false;
       }
       s->options.push_back(line);
@@ -811,7 +812,7 @@ bool parseMyConnect(const char *text, MyConnectSettings *settings, std::string *
     if (p == start) break;
     std::string word(start, p);
     if (word.front() == '=') {
-      *reason = "an option without a name: " + word;
+      *reason = std::string(messageText(Msg::DriverOptionNoName)) + word;
       return false;
     }
     settings->options.push_back(word);

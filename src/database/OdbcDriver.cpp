@@ -23,6 +23,7 @@
 #include "database/ClassLibrary.h"
 #include "database/DriverLink.h"
 #include "database/SqliteDriver.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ struct OdbcLink : DriverLink<OdbcCursor> {
       if (written < 0) break;
       used = std::min(sizeof errorText - 1, used + static_cast<size_t>(written));
     }
-    if (errorNumber == 0) setError(1, "unknown ODBC error");
+    if (errorNumber == 0) setError(1, messageText(Msg::OdbcUnknownError));
   }
 };
 
@@ -565,12 +566,12 @@ class OdbcDriver final : public DbDriver {
     OdbcLink &link = *link_;
     link.clearError();
     if (database == nullptr || database[0] == 0) {
-      link.setError(1, "no data source name");
+      link.setError(1, messageText(Msg::OdbcNoDataSource));
       return 1;
     }
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &link.env))) {
       link.env = SQL_NULL_HENV;
-      link.setError(1, "ODBC environment not available");
+      link.setError(1, messageText(Msg::OdbcNoEnvironment));
       return 1;
     }
     SQLSetEnvAttr(link.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
@@ -595,7 +596,7 @@ class OdbcDriver final : public DbDriver {
     } else {
       if (std::strlen(database) >= kOdbcNameSize || std::strlen(user) >= kOdbcNameSize ||
           std::strlen(password) >= kOdbcNameSize) {
-        link.setError(1, "data source name, user or password too long");
+        link.setError(1, messageText(Msg::OdbcNamesTooLong));
         close();
         return 1;
       }
@@ -799,7 +800,7 @@ class OdbcDriver final : public DbDriver {
   }
 
   int notConnected() {
-    link_->setError(1, "not connected");
+    link_->setError(1, messageText(Msg::DriverNotConnected));
     return 1;
   }
 

@@ -441,7 +441,7 @@ PGresult *PgLink::exchange(int statements, int keep) {
   clearError();
   errorPosition = 0;
   if (!conn) {
-    setError(1, "not connected");
+    setError(1, messageText(Msg::DriverNotConnected));
     return nullptr;
   }
   if (!PQsendQuery(conn, command.c_str())) {
@@ -473,7 +473,7 @@ PGresult *PgLink::receive(int statements, int keep) {
     ++count;
   }
   if (!failed && statements >= 0 && count != statements) {
-    setError(1, "a query must be a single statement");
+    setError(1, messageText(Msg::DriverOneStatement));
     failed = true;
   }
   if (!failed && !kept) {
@@ -673,7 +673,7 @@ class PgDriver final : public DbDriver {
     bool committed = std::strcmp(PQcmdStatus(result), "COMMIT") == 0;
     PQclear(result);
     if (!committed) {
-      link.setError(1, "[40000] the transaction was rolled back: a statement in it had failed");
+      link.setError(1, messageText(Msg::DriverRolledBack));
       return 1;
     }
     return 0;
@@ -760,7 +760,7 @@ class PgDriver final : public DbDriver {
   }
 
   int notConnected() {
-    link_->setError(1, "not connected");
+    link_->setError(1, messageText(Msg::DriverNotConnected));
     return 1;
   }
 
