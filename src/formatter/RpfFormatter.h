@@ -186,34 +186,33 @@ struct RpfFormatter {
 
 // --- Intake (Intake.cpp) ----------------------------------------------------
 
+// n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two overlapping moves
+// of one Word each (both read before either is written).
+template <class Word>
+inline void copyOverlapping(char *to, const char *from, size_t n) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
 // n bytes (at least 1) with fixed-size moves, which the compiler keeps
-// inline: two overlapping moves cover any length up to twice their size.
+// inline.
 inline void copyWordBytes(char *to, const char *from, size_t n) {
-  if (n >= 8) {
-    if (n > 16) {
-      std::memcpy(to, from, n);
-      return;
-    }
-    uint64_t head;
-    uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+  if (n > 16) {
+    std::memcpy(to, from, n);
+  } else if (n >= 8) {
+    copyOverlapping<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t head;
-    uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    copyOverlapping<uint32_t>(to, from, n);
   } else {
     to[0] = from[0];
     to[n >> 1] = from[n >> 1];
     to[n - 1] = from[n - 1];
   }
 }
-
 
 // One row of the command table: a name (upper case, without its prefix) and
 // its handler; nullptr for a known name that is refused.
