@@ -62,6 +62,12 @@ struct Watchdog {
 
 Watchdog watchdog;
 
+}  // namespace
+
+std::atomic<bool> stopAttention{false};
+
+namespace {
+
 sigset_t stopSignalSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -87,6 +93,7 @@ void requestStop(const char *reason) {
   if (watchdog.claimed.exchange(true)) return;
   printMessage(watchdog.reason, sizeof watchdog.reason, Msg::JobStopped, reason);
   watchdog.stopped.store(true);
+  stopAttention.store(true);
   // Wakes a wait on the console (the eventfd stays readable).
   uint64_t one = 1;
   if (watchdog.stopFd >= 0 && write(watchdog.stopFd, &one, sizeof one) < 0) {
@@ -241,13 +248,17 @@ void stopWatchdog() {
   // A stop belongs to the job that has ended.
   watchdog.claimed.store(false);
   watchdog.stopped.store(false);
+  stopAttention.store(watchdog.checksToStop.load() > 0);
   watchdog.settling.store(false);
   watchdog.announced.store(false);
 }
 
-void stopJobAtCheck(long checks) { watchdog.checksToStop.store(checks); }
+void stopJobAtCheck(long checks) {
+  watchdog.checksToStop.store(checks);
+  stopAttention.store(checks > 0 || watchdog.stopped.load());
+}
 
-bool stopRequested() {
+bool stopRequestedNow() {
   if (watchdog.checksToStop.load(std::memory_order_relaxed) > 0 && watchdog.checksToStop.fetch_sub(1) == 1) {
     requestStop("signal SIGTERM");
     wake();
@@ -261,9 +272,7 @@ void stopSettling() { watchdog.settling.store(true); }
 
 void abortAnnounced() { watchdog.announced.store(true); }
 
-void checkStop(Job &job) {
-  if (stopRequested()) abortJob(job);
-}
+void abortStopped(Job &job) { abortJob(job); }
 
 bool waitForInput(int fd) {
   pollfd fds[2] = {{fd, POLLIN, 0}, {watchdog.stopFd, POLLIN, 0}};

@@ -7,6 +7,8 @@
 
 #include <termios.h>
 
+#include <atomic>
+
 struct Job;
 
 // How long a stopped job may take to reach abortJob (a call the database
@@ -31,8 +33,12 @@ void stopJobAtCheck(long checks);
 // The job has ended: the watchdog goes.
 void stopWatchdog();
 
+// Raised while a stop is requested or a harness counts checks down to one:
+// the whole cost of a check that finds nothing is loading it.
+extern std::atomic<bool> stopAttention;
+bool stopRequestedNow();
 // Whether the job has been asked to stop; cheap enough for every statement.
-bool stopRequested();
+inline bool stopRequested() { return stopAttention.load(std::memory_order_relaxed) && stopRequestedNow(); }
 // The line saying why the job was stopped ("Job Stopped: ..."), or nullptr.
 const char *stopReason();
 // abortJob has begun: the database calls of the ending (rollback) are no
@@ -42,7 +48,10 @@ void stopSettling();
 // the process does not print them again.
 void abortAnnounced();
 // The job ends through abortJob if it was asked to stop.
-void checkStop(Job &job);
+void abortStopped(Job &job);
+inline void checkStop(Job &job) {
+  if (stopRequested()) abortStopped(job);
+}
 
 // A wait on the console (.ASK, the zero-divisor question, the password):
 // true when fd can be read, false at once when the job is asked to stop.

@@ -359,32 +359,28 @@ void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared) {
   runLine(job);
 }
 
-void feedScriptRpfLine(Job &job, const char *line) {
+bool feedKnownScriptRpfLine(Job &job, int record) {
+  const RpfFormatter &rpf = job.rpf;
+  if (record < 0 || static_cast<size_t>(record) >= rpf.scriptLineIndex.size()) return false;
+  int32_t index = rpf.scriptLineIndex[static_cast<size_t>(record)];
+  if (index < 0) return false;
+  feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)]);
+  return true;
+}
+
+void feedScriptRpfLine(Job &job, int record, const char *line) {
   RpfFormatter &rpf = job.rpf;
-  int key = job.script.cursor;
-  if (key < 0 || key > job.script.scriptLength) {
-    feedRpfLine(job, line);
+  RpfPreparedLine prepared;
+  if (record < 0 || !prepareRpfLine(line, prepared)) {
+    feedRpfLine(job, line);             // not a script line, or too long: refused there
     return;
   }
-  if (rpf.scriptLineIndex.size() != static_cast<size_t>(job.script.scriptLength) + 1)
-    rpf.scriptLineIndex.assign(static_cast<size_t>(job.script.scriptLength) + 1, -1);
-  int32_t &index = rpf.scriptLineIndex[static_cast<size_t>(key)];
-  if (index >= 0 && rpf.scriptLines[static_cast<size_t>(index)].source == line) {
-    feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
-    return;
-  }
-  ScriptRpfLine entry{line, {}};
-  if (!prepareRpfLine(line, entry.prepared)) {
-    feedRpfLine(job, line);             // too long: refused there
-    return;
-  }
-  if (index < 0) {
-    index = static_cast<int32_t>(rpf.scriptLines.size());
-    rpf.scriptLines.push_back(std::move(entry));
-  } else {
-    rpf.scriptLines[static_cast<size_t>(index)] = std::move(entry);
-  }
-  feedPreparedRpfLine(job, rpf.scriptLines[static_cast<size_t>(index)].prepared);
+  if (rpf.scriptLineIndex.size() <= static_cast<size_t>(record))
+    rpf.scriptLineIndex.resize(static_cast<size_t>(job.script.lineCount > record ? job.script.lineCount : record + 1), -1);
+  int32_t &index = rpf.scriptLineIndex[static_cast<size_t>(record)];
+  index = static_cast<int32_t>(rpf.scriptLines.size());
+  rpf.scriptLines.push_back(std::move(prepared));
+  feedPreparedRpfLine(job, rpf.scriptLines.back());
 }
 
 bool nextWord(Job &job) {

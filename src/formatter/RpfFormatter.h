@@ -81,12 +81,6 @@ struct RpfPreparedLine {
   std::vector<RpfWord> words;
 };
 
-// A text line of the script with its prepared form (feedScriptRpfLine).
-struct ScriptRpfLine {
-  std::string source;                   // the line as the script holds it
-  RpfPreparedLine prepared;
-};
-
 struct UnderlineField {
   int start = 0;                        // print range of the field at the request
   int end = 0;
@@ -139,9 +133,9 @@ struct RpfFormatter {
   char lastWord[kRpfInputSize] = {};    // Word once its line is done
   char lastWordMark[kRpfInputSize] = {};
   // Text lines of the script, prepared the first time each one runs; found
-  // by the script offset just after the line.
-  std::vector<int32_t> scriptLineIndex; // offset -> index in scriptLines, -1 none
-  std::vector<ScriptRpfLine> scriptLines;
+  // by the index of the line's record (a record's text never changes).
+  std::vector<int32_t> scriptLineIndex; // record -> index in scriptLines, -1 none
+  std::vector<RpfPreparedLine> scriptLines;
 
   // Tables and columns.
   RpfTable tables[kTableRecords] = {{1, 0, 0, 0, 1, 0}};  // record 0: the page
@@ -234,10 +228,14 @@ void feedRpfLine(Job &job, const char *line);
 bool prepareRpfLine(const char *line, RpfPreparedLine &prepared);
 // Format a prepared line, as feedRpfLine would format its text.
 void feedPreparedRpfLine(Job &job, const RpfPreparedLine &prepared);
-// Format a text line of the script just read (the script's cursor stands
-// after it): each line of the script is marked, cut and classified the
-// first time it runs only. Any other line is formatted as by feedRpfLine.
-void feedScriptRpfLine(Job &job, const char *line);
+// Text lines of the script (record: the index of the line's record, -1 for
+// a line from elsewhere) are marked, cut and classified the first time they
+// run only. feedKnownScriptRpfLine formats a record's line prepared before
+// and is false when there is none; feedScriptRpfLine prepares the line (its
+// text, zero-terminated) and formats it; a line from elsewhere is formatted
+// as by feedRpfLine.
+bool feedKnownScriptRpfLine(Job &job, int record);
+void feedScriptRpfLine(Job &job, int record, const char *line);
 // Make the next word of the line current; false when none is left.
 bool nextWord(Job &job);
 // Run the command that the current Word names, or set it as text.

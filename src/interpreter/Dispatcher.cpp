@@ -72,13 +72,12 @@ bool startsSql(Job &job, const ScriptLine &line) {
 
 // True the first time a script record is run (always for a line from
 // elsewhere): what its dot word warrants never changes after that.
-bool firstLook(Job &job, const ScriptLine &line) {
-  if (line.offset < 0) return true;
-  std::vector<bool> &looked = job.line.dotWordLooked;
-  size_t record = static_cast<size_t>(&line - job.script.lines.data());
-  if (looked.size() <= record) looked.resize(job.script.lines.size());
-  if (looked[record]) return false;
-  looked[record] = true;
+bool firstLook(Job &job, int record) {
+  if (record < 0) return true;
+  std::vector<uint8_t> &looked = job.line.dotWordLooked;
+  if (looked.size() <= static_cast<size_t>(record)) looked.resize(job.script.lines.size());
+  if (looked[static_cast<size_t>(record)]) return false;
+  looked[static_cast<size_t>(record)] = 1;
   return true;
 }
 
@@ -108,17 +107,17 @@ void appendSql(Job &job, const char *text) {
   q.sqlBuffer[q.sqlLength] = 0;
 }
 
-int dispatchStatement(Job &job, int macroSlot) { return runLine(job, decodeLineBuffer(job, macroSlot), macroSlot); }
+int dispatchStatement(Job &job, int macroSlot) { return runLine(job, decodeLineBuffer(job, macroSlot), macroSlot, -1); }
 
 // The dispatcher's steps, in their order; what the record cannot know
 // (a macro running, its line number, a statement being collected) is
 // looked up in SqlState.
-int runLine(Job &job, const ScriptLine &line, int macroSlot) {
+int runLine(Job &job, const ScriptLine &line, int macroSlot, int record) {
   LineState &l = job.line;
   SqlState &q = job.sql;
   checkStop(job);
   if (line.kind == ScriptLineKind::Blank) return 0;
-  if (line.offset >= 0) l.place = {static_cast<int>(&line - job.script.lines.data()), macroSlot};
+  if (record >= 0) l.place = {record, macroSlot};
   ++q.macroLineNo;
   l.pendingLine = line.text != l.lineBuffer ? &line : nullptr;
   if (job.job.runFlags & kFlagTrace) {
@@ -154,7 +153,7 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
     return 0;
   }
   if (line.kind == ScriptLineKind::Statement) {
-    l.record = line.offset >= 0 ? static_cast<int>(&line - job.script.lines.data()) : -1;
+    l.record = record;
     l.macroSlot = macroSlot;
     // .PRINT reads its record only; the report body's other lines use the buffer.
     if (line.statement != StatementKind::Print) settleLineBuffer(job);
@@ -168,15 +167,14 @@ int runLine(Job &job, const ScriptLine &line, int macroSlot) {
   }
   // A text line: output as written, with a warning when its first word
   // looks like a mistyped statement or command.
-  if (line.wordCount > 0 && line.words[0] == '.' && firstLook(job, line))
+  if (line.wordCount > 0 && line.words[0] == '.' && firstLook(job, record))
     warnDotWord(job, line.words, line.firstLength);
-  // The formatter prepares each line of
-  // the script once, keyed by the offset after the line, as the line
-  // reader would have left the cursor.
+  // The formatter prepares each line of the script once, the first time it
+  // runs; the copy into lineBuffer is needed for that time only.
   if (job.job.runMode != RunMode::RptOnly) {
+    if (feedKnownScriptRpfLine(job, record)) return 0;
     settleLineBuffer(job);
-    if (line.offset >= 0) job.script.cursor = line.offset + line.length + 1;
-    feedScriptRpfLine(job, l.lineBuffer);
+    feedScriptRpfLine(job, record, l.lineBuffer);
     return 0;
   }
   job.job.report.writeLine(line.text, static_cast<size_t>(line.length));
@@ -196,8 +194,8 @@ void runLines(Job &job, int macroSlot, int first, int endLine) {
   ScriptText &s = job.script;
   s.nextLine = first;
   while (s.nextLine < s.lineCount) {
-    const ScriptLine &line = s.lines[s.nextLine++];
-    if (runLine(job, line, macroSlot) == 1 && macroSlot > 0) return;
+    const int record = s.nextLine++;
+    if (runLine(job, s.lines[record], macroSlot, record) == 1 && macroSlot > 0) return;
     if (s.nextLine == endLine) return;
   }
 }

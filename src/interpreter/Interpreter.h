@@ -164,7 +164,7 @@ struct LineState {
   std::string cause;                    // what went wrong, for the cause line of an abort
   Msg message = Msg::None;              // the first catalogue entry written since cleared
   std::vector<std::string> warnedWords; // unknown dot words warned about (once each)
-  std::vector<bool> dotWordLooked;      // by record: its first dot word looked at (a
+  std::vector<uint8_t> dotWordLooked;   // by record: its first dot word looked at (a
                                         // report body runs its lines for every row)
 };
 
@@ -293,8 +293,9 @@ void settleFactored(Job &job);
 
 // Run the line in lineBuffer (decoded first); 1 for a ".." line, else 0.
 int dispatchStatement(Job &job, int macroSlot);
-// Run one decoded line; 1 for a ".." line, else 0.
-int runLine(Job &job, const ScriptLine &line, int macroSlot);
+// Run one decoded line, the script's record number record (-1 for a line
+// from elsewhere); 1 for a ".." line, else 0.
+int runLine(Job &job, const ScriptLine &line, int macroSlot, int record);
 // Put the current line into lineBuffer if it is not there yet: before
 // anything reads lineBuffer as the current line (messages, SQL, the
 // formatter's script lines).
