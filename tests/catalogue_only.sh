@@ -4,7 +4,7 @@
 # text of its own. Documents are not messages: the usage and --help text,
 # the dumps' layouts, the trace and the HTML/PDF markup (none of them is
 # written with these calls to a message stream), and layouts without words
-# ("%s: %s\n").
+# ("%s: %s\n"). A driver's own errors (setError) are catalogue entries too.
 #   catalogue_only.sh SOURCE-DIR
 set -u
 src=${1:?usage: catalogue_only.sh SOURCE-DIR}/src
@@ -13,6 +13,7 @@ found=$(grep -rnE --include='*.cpp' --include='*.h' \
   -e "f?printf\($stream, *\"[^\"]*[A-Za-z]{2}" \
   -e "fputs\(\"[^\"]*[A-Za-z]{2}[^\"]*\", *$stream\)" \
   -e '(failWith|rpfFail|layoutFail|takeNumber|failFetch|failOpen|writeMessage)\(job, *"' \
+  -e 'setError\([^,]*, *"' \
   "$src" | grep -v '^[^:]*/driver/Messages\.cpp:' | grep -vE 'Usage: |--help')
 if [ -n "$found" ]; then
   echo "message texts written outside the catalogue:"

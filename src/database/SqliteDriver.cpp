@@ -16,6 +16,7 @@
 #include "database/DriverLink.h"
 #include "database/SqliteDriver.h"
 #include "database/SqlText.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -380,7 +381,7 @@ class SqliteDriver final : public DbDriver {
     close();
     link_->clearError();
     if (database == nullptr || database[0] == 0) {
-      link_->setError(SQLITE_CANTOPEN, "no database name");
+      link_->setError(SQLITE_CANTOPEN, messageText(Msg::DriverNoDatabaseName));
       return 1;
     }
     // One thread uses the connection: SQLite's own mutex would only cost.
@@ -454,12 +455,12 @@ class SqliteDriver final : public DbDriver {
       return nullptr;
     }
     if (!stmt) {
-      link_->setError(SQLITE_ERROR, "no SQL statement");
+      link_->setError(SQLITE_ERROR, messageText(Msg::DriverNoStatement));
       return nullptr;
     }
     if (hasAnotherStatement(tail)) {
       sqlite3_finalize(stmt);
-      link_->setError(SQLITE_ERROR, "a query must be a single statement");
+      link_->setError(SQLITE_ERROR, messageText(Msg::DriverOneStatement));
       return nullptr;
     }
     return newCursor(stmt, sql);
@@ -603,7 +604,7 @@ class SqliteDriver final : public DbDriver {
   }
 
   int notConnected() {
-    link_->setError(SQLITE_MISUSE, "not connected");
+    link_->setError(SQLITE_MISUSE, messageText(Msg::DriverNotConnected));
     return 1;
   }
 

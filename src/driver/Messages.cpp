@@ -160,6 +160,8 @@ const MessageEntry kMessages[] = {
   // The drivers' own errors, shown where a server's would be.
   {Msg::DriverNotConnected, kProgramText, "not connected", Msg::None},
   {Msg::DriverOneStatement, kProgramText, "a query must be a single statement", Msg::None},
+  {Msg::DriverNoDatabaseName, kProgramText, "no database name", Msg::None},
+  {Msg::DriverNoStatement, kProgramText, "no SQL statement", Msg::None},
   {Msg::DriverRolledBack, kProgramText, "[40000] the transaction was rolled back: a statement in it had failed", Msg::None},
   {Msg::DriverNoSpill, kProgramText, "no temporary file for the rows of a result set", Msg::None},
   {Msg::DriverSpillUnreadable, kProgramText, "the rows set aside in a temporary file cannot be read back", Msg::None},

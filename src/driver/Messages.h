@@ -164,6 +164,8 @@ enum class Msg : int {
   // the drivers' own errors, shown as the server's
   DriverNotConnected,
   DriverOneStatement,
+  DriverNoDatabaseName,
+  DriverNoStatement,
   DriverRolledBack,
   DriverNoSpill,
   DriverSpillUnreadable,
