@@ -6,6 +6,7 @@
 
 #include "checker/Checker.h"
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 

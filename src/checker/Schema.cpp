@@ -8,6 +8,7 @@
 #include "checker/Checker.h"
 #include "database/SqlText.h"
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // that mix SQL and statements, and what is defined but never used.
 #include "checker/Checker.h"
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "database/ClassLibrary.h"
-#include "interpreter/Interpreter.h"
+#include "interpreter/Records.h"
 
 struct Job;
 

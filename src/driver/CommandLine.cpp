@@ -13,6 +13,7 @@
 #include "driver/Job.h"
 #include "driver/Signals.h"
 #include "formatter/Utf8Text.h"
+#include "interpreter/Interpreter.h"
 #include "output/Output.h"
 
 constexpr int kPasswordSize = 256;      // a password typed at the terminal

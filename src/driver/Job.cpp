@@ -7,6 +7,7 @@
 #include "driver/Job.h"
 #include "driver/Messages.h"
 #include "driver/Signals.h"
+#include "interpreter/Interpreter.h"
 
 static const char *shownName(const Job &job) { return job.job.jobName ? job.job.jobName : "(null)"; }
 

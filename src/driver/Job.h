@@ -11,7 +11,7 @@
 #include "driver/Progress.h"
 #include "formatter/PageSink.h"
 #include "formatter/RpfFormatter.h"
-#include "interpreter/Interpreter.h"
+#include "interpreter/Records.h"
 #include "output/ReportStream.h"
 #include "variables/Variables.h"
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 // clang-format off
 const MessageEntry kMessages[] = {

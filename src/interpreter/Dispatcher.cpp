@@ -8,6 +8,7 @@
 #include "driver/Job.h"
 #include "driver/Messages.h"
 #include "driver/Signals.h"
+#include "interpreter/Interpreter.h"
 
 // The RPT statements, in the order of StatementKind.
 const Statement kStatements[] = {

@@ -5,6 +5,7 @@
 
 #include "driver/Job.h"
 #include "driver/Messages.h"
+#include "interpreter/Interpreter.h"
 
 int findMacro(Job &job, const char *name) {
   const MacroTable &m = job.macros;

@@ -7,6 +7,7 @@
 
 #include "driver/Job.h"
 #include "driver/Messages.h"
+#include "interpreter/Interpreter.h"
 
 // Refused when a macro calls itself (directly or through others) without end.
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 // Store a name in a pool; false when it does not fit.
 static const char *poolName(char *pool, int &used, const char *name) {

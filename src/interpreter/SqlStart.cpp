@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 

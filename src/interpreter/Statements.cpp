@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "driver/Job.h"
 #include "driver/Messages.h"
+#include "interpreter/Interpreter.h"
 
 // Length of the part before the first point, and of the part after it
 // (-1 when there is no point).

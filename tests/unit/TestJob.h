@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 class TestJob {
  public:

@@ -8,6 +8,7 @@
 
 #include "database/OracleSql.h"
 #include "driver/Job.h"
+#include "interpreter/Interpreter.h"
 
 namespace {
 
