@@ -75,9 +75,7 @@ bool dateArgument(sqlite3_context *context, sqlite3_value *value, const char *na
                    date)) {
     return true;
   }
-  char message[80];
-  std::snprintf(message, sizeof message, "%s(): value is not a date", name);
-  sqlite3_result_error(context, message, -1);
+  resultError(context, Msg::SqlNotADate, name);
   return false;
 }
 
@@ -85,7 +83,7 @@ namespace {
 
 // A date as ISO text, the time left out at midnight unless always is set.
 void resultIsoDate(sqlite3_context *context, const DateParts &d, bool always) {
-  if (d.year < 1 || d.year > 9999) return sqlite3_result_error(context, "year must be between 1 and 9999", -1);
+  if (d.year < 1 || d.year > 9999) return resultError(context, Msg::SqlYearRange);
   char text[24];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
                 d.second);
@@ -212,12 +210,12 @@ void addMonthsFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
   DateParts d;
   std::int64_t months;
   if (!dateArgument(context, argv[0], "add_months", &d) || !integerArgument(context, argv[1], &months)) return;
-  if (months > 120000 || months < -120000) return sqlite3_result_error(context, "year must be between 1 and 9999", -1);
+  if (months > 120000 || months < -120000) return resultError(context, Msg::SqlYearRange);
   long index = monthIndex(d.year, d.month) + static_cast<long>(months);
   DateParts result = d;
   result.year = static_cast<int>(index / 12);
   result.month = static_cast<int>(index % 12) + 1;
-  if (index < 12) return sqlite3_result_error(context, "year must be between 1 and 9999", -1);
+  if (index < 12) return resultError(context, Msg::SqlYearRange);
   int last = lastDayOfMonth(result.year, result.month);
   if (d.day == lastDayOfMonth(d.year, d.month) || d.day > last) result.day = last;
   resultDate(context, result);
@@ -265,7 +263,7 @@ void nextDayFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
   DateParts d;
   if (!dateArgument(context, argv[0], "next_day", &d)) return;
   int target = weekdayNamed(reinterpret_cast<const char *>(sqlite3_value_text(argv[1])));
-  if (target < 0) return sqlite3_result_error(context, "not a valid day of the week", -1);
+  if (target < 0) return resultError(context, Msg::SqlNotAWeekday);
   int ahead = (target - weekdayOf(d) + 7) % 7;
   DateParts result = dateAt(daysFromCivil(d.year, d.month, d.day) + (ahead == 0 ? 7 : ahead), secondsOfDay(d));
   resultDate(context, result);
@@ -286,7 +284,7 @@ void roundDate(sqlite3_context *context, int argc, sqlite3_value **argv, bool ro
   if (!dateArgument(context, argv[0], round ? "round" : "trunc", &d)) return;
   DateUnit unit = DateUnit::Day;
   if (argc == 2 && !dateUnitOf(reinterpret_cast<const char *>(sqlite3_value_text(argv[1])), &unit)) {
-    return sqlite3_result_error(context, "date format not recognized", -1);
+    return resultError(context, Msg::SqlDateFormat);
   }
   resultDate(context, roundDateTo(d, unit, round));
 }

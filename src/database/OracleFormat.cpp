@@ -344,7 +344,7 @@ int readName(const char *&s, const char *const *names, int count) {
 const char *readElement(Element element, const char *&s, DateReading &r) {
   long value = 0;
   auto digits = [&](int most) { return (value = readDigits(s, most)) >= 0; };
-  const char *notNumeric = "a non-numeric character was found where a numeric was expected";
+  const char *notNumeric = messageText(Msg::SqlNonNumeric);
   switch (element) {
     case Element::FillMode: case Element::Exact: return nullptr;
     case Element::Year4: return digits(4) ? (r.year = static_cast<int>(value), nullptr) : notNumeric;
@@ -370,12 +370,12 @@ const char *readElement(Element element, const char *&s, DateReading &r) {
     case Element::Month: return digits(2) ? (r.month = static_cast<int>(value), nullptr) : notNumeric;
     case Element::MonthName: case Element::MonthAbbrev: {
       int month = readName(s, kMonths, 12);
-      return month < 0 ? "not a valid month" : (r.month = month + 1, nullptr);
+      return month < 0 ? messageText(Msg::SqlNotAMonth) : (r.month = month + 1, nullptr);
     }
     case Element::DayName: case Element::DayAbbrev:
-      return readName(s, kDays, 7) < 0 ? "not a valid day of the week" : nullptr;
+      return readName(s, kDays, 7) < 0 ? messageText(Msg::SqlNotAWeekday) : nullptr;
     case Element::Weekday:
-      return digits(1) && value >= 1 && value <= 7 ? nullptr : "day of week must be between 1 and 7";
+      return digits(1) && value >= 1 && value <= 7 ? nullptr : messageText(Msg::SqlWeekdayRange);
     case Element::Day: return digits(2) ? (r.day = static_cast<int>(value), nullptr) : notNumeric;
     case Element::DayOfYear: return digits(3) ? (r.dayOfYear = static_cast<int>(value), nullptr) : notNumeric;
     case Element::Julian: return digits(7) ? (r.julian = value, nullptr) : notNumeric;
@@ -395,10 +395,10 @@ const char *readElement(Element element, const char *&s, DateReading &r) {
           return nullptr;
         }
       }
-      return "AM/A.M. or PM/P.M. required";
+      return messageText(Msg::SqlMeridian);
     }
     case Element::Century: case Element::Quarter: case Element::YearWeek: case Element::MonthWeek:
-      return "format code cannot appear in date input format";
+      return messageText(Msg::SqlInputFormatCode);
   }
   return nullptr;
 }
@@ -423,27 +423,27 @@ const char *completeDate(const DateReading &r, DateParts *date) {
   d.year = r.year >= 0 ? r.year : r.twoDigitYear >= 0 ? centuryYear(r.twoDigitYear, r.roundYear) : now.year;
   d.month = r.month >= 0 ? r.month : now.month;
   d.day = r.day >= 0 ? r.day : 1;
-  if (d.year < 1 || d.year > 9999) return "year must be between 1 and 9999";
+  if (d.year < 1 || d.year > 9999) return messageText(Msg::SqlYearRange);
   if (r.julian >= 0) {
-    if (r.julian < 1721424 || r.julian > 5373484) return "julian date must be between 1721424 and 5373484";
+    if (r.julian < 1721424 || r.julian > 5373484) return messageText(Msg::SqlJulianRange);
     d = civilFromDays(r.julian - kJulianOfEpoch);
   } else if (r.dayOfYear >= 0) {
     int days = lastDayOfMonth(d.year, 2) == 29 ? 366 : 365;
-    if (r.dayOfYear < 1 || r.dayOfYear > days) return "day of year must be between 1 and 365 (366 for leap year)";
+    if (r.dayOfYear < 1 || r.dayOfYear > days) return messageText(Msg::SqlDayOfYearRange);
     d = civilFromDays(daysFromCivil(d.year, 1, 1) + r.dayOfYear - 1);
   }
-  if (d.month < 1 || d.month > 12) return "not a valid month";
-  if (d.day < 1 || d.day > lastDayOfMonth(d.year, d.month)) return "day of month must be between 1 and last day of month";
+  if (d.month < 1 || d.month > 12) return messageText(Msg::SqlNotAMonth);
+  if (d.day < 1 || d.day > lastDayOfMonth(d.year, d.month)) return messageText(Msg::SqlDayOfMonthRange);
   if (r.secondsOfDay >= 0) {
-    if (r.secondsOfDay > 86399) return "seconds in day must be between 0 and 86399";
+    if (r.secondsOfDay > 86399) return messageText(Msg::SqlSecondsOfDayRange);
     d.hour = r.secondsOfDay / 3600, d.minute = r.secondsOfDay / 60 % 60, d.second = r.secondsOfDay % 60;
   } else {
-    if (r.hour12 && (r.hour < 1 || r.hour > 12)) return "hour must be between 1 and 12";
+    if (r.hour12 && (r.hour < 1 || r.hour > 12)) return messageText(Msg::SqlHour12Range);
     d.hour = r.hour < 0 ? 0 : r.hour12 ? r.hour % 12 + (r.pm ? 12 : 0) : r.hour;
     d.minute = r.minute, d.second = r.second;
-    if (d.hour > 23) return "hour must be between 0 and 23";
-    if (d.minute > 59) return "minutes must be between 0 and 59";
-    if (d.second > 59) return "seconds must be between 0 and 59";
+    if (d.hour > 23) return messageText(Msg::SqlHour24Range);
+    if (d.minute > 59) return messageText(Msg::SqlMinuteRange);
+    if (d.second > 59) return messageText(Msg::SqlSecondRange);
   }
   *date = d;
   return nullptr;
@@ -461,7 +461,7 @@ const char *readOracleDate(const char *s, const char *format, DateParts *date) {
     if (*p == '"') {                    // quoted text must be there
       for (++p; *p && *p != '"'; ++p, ++s) {
         if (std::tolower(static_cast<unsigned char>(*p)) != std::tolower(static_cast<unsigned char>(*s))) {
-          return "literal does not match format string";
+          return messageText(Msg::SqlLiteralMismatch);
         }
       }
       if (*p) ++p;
@@ -474,13 +474,13 @@ const char *readOracleDate(const char *s, const char *format, DateParts *date) {
     }
     Element element;
     int length;
-    if (!matchElement(p, &element, &length)) return "date format not recognized";
+    if (!matchElement(p, &element, &length)) return messageText(Msg::SqlDateFormat);
     if (element == Element::Year2 && (p[0] == 'R' || p[0] == 'r')) r.roundYear = true;
     if (const char *error = readElement(element, s, r)) return error;
     p += length;
   }
   while (*s == ' ') ++s;
-  if (*s) return "date format picture ends before converting entire input string";
+  if (*s) return messageText(Msg::SqlPictureEnds);
   return completeDate(r, date);
 }
 
@@ -488,8 +488,9 @@ const char *readOracleDate(const char *s, const char *format, DateParts *date) {
 
 // The error of a format that fits no number: one with digit positions
 // was meant for a number, any other for a date.
-const char *numberFormatError(const char *format) {
-  return std::strpbrk(format, "09") ? "invalid number format model" : "to_char(): value is not a date";
+void numberFormatError(sqlite3_context *context, const char *format) {
+  if (std::strpbrk(format, "09")) return resultError(context, Msg::SqlNumberModel);
+  resultError(context, Msg::SqlNotADate, "to_char");
 }
 
 // TO_CHAR of a number with a number format; TM (text minimum) is the
@@ -502,12 +503,12 @@ void numberToChar(sqlite3_context *context, const OracleNumber &number, const ch
     return sqlite3_result_text(context, text, -1, SQLITE_TRANSIENT);
   }
   NumberModel model;
-  if (!parseNumberModel(format, &model)) return sqlite3_result_error(context, numberFormatError(format), -1);
+  if (!parseNumberModel(format, &model)) return numberFormatError(context, format);
   char out[kSqliteToCharSize];
   Writer w{out, sizeof out};
   out[0] = 0;
   formatNumber(number, model, w);
-  if (w.overflow) return sqlite3_result_error(context, "to_char(): result too long", -1);
+  if (w.overflow) return resultError(context, Msg::SqlResultTooLong, "to_char");
   sqlite3_result_text(context, out, w.length, SQLITE_TRANSIENT);
 }
 
@@ -545,18 +546,18 @@ void toCharFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
   if (type == SQLITE_TEXT && parseIsoDate(text, sqlite3_value_bytes(value), false, &date)) {
     char out[kSqliteToCharSize];
     int length = formatOracleDate(date, format, out, sizeof out);
-    if (length < 0) return sqlite3_result_error(context, "date format not recognized", -1);
+    if (length < 0) return resultError(context, Msg::SqlDateFormat);
     return sqlite3_result_text(context, out, length, SQLITE_TRANSIENT);
   }
   NumberModel model;
   bool textMinimum = strcasecmp(format, "TM") == 0 || strcasecmp(format, "TM9") == 0;
   if (type == SQLITE_TEXT && (textMinimum || parseNumberModel(format, &model))) {
     if (!parseOracleNumber(text, sqlite3_value_bytes(value), &number)) {
-      return sqlite3_result_error(context, "invalid number", -1);
+      return resultError(context, Msg::SqlInvalidNumber);
     }
     return numberToChar(context, number, format);
   }
-  sqlite3_result_error(context, "to_char(): value is not a date", -1);
+  resultError(context, Msg::SqlNotADate, "to_char");
 }
 
 // TO_DATE(text[, format[, nls]]): without a format ISO text, or Oracle's
@@ -571,16 +572,14 @@ void toDateFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
     if (std::strlen(text.text) == static_cast<size_t>(text.length) && !readOracleDate(text.text, "DD-MON-RR", &date)) {
       return resultDate(context, date);
     }
-    return sqlite3_result_error(context, "to_date(): value is not a date", -1);
+    return resultError(context, Msg::SqlNotADate, "to_date");
   }
   const char *format = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
   const char *error = std::strlen(text.text) != static_cast<size_t>(text.length)
-                          ? "literal does not match format string"
+                          ? messageText(Msg::SqlLiteralMismatch)
                           : readOracleDate(text.text, format, &date);
   if (!error) return resultDate(context, date);
-  char message[160];
-  std::snprintf(message, sizeof message, "to_date(): %s", error);
-  sqlite3_result_error(context, message, -1);
+  resultError(context, Msg::SqlToDate, error);
 }
 
 // TO_NUMBER(text[, format[, nls]]).
@@ -597,11 +596,11 @@ void toNumberFunction(sqlite3_context *context, int argc, sqlite3_value **argv) 
   } else {
     NumberModel model;
     if (!parseNumberModel(reinterpret_cast<const char *>(sqlite3_value_text(argv[1])), &model)) {
-      return sqlite3_result_error(context, "invalid number format model", -1);
+      return resultError(context, Msg::SqlNumberModel);
     }
     read = readNumber(text, length, model, &number);
   }
-  if (!read) return sqlite3_result_error(context, "invalid number", -1);
+  if (!read) return resultError(context, Msg::SqlInvalidNumber);
   if (number.isInteger) return sqlite3_result_int64(context, number.integer);
   resultNumber(context, number.real);
 }

@@ -17,6 +17,11 @@
 #include <span>
 
 #include "database/DateText.h"
+#include "driver/Messages.h"
+
+// An SQL function's error: the catalogue entry's text, a printf format of
+// the arguments that follow.
+void resultError(sqlite3_context *context, Msg id, ...);
 
 // One function as it is registered: every arity from fewest to most.
 struct OracleFunction {

@@ -17,11 +17,7 @@ constexpr double kInt64Limit = 9223372036854775808.0;   // 2^63
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Oracle's error for an argument outside a function's domain.
-void outOfRange(sqlite3_context *context, const char *name) {
-  char message[80];
-  std::snprintf(message, sizeof message, "%s(): argument is out of range", name);
-  sqlite3_result_error(context, message, -1);
-}
+void outOfRange(sqlite3_context *context, const char *name) { resultError(context, Msg::SqlOutOfRange, name); }
 
 }  // namespace
 
@@ -82,7 +78,7 @@ bool numberArgument(sqlite3_context *context, sqlite3_value *value, OracleNumber
     default:
       break;
   }
-  sqlite3_result_error(context, "invalid number", -1);
+  resultError(context, Msg::SqlInvalidNumber);
   return false;
 }
 
@@ -95,7 +91,7 @@ bool integerArgument(sqlite3_context *context, sqlite3_value *value, std::int64_
   }
   double whole = std::trunc(number.real);
   if (!(std::fabs(whole) < kInt64Limit)) {
-    sqlite3_result_error(context, "numeric overflow", -1);
+    resultError(context, Msg::SqlNumericOverflow);
     return false;
   }
   *integer = static_cast<std::int64_t>(whole);
@@ -285,7 +281,7 @@ void modFunction(sqlite3_context *context, int, sqlite3_value **argv) {
 void remainderFunction(sqlite3_context *context, int, sqlite3_value **argv) {
   OracleNumber m, n;
   if (!twoNumbers(context, argv, &m, &n)) return;
-  if (n.value() == 0) return sqlite3_result_error(context, "divisor is equal to zero", -1);
+  if (n.value() == 0) return resultError(context, Msg::SqlDivisorZero);
   if (m.isInteger && n.isInteger && n.integer != -1 && n.integer != std::numeric_limits<std::int64_t>::min()) {
     std::int64_t r = m.integer % n.integer;
     std::int64_t size = n.integer > 0 ? n.integer : -n.integer;   // |n|, compared with 2|r|
@@ -337,7 +333,7 @@ void absFunction(sqlite3_context *context, int, sqlite3_value **argv) {
   if (!oneNumber(context, argv[0], &n)) return;
   if (!n.isInteger) return resultNumber(context, std::fabs(n.real));
   if (n.integer == std::numeric_limits<std::int64_t>::min()) {
-    return sqlite3_result_error(context, "integer overflow", -1);
+    return resultError(context, Msg::SqlIntegerOverflow);
   }
   sqlite3_result_int64(context, n.integer < 0 ? -n.integer : n.integer);
 }
@@ -358,7 +354,7 @@ void powerFunction(sqlite3_context *context, int, sqlite3_value **argv) {
   if (base < 0 && exponent != std::trunc(exponent)) return outOfRange(context, "power");
   if (base == 0 && exponent < 0) return outOfRange(context, "power");
   double result = std::pow(base, exponent);
-  if (!std::isfinite(result)) return sqlite3_result_error(context, "numeric overflow", -1);
+  if (!std::isfinite(result)) return resultError(context, Msg::SqlNumericOverflow);
   resultNumber(context, result);
 }
 

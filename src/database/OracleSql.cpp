@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "database/SqliteDriver.h"
+#include "driver/Messages.h"
 
 namespace {
 
@@ -172,18 +173,18 @@ bool isBareSysdate(const std::vector<Token> &tokens, size_t i, bool dualColumn) 
 
 // Where a construct will not run, for the warnings.
 const char *placeOf(const SqlBackend *backend) {
-  if (backend == nullptr) return "outside Oracle";
+  if (backend == nullptr) return messageText(Msg::MigrateOutsideOracle);
   switch (*backend) {
     case SqlBackend::Sqlite:
-      return "on SQLite";
+      return messageText(Msg::MigrateOnSqlite);
     case SqlBackend::Postgres:
-      return "on PostgreSQL";
+      return messageText(Msg::MigrateOnPostgres);
     case SqlBackend::MariaDb:
-      return "on MariaDB";
+      return messageText(Msg::MigrateOnMariaDb);
     case SqlBackend::Other:
       break;
   }
-  return "here";
+  return messageText(Msg::MigrateHere);
 }
 
 bool isComparison(const std::vector<Token> &tokens, size_t i) {
@@ -788,7 +789,7 @@ std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBack
   if (backend && *backend == SqlBackend::Other) return found;
   bool mariaDb = backend && *backend == SqlBackend::MariaDb;
   bool sqlite = !backend || *backend == SqlBackend::Sqlite;
-  std::string where = placeOf(backend);
+  const char *where = placeOf(backend);
   std::vector<Token> tokens = tokenize(sql);
   bool concatSeen = false;
   size_t offset = 0;
@@ -796,26 +797,21 @@ std::vector<OracleConstruct> findOracleConstructs(const char *sql, const SqlBack
     const Token &token = tokens[i];
     size_t next = nextSolid(tokens, i), before = previousSolid(tokens, i);
     if (!mariaDb && isWord(token, "ROWNUM")) {
-      found.push_back({offset, "ROWNUM does not run " + where + ": limit the rows instead (ROWNUM <= 10 -> LIMIT 10)"});
+      found.push_back({offset, formatMessage(Msg::MigrateRownum, where)});
     } else if (isOther(token, '(') && solidIsOther(tokens, next, '+') && solidIsOther(tokens, nextSolid(tokens, next), ')')) {
-      found.push_back({offset, "(+) outer joins do not run " + where +
-                                   ": write a LEFT JOIN (FROM a, b WHERE a.id = b.id(+) -> FROM a LEFT JOIN b ON a.id = b.id)"});
+      found.push_back({offset, formatMessage(Msg::MigrateOuterJoin, where)});
     } else if (isWord(token, "CONNECT") && solidIsWord(tokens, next, "BY")) {
-      found.push_back({offset, "CONNECT BY does not run " + where +
-                                   ": write a recursive query (START WITH ... CONNECT BY PRIOR id = parent -> WITH RECURSIVE)"});
+      found.push_back({offset, formatMessage(Msg::MigrateConnectBy, where)});
     } else if (token.kind == TokenKind::Quoted && token.text == "''" && (isComparison(tokens, before) || isComparison(tokens, next))) {
-      found.push_back({offset, "'' is NULL on Oracle but an empty text " + where + ": compare with NULL instead (x = '' -> x IS NULL)" +
-                                   (mariaDb ? ", or add EMPTY_STRING_IS_NULL to the server's sql_mode" : "")});
+      found.push_back({offset, formatMessage(Msg::MigrateEmptyText, where, mariaDb ? messageText(Msg::MigrateEmptyTextMode) : "")});
     } else if (!mariaDb && !concatSeen && isOther(token, '|') && i + 1 < tokens.size() && isOther(tokens[i + 1], '|') &&
                (mayBeNull(tokens, before) || mayBeNull(tokens, nextSolid(tokens, i + 1)))) {
       concatSeen = true;                // one warning a statement is enough
-      found.push_back({offset, "|| gives NULL " + where + " when an operand is NULL (Oracle takes it as empty text): "
-                                   "wrap an operand that may be NULL (a || b -> COALESCE(a, '') || b)"});
+      found.push_back({offset, formatMessage(Msg::MigrateConcat, where)});
     } else if (sqlite && token.kind == TokenKind::Word) {
       size_t after = afterDateValue(tokens, i);
       if ((after > 0 && isPlusOrMinus(tokens, after)) || (isWord(token, "SYSDATE") && isPlusOrMinus(tokens, before)))
-        found.push_back({offset, "+ and - on dates do not work on SQLite, whose dates are text: use its date "
-                                 "functions (SYSDATE + 1 -> datetime(SYSDATE, '+1 day'))"});
+        found.push_back({offset, messageText(Msg::MigrateDateArithmetic)});
     }
   }
   return found;

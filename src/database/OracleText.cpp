@@ -91,7 +91,7 @@ void instrFunction(sqlite3_context *context, int argc, sqlite3_value **argv) {
   std::int64_t position = 1, occurrence = 1;
   if (argc >= 3 && !integerArgument(context, argv[2], &position)) return;
   if (argc == 4 && !integerArgument(context, argv[3], &occurrence)) return;
-  if (occurrence < 1) return sqlite3_result_error(context, "instr(): argument is out of range", -1);
+  if (occurrence < 1) return resultError(context, Msg::SqlOutOfRange, "instr");
   if (sub.length == 0) return sqlite3_result_null(context);
   std::int64_t n = charCount(s.text, s.length);
   if (position == 0 || position > n || position < -n) return sqlite3_result_int(context, 0);
@@ -136,7 +136,7 @@ void pad(sqlite3_context *context, int argc, sqlite3_value **argv, bool left) {
     padding.length = 1;
   }
   if (width < 1 || padding.length == 0) return sqlite3_result_null(context);
-  if (width > 32767) return sqlite3_result_error(context, "pad(): result too long", -1);   // Oracle's VARCHAR2 limit
+  if (width > 32767) return resultError(context, Msg::SqlResultTooLong, "pad");   // Oracle's VARCHAR2 limit
   int columns = 0, kept = 0;            // the part of s that fits
   while (kept < s.length) {
     int end = charEnd(s.text, s.length, kept);
@@ -325,7 +325,7 @@ void chrFunction(sqlite3_context *context, int, sqlite3_value **argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(context);
   std::int64_t n;
   if (!integerArgument(context, argv[0], &n)) return;
-  if (n < 0 || n > 0xFFFFFFFFLL) return sqlite3_result_error(context, "chr(): argument is out of range", -1);
+  if (n < 0 || n > 0xFFFFFFFFLL) return resultError(context, Msg::SqlOutOfRange, "chr");
   char bytes[4];
   int count = 0;
   for (int shift = 24; shift >= 0; shift -= 8) {

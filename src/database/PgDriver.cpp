@@ -477,7 +477,7 @@ PGresult *PgLink::receive(int statements, int keep) {
     failed = true;
   }
   if (!failed && !kept) {
-    setError(1, PQstatus(conn) == CONNECTION_OK ? "no result from the server" : PQerrorMessage(conn));
+    setError(1, PQstatus(conn) == CONNECTION_OK ? messageText(Msg::DriverNoResult) : PQerrorMessage(conn));
     failed = true;
   }
   if (failed && kept) {
@@ -524,7 +524,7 @@ class PgDriver final : public DbDriver {
     keywords[n] = values[n] = nullptr;
     link.conn = PQconnectdbParams(keywords, values, 1);
     if (link.conn == nullptr || PQstatus(link.conn) != CONNECTION_OK) {
-      link.setError(1, link.conn ? PQerrorMessage(link.conn) : "out of memory");
+      link.setError(1, link.conn ? PQerrorMessage(link.conn) : messageText(Msg::DriverOutOfMemory));
       close();
       return 1;
     }

@@ -4,6 +4,7 @@
 // program's own date and time queries need TO_CHAR.
 #include <sqlite3.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -52,6 +53,15 @@ void argumentText(sqlite3_value *value, ArgumentText *out) {
 void resultText(sqlite3_context *context, const char *text, int length) {
   if (length == 0) return sqlite3_result_null(context);
   sqlite3_result_text(context, text, length, SQLITE_TRANSIENT);
+}
+
+void resultError(sqlite3_context *context, Msg id, ...) {
+  char message[256];
+  va_list args;
+  va_start(args, id);
+  std::vsnprintf(message, sizeof message, messageText(id), args);
+  va_end(args);
+  sqlite3_result_error(context, message, -1);
 }
 
 namespace {
@@ -147,11 +157,7 @@ constexpr OracleFunction kFunctions[] = {
 // message for too few.
 void callWithEnoughArguments(sqlite3_context *context, int argc, sqlite3_value **argv) {
   const auto *f = static_cast<const OracleFunction *>(sqlite3_user_data(context));
-  if (argc < f->fewest) {
-    char message[80];
-    std::snprintf(message, sizeof message, "wrong number of arguments to function %s()", f->name);
-    return sqlite3_result_error(context, message, -1);
-  }
+  if (argc < f->fewest) return resultError(context, Msg::SqlArgumentCount, f->name);
   f->call(context, argc, argv);
 }
 

@@ -178,7 +178,7 @@ class PdfRenderer : public PageRenderer {
     bool embedded = doc_.end(title_, "kelvordantix " KELVORDANTIX_VERSION);
     if (writeErrno_ != 0) return std::strerror(writeErrno_);
     if (doc_.failed()) return messageText(Msg::PdfWriteError);
-    return embedded ? nullptr : "a font could not be embedded";
+    return embedded ? nullptr : messageText(Msg::PdfFontNotEmbedded);
   }
 
   // The document is abandoned: its remaining writes are refused.

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/Messages.h"
 #include "driver/Signals.h"
 
 namespace {
@@ -52,7 +53,7 @@ bool followLinks(const char *name, std::string &path, ReportFile &report) {
     if (stat(directoryOf(path).c_str(), &directory) != 0) return false;
     if (!mayFollowLink(link, directory, geteuid())) {
       errno = EACCES;
-      report.failure = "Permission denied (another user's symbolic link in a sticky shared directory)";
+      report.failure = messageText(Msg::ReportForeignLink);
       return false;
     }
     char text[PATH_MAX];
@@ -216,7 +217,7 @@ FILE *openReportFile(ReportFile &report, const char *name, const char *inputName
   bool exists = stat(name, &target) == 0;
   if (!exists && errno != ENOENT) return nullptr;
   if (exists && stat(inputName, &input) == 0 && sameFile(target, input)) {
-    report.failure = "is the input file";
+    report.failure = messageText(Msg::ReportIsInput);
     return nullptr;
   }
   if (exists && S_ISDIR(target.st_mode)) {
