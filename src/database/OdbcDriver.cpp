@@ -748,6 +748,16 @@ class OdbcDriver final : public DbDriver {
     OdbcLink &link = *link_;
     if (!link.connected) return notConnected();
     link.clearError();
+    // psqlODBC's cursors are held over a commit, but it tells the driver
+    // manager that they close, and unixODBC then refuses the next fetch of
+    // a report whose body commits (HY010). Ended as SQL, the transaction
+    // leaves the manager's statements as they are.
+    if (backendOf(link.product) == SqlBackend::Postgres && !link.live.empty()) {
+      SQLHSTMT stmt = runStatement(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK");
+      if (stmt == SQL_NULL_HSTMT) return 1;
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+      return 0;
+    }
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, link.dbc, completion))) {
       link.recordError(SQL_HANDLE_DBC, link.dbc);
       return 1;
