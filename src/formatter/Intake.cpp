@@ -1,5 +1,6 @@
 // RPF intake: escape marking, the word list of the current line, argument
 // reading and the command table.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -376,7 +377,7 @@ void feedScriptRpfLine(Job &job, int record, const char *line) {
     return;
   }
   if (rpf.scriptLineIndex.size() <= static_cast<size_t>(record))
-    rpf.scriptLineIndex.resize(static_cast<size_t>(job.script.lineCount > record ? job.script.lineCount : record + 1), -1);
+    rpf.scriptLineIndex.resize(static_cast<size_t>(std::max(job.script.lineCount, record + 1)), -1);
   int32_t &index = rpf.scriptLineIndex[static_cast<size_t>(record)];
   index = static_cast<int32_t>(rpf.scriptLines.size());
   rpf.scriptLines.push_back(std::move(prepared));
